@@ -1,0 +1,80 @@
+#include "CliHost.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "Messages.h"
+
+namespace tsumugiya::cli {
+
+CliHost::CliHost(const AppLocations& locations, std::ostream& out, std::ostream& err)
+    : catalogue_(locations), out_(out), err_(err) {}
+
+MemoryBackupList& CliHost::List() {
+    if (stale_) {
+        catalogue_.Refresh(list_);
+        stale_ = false;
+    }
+    return list_;
+}
+
+bool CliHost::SelectNames(const std::vector<std::string>& names, std::string& missing) {
+    MemoryBackupList& list = List();
+    std::vector<int> indices;
+    for (const std::string& name : names) {
+        int found = -1;
+        for (int i = 0; i < list.Count() && found < 0; ++i) {
+            found = list.Text(i) == name ? i : -1;
+        }
+        if (found < 0) {
+            missing = name;
+            return false;
+        }
+        indices.push_back(found);
+    }
+    for (int i = 0; i < list.Count(); ++i) {
+        list.Deselect(i);
+    }
+    for (int index : indices) {
+        list.Select(index);
+    }
+    return true;
+}
+
+std::vector<std::filesystem::path> CliHost::SelectedNames(int max) const {
+    return catalogue_.SelectedPaths(list_, max);
+}
+
+bool CliHost::AskOkCancel(std::string_view text) {
+    if (assumeYes_) {
+        return true;
+    }
+    err_ << text << '\n';
+    if (!::isatty(STDIN_FILENO)) {
+        err_ << "No terminal to answer on: nothing was changed (pass --yes to agree).\n";
+        return false;
+    }
+    err_ << "[y/N] " << std::flush;
+    std::string answer;
+    std::getline(std::cin, answer);
+    return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+void CliHost::Tell(std::string_view text) {
+    err_ << text << '\n';
+}
+
+void CliHost::SetStatus(std::string_view text) {
+    out_ << text << '\n';
+}
+
+void CliHost::ShowCatalogue() {
+    stale_ = true;
+}
+
+void CliHost::ReportFileError(const platform::IoError& error) {
+    err_ << messages::FileErrorReport(error) << '\n';
+}
+
+}  // namespace tsumugiya::cli

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "AppLocations.h"
+#include "BackupCatalogue.h"
+#include "BackupList.h"
+#include "CommandHost.h"
+
+namespace tsumugiya::cli {
+
+// The commands' window, on a terminal: messages go to stderr, successes to
+// stdout, questions are asked on the terminal (or answered by --yes).
+class CliHost : public CommandHost {
+  public:
+    CliHost(const AppLocations& locations, std::ostream& out, std::ostream& err);
+
+    void SetMemo(std::string memo) { memo_ = std::move(memo); }
+    void SetAssumeYes(bool yes) { assumeYes_ = yes; }
+
+    // The list as the catalogue orders it, with the newest selected; read
+    // from the folder only when asked for.
+    MemoryBackupList& List();
+    // Selects exactly the entries with these names; false if one is missing.
+    bool SelectNames(const std::vector<std::string>& names, std::string& missing);
+
+    std::string MemoText() const override { return memo_; }
+    bool IsConfirmOnRestore() const override { return true; }
+    int SelectionCount() const override { return list_.SelectedCount(); }
+    std::vector<std::filesystem::path> SelectedNames(int max) const override;
+    bool AskOkCancel(std::string_view text) override;
+    void Tell(std::string_view text) override;
+    void SetStatus(std::string_view text) override;
+    void ShowCatalogue() override;
+    void ReportFileError(const platform::IoError& error) override;
+
+  private:
+    BackupCatalogue catalogue_;
+    MemoryBackupList list_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::string memo_;
+    bool assumeYes_ = false;
+    bool stale_ = true;
+};
+
+}  // namespace tsumugiya::cli

@@ -1,0 +1,9 @@
+#include <iostream>
+
+#include "CliCommands.h"
+#include "platform/Platform.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return tsumugiya::cli::Run(tsumugiya::platform::ExecutablePath(), args, std::cout, std::cerr);
+}

@@ -1,0 +1,103 @@
+#include "AppLocations.h"
+
+#include "BackupNames.h"
+#include "FileFinder.h"
+#include "FilePath.h"
+#include "FileTime.h"
+
+namespace fs = std::filesystem;
+
+namespace tsumugiya {
+namespace {
+
+std::string Join(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    path += platform::kSeparator;
+    path += name;
+    return path;
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != text.npos;
+}
+
+}  // namespace
+
+void AppLocations::InitLocations(const fs::path& executable) {
+    InitSettingsPath(executable);
+    ReadSettings();
+    InitBackupFolder(executable);
+}
+
+void AppLocations::InitSettingsPath(const fs::path& executable) {
+    CFilePath self(executable.string());
+    settingsPath_ =
+        Join(self.GetDirectory().value_or(""), self.GetBaseName().value_or("") + ".ini");
+}
+
+void AppLocations::ReadSettings() {
+    saveFolder_ = platform::ReadProfileString(settingsPath_, kSettingsSection, kFolderKey, "");
+    saveFileName_ = platform::ReadProfileString(settingsPath_, kSettingsSection, kFileNameKey, "");
+    if (!saveFolder_.empty() && platform::IsSeparator(saveFolder_.back())) {
+        saveFolder_.pop_back();
+    }
+    JoinSavePath();
+}
+
+void AppLocations::InitBackupFolder(const fs::path& executable) {
+    CFilePath self(executable.string());
+    backupFolder_ = Join(self.GetDirectory().value_or(""), kBackupFolderName);
+    CFileFinder finder(backupFolder_);
+    if (!finder.Exists()) {
+        finder.CreateFolder();
+    }
+}
+
+// Only an absolute folder and a plain file name make a save path, so that no
+// settings value can point the commands at a folder or outside its folder.
+void AppLocations::JoinSavePath() {
+    const std::string joined = Join(saveFolder_, saveFileName_);
+    if (IsPlainFileName(saveFileName_) && !HasLineBreak(saveFolder_) &&
+        platform::IsSeparator(joined.front()) && joined.size() <= platform::kMaxPathLength) {
+        savePath_ = joined;
+    } else {
+        savePath_.clear();
+    }
+}
+
+bool AppLocations::SetSaveFile(const std::string& path) {
+    CFilePath split(path);
+    if (path.empty() || !platform::IsSeparator(path.front()) || !split.GetFileName() ||
+        !IsPlainFileName(*split.GetFileName()) || HasLineBreak(path) ||
+        path.size() > platform::kMaxPathLength) {
+        return false;
+    }
+    // A file in the root folder has no directory part; its folder is stored
+    // empty and joins back to "/name".
+    saveFolder_ = split.GetDirectory().value_or("");
+    saveFileName_ = *split.GetFileName();
+    JoinSavePath();
+    return true;
+}
+
+bool AppLocations::SaveSettings(platform::IoError& error) const {
+    if (settingsPath_.empty()) {
+        error = platform::IoError{platform::IoError::Kind::Other, settingsPath_,
+                                  "the program's own folder is unknown"};
+        return false;
+    }
+    return platform::WriteProfileStrings(
+        settingsPath_, kSettingsSection,
+        {{std::string(kFolderKey), saveFolder_}, {std::string(kFileNameKey), saveFileName_}},
+        error);
+}
+
+std::optional<std::string> AppLocations::ReadSaveFileTime(platform::IoError& error) const {
+    platform::OpenedFileStatus status;
+    if (!platform::ReadFileStatus(savePath_, status, error)) {
+        return std::nullopt;
+    }
+    return status.modificationTime ? FormatFileTime(*status.modificationTime) : std::string();
+}
+
+}  // namespace tsumugiya

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace tsumugiya {
+
+// Where everything is: the settings file and backup folder beside the
+// executable, and the save file the user picked. One instance lives for the
+// whole run and is handed to whoever needs it.
+class AppLocations {
+  public:
+    // All start-up steps at once; a front-end may run them one by one.
+    void InitLocations(const std::filesystem::path& executable);
+    // settingsPath: executable folder + "/" + base name + ".ini".
+    void InitSettingsPath(const std::filesystem::path& executable);
+    // Reads folder and file name from the settings file and joins the save path.
+    void ReadSettings();
+    // backupFolder: executable folder + "/backup", created when missing.
+    void InitBackupFolder(const std::filesystem::path& executable);
+
+    // Adopts an absolute path to a file; false (nothing changed) for anything
+    // that cannot name a save file. Writes nothing.
+    bool SetSaveFile(const std::string& path);
+    // Writes folder and file name back, keeping the rest of the settings file.
+    bool SaveSettings(platform::IoError& error) const;
+
+    // The save file's modification time as backup-name text; empty text when
+    // its status cannot be read, absent (with the cause) when it cannot be opened.
+    std::optional<std::string> ReadSaveFileTime(platform::IoError& error) const;
+
+    const std::filesystem::path& SettingsPath() const { return settingsPath_; }
+    const std::string& SaveFolder() const { return saveFolder_; }
+    const std::string& SaveFileName() const { return saveFileName_; }
+    // Empty while no usable save file is chosen: never "/" or another folder.
+    const std::filesystem::path& SavePath() const { return savePath_; }
+    const std::filesystem::path& BackupFolder() const { return backupFolder_; }
+
+  private:
+    void JoinSavePath();
+
+    std::filesystem::path settingsPath_;
+    std::string saveFolder_;
+    std::string saveFileName_;
+    std::filesystem::path savePath_;
+    std::filesystem::path backupFolder_;
+};
+
+}  // namespace tsumugiya

@@ -1,0 +1,61 @@
+#include "BackupCatalogue.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "BackupNames.h"
+#include "FileFinder.h"
+
+namespace tsumugiya {
+namespace {
+
+struct Entry {
+    std::int64_t time;  // lowest value when unreadable, so it sorts last
+    std::string name;
+};
+
+}  // namespace
+
+void BackupCatalogue::Refresh(BackupList& list) const {
+    list.Clear();
+    const auto& folder = locations_.BackupFolder();
+    std::vector<Entry> entries;
+    CFileFinder finder(folder);
+    std::string name;
+    FindRecord record;
+    for (bool found = finder.FindFirst(name, record, kBackupExtensionPattern); found;
+         found = finder.FindNext(name, record)) {
+        // One status read per entry; folders have no save state to sort by.
+        auto time = record.isDirectory ? std::nullopt : platform::RegularFileTime(folder / name);
+        entries.push_back({time.value_or(std::numeric_limits<std::int64_t>::min()), name});
+    }
+    finder.Close();
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.time != b.time ? a.time > b.time : a.name < b.name;
+    });
+    for (const Entry& entry : entries) {
+        list.Append(entry.name);
+    }
+    if (list.Count() > 0) {
+        list.Select(0);
+    }
+}
+
+std::vector<std::filesystem::path> BackupCatalogue::SelectedPaths(const BackupList& list,
+                                                                  int max) const {
+    std::vector<std::filesystem::path> paths;
+    if (list.SelectedCount() == 0) {
+        return paths;
+    }
+    for (int index : list.SelectedIndices(std::min(max, list.SelectedCount()))) {
+        const std::string text = list.Text(index);
+        // A list entry only ever names something inside the backup folder.
+        if (IsEntryName(text)) {
+            paths.push_back(locations_.BackupFolder() / text);
+        }
+    }
+    return paths;
+}
+
+}  // namespace tsumugiya

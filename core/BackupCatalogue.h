@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "AppLocations.h"
+#include "BackupList.h"
+
+namespace tsumugiya {
+
+// The backups in the backup folder as the user sees them: newest save state
+// first, the newest selected, and a selection turned into full paths.
+class BackupCatalogue {
+  public:
+    explicit BackupCatalogue(const AppLocations& locations) : locations_(locations) {}
+
+    // Lists every entry matching "*.*.save.*" by modification time, newest
+    // first; entries without a readable file time (folders, vanished files)
+    // come last. Equal times are ordered by name. Selects the first entry.
+    void Refresh(BackupList& list) const;
+
+    // Full paths of the first max selected entries, in list order.
+    std::vector<std::filesystem::path> SelectedPaths(const BackupList& list, int max) const;
+
+  private:
+    const AppLocations& locations_;
+};
+
+}  // namespace tsumugiya

@@ -1,0 +1,120 @@
+#include "BackupCommands.h"
+
+#include "BackupNames.h"
+#include "FilePath.h"
+#include "Messages.h"
+
+namespace tsumugiya {
+
+using platform::IoError;
+using platform::Overwrite;
+
+bool BackupCommands::SaveFileOpens() {
+    IoError error;
+    platform::OpenedFileStatus status;
+    if (!platform::ReadFileStatus(locations_.SavePath(), status, error)) {
+        host_.ReportFileError(error);
+        return false;
+    }
+    return true;
+}
+
+CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite overwrite) {
+    IoError error;
+    const bool copied = platform::CopyFileAtomically(
+        locations_.SavePath(), locations_.BackupFolder() / name, overwrite, false, error);
+    if (!copied && error.kind == IoError::Kind::TargetExists) {
+        host_.Tell(messages::kNameTaken);
+        return CommandResult::Failed;
+    }
+    if (copied) {
+        host_.SetStatus(name + std::string(messages::kBackedUpSuffix));
+    } else {
+        host_.Tell(messages::kBackupCopyFailed);
+    }
+    host_.ShowCatalogue();
+    return copied ? CommandResult::Done : CommandResult::Failed;
+}
+
+CommandResult BackupCommands::OnBackup() {
+    IoError error;
+    const auto time = locations_.ReadSaveFileTime(error);
+    if (!time) {
+        host_.ReportFileError(error);
+        return CommandResult::Failed;
+    }
+    const auto name = TimestampedBackupName(locations_.SaveFileName(), *time, host_.MemoText(),
+                                            platform::MaxFileNameLength(locations_.BackupFolder()));
+    if (!name) {
+        host_.Tell(messages::kBackupCopyFailed);
+        host_.ShowCatalogue();
+        return CommandResult::Failed;
+    }
+    if (CFilePath((locations_.BackupFolder() / *name).string()).Exists()) {
+        host_.Tell(messages::kNameTaken);
+        return CommandResult::Failed;
+    }
+    return CopyToBackup(*name, Overwrite::Refuse);
+}
+
+CommandResult BackupCommands::OnFixedNameBackup() {
+    if (!SaveFileOpens()) {
+        return CommandResult::Failed;
+    }
+    return CopyToBackup(FixedBackupName(locations_.SaveFileName()), Overwrite::Allow);
+}
+
+CommandResult BackupCommands::OnRestore() {
+    const int count = host_.SelectionCount();
+    if (count == 0) {
+        return CommandResult::NothingToDo;
+    }
+    if (count >= 2) {
+        host_.Tell(messages::kMultipleSelection);
+        return CommandResult::Failed;
+    }
+    const auto sources = host_.SelectedNames(1);
+    if (host_.IsConfirmOnRestore() && !host_.AskOkCancel(messages::kConfirmRestore)) {
+        return CommandResult::Cancelled;
+    }
+    const auto& savePath = locations_.SavePath();
+    IoError error;
+    // Without a copy of the current state a restore could lose it for good:
+    // stop unless there is no save file to lose.
+    if (!savePath.empty() &&
+        !platform::CopyFileAtomically(savePath, SafetyCopyPath(savePath), Overwrite::Allow, false,
+                                      error) &&
+        error.kind != IoError::Kind::SourceMissing) {
+        host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
+        return CommandResult::Failed;
+    }
+    // The save file may be a link the user set up; the file behind it is replaced.
+    if (sources.empty() ||
+        !platform::CopyFileAtomically(sources.front(), savePath, Overwrite::Allow, true, error)) {
+        host_.Tell(messages::kRestoreCopyFailed);
+        return CommandResult::Failed;
+    }
+    host_.SetStatus(messages::kRestored);
+    return CommandResult::Done;
+}
+
+CommandResult BackupCommands::OnDelete() {
+    const int count = host_.SelectionCount();
+    if (count == 0) {
+        return CommandResult::NothingToDo;
+    }
+    const auto paths = host_.SelectedNames(count);
+    CommandResult result = CommandResult::Cancelled;
+    if (!paths.empty() && host_.AskOkCancel(messages::kConfirmDelete)) {
+        result = CommandResult::Done;
+        for (const auto& path : paths) {
+            if (!platform::RemoveEntry(path)) {
+                result = CommandResult::Failed;
+            }
+        }
+    }
+    host_.ShowCatalogue();
+    return result;
+}
+
+}  // namespace tsumugiya

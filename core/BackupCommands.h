@@ -1,0 +1,35 @@
+#pragma once
+
+#include "AppLocations.h"
+#include "CommandHost.h"
+
+namespace tsumugiya {
+
+enum class CommandResult {
+    Done,
+    NothingToDo,  // nothing was selected
+    Cancelled,    // the user said no
+    Failed,       // refused or failed; the host has been told
+};
+
+// The four things the program is for: back the save file up under a
+// timestamped or a fixed name, put a backup back over it, delete backups.
+class BackupCommands {
+  public:
+    BackupCommands(const AppLocations& locations, CommandHost& host)
+        : locations_(locations), host_(host) {}
+
+    CommandResult OnBackup();
+    CommandResult OnFixedNameBackup();
+    CommandResult OnRestore();
+    CommandResult OnDelete();
+
+  private:
+    bool SaveFileOpens();
+    CommandResult CopyToBackup(const std::string& name, platform::Overwrite overwrite);
+
+    const AppLocations& locations_;
+    CommandHost& host_;
+};
+
+}  // namespace tsumugiya

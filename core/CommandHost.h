@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace tsumugiya {
+
+// What the backup commands need from the window (or any other front-end).
+class CommandHost {
+  public:
+    virtual ~CommandHost() = default;
+
+    virtual std::string MemoText() const = 0;
+    virtual bool IsConfirmOnRestore() const = 0;
+    virtual int SelectionCount() const = 0;
+    // Full paths of the first max selected backups, in list order.
+    virtual std::vector<std::filesystem::path> SelectedNames(int max) const = 0;
+
+    // A modal question; true when the user chose OK.
+    virtual bool AskOkCancel(std::string_view text) = 0;
+    // A modal message that waits until it is closed.
+    virtual void Tell(std::string_view text) = 0;
+    // A passing success note (the window title, for two seconds).
+    virtual void SetStatus(std::string_view text) = 0;
+    // Rebuilds the backup list from the folder.
+    virtual void ShowCatalogue() = 0;
+    // The save file cannot be opened: name the file and the cause.
+    virtual void ReportFileError(const platform::IoError& error) = 0;
+};
+
+}  // namespace tsumugiya

@@ -1,0 +1,101 @@
+#include "FileFinder.h"
+
+namespace tsumugiya {
+namespace {
+
+std::uint64_t DivideRoundingUp(std::uint64_t value) {
+    return (value + 1023) / 1024;
+}
+
+}  // namespace
+
+void CFileFinder::SetFolder(std::filesystem::path folder) {
+    Close();
+    folder_ = std::move(folder);
+}
+
+bool CFileFinder::FindFirst(std::string& name, FindRecord& record,
+                            std::optional<std::string_view> extensionPattern) {
+    Close();
+    pattern_ = extensionPattern ? "*." + std::string(*extensionPattern) : std::string("*");
+    entries_ = platform::ListFolder(folder_ ? *folder_ : std::filesystem::path("."));
+    return Advance(name, record);
+}
+
+bool CFileFinder::FindNext(std::string& name, FindRecord& record) {
+    return Advance(name, record);
+}
+
+void CFileFinder::Close() {
+    entries_.clear();
+    next_ = 0;
+}
+
+bool CFileFinder::Advance(std::string& name, FindRecord& record) {
+    while (next_ < entries_.size()) {
+        platform::FolderEntry& entry = entries_[next_++];
+        if (platform::MatchesWildcard(pattern_, entry.name)) {
+            record = FindRecord{entry.isDirectory, entry.size, entry.name};
+            name = std::move(entry.name);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CFileFinder::Exists() const {
+    return folder_ && platform::IsDirectory(*folder_);
+}
+
+bool CFileFinder::CreateFolder() const {
+    return folder_ && platform::CreateDirectory(*folder_);
+}
+
+template <typename Visit>
+void CFileFinder::Sweep(std::optional<std::string_view> extensionPattern, Visit visit) {
+    std::string name;
+    FindRecord record;
+    for (bool found = FindFirst(name, record, extensionPattern); found;
+         found = FindNext(name, record)) {
+        visit(record);
+    }
+    Close();
+}
+
+std::uint32_t CFileFinder::CountFiles(std::optional<std::string_view> extensionPattern) {
+    std::uint32_t count = 0;
+    Sweep(extensionPattern, [&](const FindRecord& r) { count += r.isDirectory ? 0 : 1; });
+    return count;
+}
+
+std::uint64_t CFileFinder::TotalBytes(std::optional<std::string_view> extensionPattern) {
+    std::uint64_t total = 0;
+    Sweep(extensionPattern, [&](const FindRecord& r) { total += r.isDirectory ? 0 : r.size; });
+    return total;
+}
+
+std::uint64_t CFileFinder::TotalKB(std::optional<std::string_view> extensionPattern) {
+    return DivideRoundingUp(TotalBytes(extensionPattern));
+}
+
+std::uint64_t CFileFinder::TotalMB(std::optional<std::string_view> extensionPattern) {
+    return DivideRoundingUp(TotalKB(extensionPattern));
+}
+
+bool CFileFinder::DeleteMatching(std::optional<std::string_view> suffix) {
+    if (!folder_) {
+        return false;
+    }
+    std::vector<std::string> doomed;
+    Sweep(std::nullopt, [&](const FindRecord& r) {
+        if (!suffix || (r.name.size() > suffix->size() && r.name.ends_with(*suffix))) {
+            doomed.push_back(r.name);
+        }
+    });
+    for (const std::string& name : doomed) {
+        platform::RemoveEntry(*folder_ / name);
+    }
+    return true;
+}
+
+}  // namespace tsumugiya

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tsumugiya {
+
+// Local date-time text of a file time (seconds since 1970-01-01 UTC), as it
+// appears in backup names: "2023年03月06日04時01分08秒". A time the local
+// calendar cannot show gives "0000年00月00日-1時-1分-1秒".
+std::string FormatFileTime(std::int64_t time);
+
+}  // namespace tsumugiya

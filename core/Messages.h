@@ -1,0 +1,31 @@
+#pragma once
+
+// Every text the commands show the user, byte for byte.
+
+#include <string>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace tsumugiya::messages {
+
+inline constexpr std::string_view kNameTaken = "同じ名前のファイルがあります。";
+inline constexpr std::string_view kBackupCopyFailed = "!!! セーブファイルのコピーに失敗しました。";
+inline constexpr std::string_view kBackedUpSuffix = " にバックアップ";
+inline constexpr std::string_view kMultipleSelection = "!!! 複数のファイルは選択できません。";
+inline constexpr std::string_view kConfirmRestore = "元のセーブファイルを上書きしていいですか？";
+inline constexpr std::string_view kRestoreCopyFailed =
+    "!!! 01: セーブファイルのコピーに失敗しました。";
+inline constexpr std::string_view kRestored = " 選択ファイルをロード";
+inline constexpr std::string_view kConfirmDelete = "削除していいですか？";
+inline constexpr std::string_view kSafetyCopyFailed =
+    "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。";
+inline constexpr std::string_view kNoSaveFileChosen = "セーブファイルが選ばれていません。";
+
+// The report for a file that cannot be opened: names the file and the cause.
+std::string FileErrorReport(const platform::IoError& error);
+
+// A failure that also says which file and why, below the fixed text.
+std::string WithCause(std::string_view text, const platform::IoError& error);
+
+}  // namespace tsumugiya::messages

@@ -1,0 +1,122 @@
+#pragma once
+
+// The operating-system services the core needs. Everything else in core/ is
+// standard C++; a port implements this header once (see posix/).
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsumugiya::platform {
+
+// True for the characters that separate folders in a path on this platform.
+bool IsSeparator(char c);
+
+// The character used when the program joins a folder and a name.
+inline constexpr char kSeparator = '/';
+
+// Longest path, in bytes, the program accepts for the save file.
+inline constexpr std::size_t kMaxPathLength = 4095;
+
+// Full path of the running executable; empty when it cannot be found.
+std::filesystem::path ExecutablePath();
+
+// Local calendar time of a file time (seconds since 1970-01-01 UTC).
+struct CalendarTime {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+std::optional<CalendarTime> LocalTime(std::int64_t seconds);
+
+// --- Files -----------------------------------------------------------------
+
+// Why a file operation failed, in words a user can act on.
+struct IoError {
+    enum class Kind {
+        SourceMissing,  // the file to copy does not exist
+        SourceChanged,  // the source kept changing while it was copied
+        TargetExists,   // a no-overwrite copy found the name taken
+        Other,
+    };
+    Kind kind = Kind::Other;
+    std::filesystem::path file;  // the file the failure concerns
+    std::string cause;
+};
+
+// Status of a file opened for reading, as a backup command needs it.
+struct OpenedFileStatus {
+    std::optional<std::int64_t> modificationTime;  // absent when status cannot be read
+};
+// Opens the file for reading and reads its status; fails when it cannot be
+// opened or is not a regular file.
+bool ReadFileStatus(const std::filesystem::path& file, OpenedFileStatus& status, IoError& error);
+
+// Modification time of a regular file (links followed); absent for anything else.
+std::optional<std::int64_t> RegularFileTime(const std::filesystem::path& file);
+
+// True when any directory entry of that name exists (also a dangling link).
+bool EntryExists(const std::filesystem::path& entry);
+
+enum class Overwrite { Allow, Refuse };
+
+// Copies a whole file, commit-or-nothing: the data goes to a temporary file in
+// the target's folder, is flushed, gets the source's modification time and is
+// renamed over the target; the folder is flushed last. With Overwrite::Refuse
+// an existing entry of the target's name is never replaced. A link at the
+// target is replaced, never written through, unless followTargetLink is set.
+// A source that changes while it is read is copied again a few times, then
+// reported as SourceChanged.
+bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                        Overwrite overwrite, bool followTargetLink, IoError& error);
+
+// Writes bytes to a file, commit-or-nothing as above; a link is written through.
+bool WriteFileAtomically(const std::filesystem::path& to, std::string_view bytes, IoError& error);
+
+// Reads a whole file; false when it cannot be read.
+bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes);
+
+// Removes one directory entry; a link is removed, never what it points to.
+bool RemoveEntry(const std::filesystem::path& entry);
+
+// True when the path is a directory (links followed).
+bool IsDirectory(const std::filesystem::path& folder);
+bool CreateDirectory(const std::filesystem::path& folder);
+
+// --- Folder listing ----------------------------------------------------------
+
+struct FolderEntry {
+    std::string name;
+    bool isDirectory = false;
+    std::uint64_t size = 0;
+};
+// Entries of a folder in the order the file system gives them ("." and ".."
+// left out); empty when the folder cannot be read.
+std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder);
+
+// File-name wildcard match: "*" any run, "?" one character, letters of any case.
+bool MatchesWildcard(std::string_view pattern, std::string_view name);
+
+// Longest file name, in bytes, that the folder's file system accepts.
+std::size_t MaxFileNameLength(const std::filesystem::path& folder);
+
+// --- Settings file -------------------------------------------------------------
+
+// One value of a private-profile (INI) file; fallback when the file, section
+// or key is missing.
+std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view fallback);
+
+// Sets values of one section, keeping every other section, key and comment of
+// the file; creates the file when missing. Written commit-or-nothing.
+bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& values,
+                         IoError& error);
+
+}  // namespace tsumugiya::platform

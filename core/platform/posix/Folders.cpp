@@ -1,0 +1,54 @@
+// POSIX folder listing, creation and file-name matching.
+
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <system_error>
+
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace tsumugiya::platform {
+
+std::vector<FolderEntry> ListFolder(const fs::path& folder) {
+    std::vector<FolderEntry> entries;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        FolderEntry entry;
+        entry.name = it->path().filename().string();
+        std::error_code statEc;
+        entry.isDirectory = it->is_directory(statEc);
+        if (!entry.isDirectory) {
+            auto size = it->file_size(statEc);
+            entry.size = statEc ? 0 : size;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+bool MatchesWildcard(std::string_view pattern, std::string_view name) {
+    const std::string p(pattern);
+    const std::string n(name);
+    return ::fnmatch(p.c_str(), n.c_str(), FNM_CASEFOLD) == 0;
+}
+
+std::size_t MaxFileNameLength(const fs::path& folder) {
+    long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
+}
+
+bool IsDirectory(const fs::path& folder) {
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectory(const fs::path& folder) {
+    return ::mkdir(folder.c_str(), 0777) == 0;
+}
+
+}  // namespace tsumugiya::platform

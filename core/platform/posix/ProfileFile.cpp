@@ -1,0 +1,62 @@
+// Private-profile (INI) settings files through SimpleIni.
+
+#include <SimpleIni.h>
+
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace tsumugiya::platform {
+namespace {
+
+// Quotes are read the way private-profile readers do; keys are written as
+// key=value with no spaces around "=".
+void Configure(CSimpleIniA& ini) {
+    ini.SetUnicode(true);
+    ini.SetMultiKey(false);
+    ini.SetMultiLine(false);
+    ini.SetQuotes(true);
+    ini.SetSpaces(false);
+}
+
+}  // namespace
+
+std::string ReadProfileString(const fs::path& file, std::string_view section, std::string_view key,
+                              std::string_view fallback) {
+    std::string bytes;
+    if (!ReadWholeFile(file, bytes)) {
+        return std::string(fallback);
+    }
+    CSimpleIniA ini;
+    Configure(ini);
+    if (ini.LoadData(bytes) < 0) {
+        return std::string(fallback);
+    }
+    const std::string s(section);
+    const std::string k(key);
+    const char* value = ini.GetValue(s.c_str(), k.c_str(), nullptr);
+    return value ? std::string(value) : std::string(fallback);
+}
+
+bool WriteProfileStrings(const fs::path& file, std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& values,
+                         IoError& error) {
+    CSimpleIniA ini;
+    Configure(ini);
+    std::string bytes;
+    if (ReadWholeFile(file, bytes) && ini.LoadData(bytes) < 0) {
+        ini.Reset();
+    }
+    const std::string s(section);
+    for (const auto& [key, value] : values) {
+        ini.SetValue(s.c_str(), key.c_str(), value.c_str());
+    }
+    std::string out;
+    if (ini.Save(out, false) < 0) {
+        error = IoError{IoError::Kind::Other, file, "the settings could not be formatted"};
+        return false;
+    }
+    return WriteFileAtomically(file, out, error);
+}
+
+}  // namespace tsumugiya::platform
