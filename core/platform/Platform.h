@@ -113,6 +113,10 @@ std::size_t MaxFileNameLength(const std::filesystem::path& folder);
 std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
                               std::string_view key, std::string_view fallback);
 
+// The same, from the text of such a file.
+std::string ProfileStringFromText(std::string_view text, std::string_view section,
+                                  std::string_view key, std::string_view fallback);
+
 // Sets values of one section, keeping every other section, key and comment of
 // the file; creates the file when missing. Written commit-or-nothing.
 bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,

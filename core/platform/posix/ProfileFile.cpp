@@ -27,9 +27,14 @@ std::string ReadProfileString(const fs::path& file, std::string_view section, st
     if (!ReadWholeFile(file, bytes)) {
         return std::string(fallback);
     }
+    return ProfileStringFromText(bytes, section, key, fallback);
+}
+
+std::string ProfileStringFromText(std::string_view text, std::string_view section,
+                                  std::string_view key, std::string_view fallback) {
     CSimpleIniA ini;
     Configure(ini);
-    if (ini.LoadData(bytes) < 0) {
+    if (ini.LoadData(text.data(), text.size()) < 0) {
         return std::string(fallback);
     }
     const std::string s(section);
