@@ -51,6 +51,7 @@ void AppLocations::InitBackupFolder(const fs::path& executable) {
     if (!finder.Exists()) {
         finder.CreateFolder();
     }
+    platform::RemoveStaleTempFiles(backupFolder_);
 }
 
 // Only an absolute folder and a plain file name make a save path, so that no

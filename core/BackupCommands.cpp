@@ -78,6 +78,9 @@ CommandResult BackupCommands::OnRestore() {
         return CommandResult::Cancelled;
     }
     const auto& savePath = locations_.SavePath();
+    if (!savePath.empty()) {
+        platform::RemoveStaleTempFiles(savePath.parent_path());
+    }
     IoError error;
     // Without a copy of the current state a restore could lose it for good:
     // stop unless there is no save file to lose.

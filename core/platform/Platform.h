@@ -83,7 +83,12 @@ bool WriteFileAtomically(const std::filesystem::path& to, std::string_view bytes
 bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes);
 
 // Removes one directory entry; a link is removed, never what it points to.
+// An entry that is already gone counts as removed.
 bool RemoveEntry(const std::filesystem::path& entry);
+
+// Removes the temporary files that copies interrupted by a crash left behind
+// in a folder; those of copies still running are kept.
+void RemoveStaleTempFiles(const std::filesystem::path& folder);
 
 // True when the path is a directory (links followed).
 bool IsDirectory(const std::filesystem::path& folder);

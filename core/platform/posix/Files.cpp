@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@ namespace tsumugiya::platform {
 namespace {
 
 constexpr int kCopyAttempts = 5;
+constexpr std::string_view kTempPattern = ".tsumugiya-*.tmp";
 
 std::string Cause(int err) {
     return std::error_code(err, std::generic_category()).message();
@@ -43,6 +45,7 @@ void SyncFolder(const fs::path& folder) {
 }
 
 // A uniquely named file beside the target that disappears unless committed.
+// It stays locked while open, which tells a live one from one left by a crash.
 class TempFile {
   public:
     bool Create(const fs::path& folder, IoError& error) {
@@ -52,6 +55,7 @@ class TempFile {
             return Fail(error, IoError::Kind::Other, folder, errno);
         }
         path_ = pattern;
+        ::flock(fd_.get(), LOCK_EX | LOCK_NB);
         return true;
     }
     ~TempFile() {
@@ -62,12 +66,9 @@ class TempFile {
     int fd() const { return fd_.get(); }
     const fs::path& path() const { return path_; }
 
-    // Flushes and closes the data; the file stays until Commit or destruction.
+    // Flushes the data; the file stays until Commit or destruction.
     bool Finish(IoError& error) {
         if (::fsync(fd_.get()) != 0) {
-            return Fail(error, IoError::Kind::Other, path_, errno);
-        }
-        if (::close(fd_.release()) != 0) {
             return Fail(error, IoError::Kind::Other, path_, errno);
         }
         return true;
@@ -82,6 +83,7 @@ class TempFile {
             return false;
         }
         path_.clear();
+        fd_.reset();
         SyncFolder(FolderOf(target));
         return true;
     }
@@ -314,7 +316,20 @@ bool ReadWholeFile(const fs::path& file, std::string& bytes) {
 }
 
 bool RemoveEntry(const fs::path& entry) {
-    return ::unlink(entry.c_str()) == 0;
+    return ::unlink(entry.c_str()) == 0 || errno == ENOENT;
+}
+
+void RemoveStaleTempFiles(const fs::path& folder) {
+    for (const FolderEntry& entry : ListFolder(folder)) {
+        if (entry.isDirectory || !MatchesWildcard(kTempPattern, entry.name)) {
+            continue;
+        }
+        const fs::path path = folder / entry.name;
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(path.c_str());
+        }
+    }
 }
 
 }  // namespace tsumugiya::platform
