@@ -26,9 +26,8 @@ void BackupCatalogue::Refresh(BackupList& list) const {
     FindRecord record;
     for (bool found = finder.FindFirst(name, record, kBackupExtensionPattern); found;
          found = finder.FindNext(name, record)) {
-        // One status read per entry; folders have no save state to sort by.
-        auto time = record.isDirectory ? std::nullopt : platform::RegularFileTime(folder / name);
-        entries.push_back({time.value_or(std::numeric_limits<std::int64_t>::min()), name});
+        entries.push_back(
+            {record.modificationTime.value_or(std::numeric_limits<std::int64_t>::min()), name});
     }
     finder.Close();
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {

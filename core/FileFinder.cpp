@@ -33,10 +33,12 @@ void CFileFinder::Close() {
 
 bool CFileFinder::Advance(std::string& name, FindRecord& record) {
     while (next_ < entries_.size()) {
-        platform::FolderEntry& entry = entries_[next_++];
-        if (platform::MatchesWildcard(pattern_, entry.name)) {
-            record = FindRecord{entry.isDirectory, entry.size, entry.name};
-            name = std::move(entry.name);
+        std::string& entry = entries_[next_++];
+        if (platform::MatchesWildcard(pattern_, entry)) {
+            const auto folder = folder_ ? *folder_ : std::filesystem::path(".");
+            const platform::EntryStatus status = platform::StatusOf(folder / entry);
+            record = FindRecord{status.isDirectory, status.size, status.modificationTime, entry};
+            name = std::move(entry);
             return true;
         }
     }

@@ -11,10 +11,12 @@
 
 namespace tsumugiya {
 
-// What one step of a search reports about a directory entry.
+// What one step of a search reports about a directory entry: its status is
+// read once, when the entry is found.
 struct FindRecord {
     bool isDirectory = false;
     std::uint64_t size = 0;
+    std::optional<std::int64_t> modificationTime;  // regular files only
     std::string name;
 };
 
@@ -53,7 +55,7 @@ class CFileFinder {
     void Sweep(std::optional<std::string_view> extensionPattern, Visit visit);
 
     std::optional<std::filesystem::path> folder_;
-    std::vector<platform::FolderEntry> entries_;
+    std::vector<std::string> entries_;
     std::size_t next_ = 0;
     std::string pattern_;
 };

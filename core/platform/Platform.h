@@ -58,8 +58,14 @@ struct OpenedFileStatus {
 // opened or is not a regular file.
 bool ReadFileStatus(const std::filesystem::path& file, OpenedFileStatus& status, IoError& error);
 
-// Modification time of a regular file (links followed); absent for anything else.
-std::optional<std::int64_t> RegularFileTime(const std::filesystem::path& file);
+// What one status read tells about a directory entry, links followed.
+struct EntryStatus {
+    bool isDirectory = false;
+    std::uint64_t size = 0;
+    // Present for regular files only: a folder or a dangling link has no save state.
+    std::optional<std::int64_t> modificationTime;
+};
+EntryStatus StatusOf(const std::filesystem::path& entry);
 
 // True when any directory entry of that name exists (also a dangling link).
 bool EntryExists(const std::filesystem::path& entry);
@@ -96,14 +102,9 @@ bool CreateDirectory(const std::filesystem::path& folder);
 
 // --- Folder listing ----------------------------------------------------------
 
-struct FolderEntry {
-    std::string name;
-    bool isDirectory = false;
-    std::uint64_t size = 0;
-};
-// Entries of a folder in the order the file system gives them ("." and ".."
-// left out); empty when the folder cannot be read.
-std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder);
+// Names of a folder's entries in the order the file system gives them ("."
+// and ".." left out); empty when the folder cannot be read.
+std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 
 // File-name wildcard match: "*" any run, "?" one character, letters of any case.
 bool MatchesWildcard(std::string_view pattern, std::string_view name);

@@ -237,14 +237,6 @@ bool ReadFileStatus(const fs::path& file, OpenedFileStatus& status, IoError& err
     return true;
 }
 
-std::optional<std::int64_t> RegularFileTime(const fs::path& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return std::nullopt;
-    }
-    return st.st_mtim.tv_sec;
-}
-
 bool EntryExists(const fs::path& entry) {
     struct stat st {};
     return ::lstat(entry.c_str(), &st) == 0 || errno != ENOENT;
@@ -320,11 +312,11 @@ bool RemoveEntry(const fs::path& entry) {
 }
 
 void RemoveStaleTempFiles(const fs::path& folder) {
-    for (const FolderEntry& entry : ListFolder(folder)) {
-        if (entry.isDirectory || !MatchesWildcard(kTempPattern, entry.name)) {
+    for (const std::string& name : ListFolder(folder)) {
+        if (!MatchesWildcard(kTempPattern, name)) {
             continue;
         }
-        const fs::path path = folder / entry.name;
+        const fs::path path = folder / name;
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
             ::unlink(path.c_str());

@@ -13,22 +13,28 @@ namespace fs = std::filesystem;
 
 namespace tsumugiya::platform {
 
-std::vector<FolderEntry> ListFolder(const fs::path& folder) {
-    std::vector<FolderEntry> entries;
+std::vector<std::string> ListFolder(const fs::path& folder) {
+    std::vector<std::string> names;
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        FolderEntry entry;
-        entry.name = it->path().filename().string();
-        std::error_code statEc;
-        entry.isDirectory = it->is_directory(statEc);
-        if (!entry.isDirectory) {
-            auto size = it->file_size(statEc);
-            entry.size = statEc ? 0 : size;
-        }
-        entries.push_back(std::move(entry));
+        names.push_back(it->path().filename().string());
     }
-    return entries;
+    return names;
+}
+
+EntryStatus StatusOf(const fs::path& entry) {
+    EntryStatus status;
+    struct stat st {};
+    if (::stat(entry.c_str(), &st) != 0) {
+        return status;
+    }
+    status.isDirectory = S_ISDIR(st.st_mode);
+    if (S_ISREG(st.st_mode)) {
+        status.size = static_cast<std::uint64_t>(st.st_size);
+        status.modificationTime = st.st_mtim.tv_sec;
+    }
+    return status;
 }
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
