@@ -52,9 +52,14 @@ bool IsPlainFileName(std::string_view name) {
     if (!IsEntryName(name)) {
         return false;
     }
-    for (char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F || ch == '\\') {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F || name[i] == '\\') {
+            return false;
+        }
+        // The C1 controls U+0080..U+009F (NEL among them) are C2 80..C2 9F.
+        if (c == 0xC2 && i + 1 < name.size() &&
+            (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80) {
             return false;
         }
     }

@@ -61,8 +61,9 @@ void CFilePath::Split() {
     if (len - sep - 1 > 0) {
         fileName_ = path.substr(sep + 1);
     }
+    // Without a dot the base name is the file name, absent along with it.
     if (dot == len + 1) {
-        baseName_ = path.substr(sep + 1);
+        baseName_ = fileName_;
     } else if (dot - sep - 1 > 0) {
         baseName_ = path.substr(sep + 1, dot - sep - 1);
     }

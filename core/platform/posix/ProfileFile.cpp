@@ -46,6 +46,15 @@ std::string ProfileStringFromText(std::string_view text, std::string_view sectio
 bool WriteProfileStrings(const fs::path& file, std::string_view section,
                          const std::vector<std::pair<std::string, std::string>>& values,
                          IoError& error) {
+    // A line break would end the value and start another key or section in
+    // the file; a NUL would cut it short.
+    for (const auto& [key, value] : values) {
+        if (value.find_first_of(std::string_view("\r\n\0", 3)) != value.npos) {
+            error =
+                IoError{IoError::Kind::Other, file, "a setting cannot hold a line break or a NUL"};
+            return false;
+        }
+    }
     CSimpleIniA ini;
     Configure(ini);
     std::string bytes;
@@ -54,7 +63,10 @@ bool WriteProfileStrings(const fs::path& file, std::string_view section,
     }
     const std::string s(section);
     for (const auto& [key, value] : values) {
-        ini.SetValue(s.c_str(), key.c_str(), value.c_str());
+        // The reader takes a value that starts and ends with a quote for a
+        // quoted one; one more pair brings such a value back as it was.
+        const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+        ini.SetValue(s.c_str(), key.c_str(), quoted ? ('"' + value + '"').c_str() : value.c_str());
     }
     std::string out;
     if (ini.Save(out, false) < 0) {

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, then starts the program or runs every test.
+#   scripts/dev.sh start   build and start
+#   scripts/dev.sh test    build and run the whole test suite
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-dev)
+
+install_missing() {
+    local missing=() p
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    ((${#missing[@]})) || return 0
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build
+}
+
+case "${1:-}" in
+start)
+    install_missing
+    build
+    exec build/cli/tsumugiya-cli --help
+    ;;
+test)
+    install_missing
+    build
+    ctest --test-dir build --output-on-failure --timeout 300
+    ;;
+*)
+    echo "usage: $0 start|test" >&2
+    exit 2
+    ;;
+esac
