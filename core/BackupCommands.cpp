@@ -85,8 +85,7 @@ CommandResult BackupCommands::OnRestore() {
     // Without a copy of the current state a restore could lose it for good:
     // stop unless there is no save file to lose.
     if (!savePath.empty() &&
-        !platform::CopyFileAtomically(savePath, SafetyCopyPath(savePath), Overwrite::Allow, false,
-                                      error) &&
+        !platform::KeepPreviousVersion(savePath, SafetyCopyPath(savePath), error) &&
         error.kind != IoError::Kind::SourceMissing) {
         host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
         return CommandResult::Failed;

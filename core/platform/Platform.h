@@ -82,6 +82,12 @@ enum class Overwrite { Allow, Refuse };
 bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
                         Overwrite overwrite, bool followTargetLink, IoError& error);
 
+// Keeps what a file holds now under a second name, replacing whatever had
+// that name, before the file itself is replaced by a rename. Where the file
+// system allows it, the data is not copied: the keep name is linked to it.
+bool KeepPreviousVersion(const std::filesystem::path& file, const std::filesystem::path& keep,
+                         IoError& error);
+
 // Writes bytes to a file, commit-or-nothing as above; a link is written through.
 bool WriteFileAtomically(const std::filesystem::path& to, std::string_view bytes, IoError& error);
 

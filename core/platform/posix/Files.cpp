@@ -214,6 +214,25 @@ fs::path ResolveLink(const fs::path& file) {
     return ec ? file : resolved;
 }
 
+// Gives the file's data a second name without copying it: a hard link under a
+// temporary name, renamed over the keep path.
+bool LinkAsPrevious(const fs::path& file, const fs::path& keep) {
+    std::string name = (FolderOf(keep) / ".tsumugiya-XXXXXX.tmp").string();
+    UniqueFd reserved(::mkostemps(name.data(), 4, O_CLOEXEC));
+    if (!reserved || ::unlink(name.c_str()) != 0) {
+        return false;
+    }
+    if (::link(ResolveLink(file).c_str(), name.c_str()) != 0) {
+        return false;
+    }
+    if (::rename(name.c_str(), keep.c_str()) != 0) {
+        ::unlink(name.c_str());
+        return false;
+    }
+    SyncFolder(FolderOf(keep));
+    return true;
+}
+
 }  // namespace
 
 bool ReadFileStatus(const fs::path& file, OpenedFileStatus& status, IoError& error) {
@@ -262,6 +281,16 @@ bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite over
     error =
         IoError{IoError::Kind::SourceChanged, from, "the file kept changing while it was copied"};
     return false;
+}
+
+bool KeepPreviousVersion(const fs::path& file, const fs::path& keep, IoError& error) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        auto kind = errno == ENOENT ? IoError::Kind::SourceMissing : IoError::Kind::Other;
+        return Fail(error, kind, file, errno);
+    }
+    return (S_ISREG(st.st_mode) && LinkAsPrevious(file, keep)) ||
+           CopyFileAtomically(file, keep, Overwrite::Allow, false, error);
 }
 
 bool WriteFileAtomically(const fs::path& to, std::string_view bytes, IoError& error) {
