@@ -20,25 +20,18 @@ MemoryBackupList& CliHost::List() {
 }
 
 bool CliHost::SelectNames(const std::vector<std::string>& names, std::string& missing) {
-    MemoryBackupList& list = List();
-    std::vector<int> indices;
     for (const std::string& name : names) {
-        int found = -1;
-        for (int i = 0; i < list.Count() && found < 0; ++i) {
-            found = list.Text(i) == name ? i : -1;
-        }
-        if (found < 0) {
+        if (!catalogue_.Lists(name)) {
             missing = name;
             return false;
         }
-        indices.push_back(found);
     }
-    for (int i = 0; i < list.Count(); ++i) {
-        list.Deselect(i);
+    list_.Clear();
+    for (const std::string& name : names) {
+        list_.Append(name);
+        list_.Select(list_.Count() - 1);
     }
-    for (int index : indices) {
-        list.Select(index);
-    }
+    stale_ = false;
     return true;
 }
 

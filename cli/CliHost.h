@@ -22,7 +22,8 @@ class CliHost : public CommandHost {
     // The list as the catalogue orders it, with the newest selected; read
     // from the folder only when asked for.
     MemoryBackupList& List();
-    // Selects exactly the entries with these names; false if one is missing.
+    // Makes the list exactly these entries, all selected, without reading the
+    // whole folder; false (list unchanged) if one of them is not a backup.
     bool SelectNames(const std::vector<std::string>& names, std::string& missing);
 
     std::string MemoText() const override { return memo_; }

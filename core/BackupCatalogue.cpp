@@ -41,6 +41,12 @@ void BackupCatalogue::Refresh(BackupList& list) const {
     }
 }
 
+bool BackupCatalogue::Lists(const std::string& name) const {
+    return IsEntryName(name) &&
+           platform::MatchesWildcard("*." + std::string(kBackupExtensionPattern), name) &&
+           platform::EntryExists(locations_.BackupFolder() / name);
+}
+
 std::vector<std::filesystem::path> BackupCatalogue::SelectedPaths(const BackupList& list,
                                                                   int max) const {
     std::vector<std::filesystem::path> paths;

@@ -19,6 +19,10 @@ class BackupCatalogue {
     // come last. Equal times are ordered by name. Selects the first entry.
     void Refresh(BackupList& list) const;
 
+    // True when Refresh would list an entry of this name, found without
+    // reading the whole folder.
+    bool Lists(const std::string& name) const;
+
     // Full paths of the first max selected entries, in list order.
     std::vector<std::filesystem::path> SelectedPaths(const BackupList& list, int max) const;
 
