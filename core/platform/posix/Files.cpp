@@ -225,8 +225,11 @@ bool LinkAsPrevious(const fs::path& file, const fs::path& keep) {
     if (::link(ResolveLink(file).c_str(), name.c_str()) != 0) {
         return false;
     }
-    if (::rename(name.c_str(), keep.c_str()) != 0) {
-        ::unlink(name.c_str());
+    const bool renamed = ::rename(name.c_str(), keep.c_str()) == 0;
+    // A rename between two names of one file (keep left linked to the file by
+    // an interrupted restore) succeeds without removing the temporary name.
+    ::unlink(name.c_str());
+    if (!renamed) {
         return false;
     }
     SyncFolder(FolderOf(keep));
