@@ -282,7 +282,9 @@ class Rig {
         return found;
     }
 
+    // A new file each time: the program may have hard-linked the old one to another name.
     void Write(const fs::path& file, int state) const {
+        fs::remove(file);
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         if (!out.write(states_[state].data(), kSaveSize).flush()) {
             throw std::runtime_error("cannot write " + file.string());
