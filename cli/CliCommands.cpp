@@ -5,7 +5,9 @@
 #include <ostream>
 
 #include "AppLocations.h"
+#include "BackupCatalogue.h"
 #include "BackupCommands.h"
+#include "BackupNames.h"
 #include "CliHost.h"
 #include "FilePath.h"
 
@@ -83,6 +85,10 @@ class Session {
             return kFailed;
         }
         out_ << "save: " << locations_.SavePath().string() << '\n';
+        if (!BackupCatalogue::MatchesListing(FixedBackupName(locations_.SaveFileName()))) {
+            err_ << "Warning: backups of a save file without a dot in its name are made but not "
+                    "listed, so they cannot be restored from here.\n";
+        }
         return kSuccess;
     }
 

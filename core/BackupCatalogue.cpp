@@ -41,9 +41,12 @@ void BackupCatalogue::Refresh(BackupList& list) const {
     }
 }
 
+bool BackupCatalogue::MatchesListing(std::string_view name) {
+    return platform::MatchesWildcard("*." + std::string(kBackupExtensionPattern), name);
+}
+
 bool BackupCatalogue::Lists(const std::string& name) const {
-    return IsEntryName(name) &&
-           platform::MatchesWildcard("*." + std::string(kBackupExtensionPattern), name) &&
+    return IsEntryName(name) && MatchesListing(name) &&
            platform::EntryExists(locations_.BackupFolder() / name);
 }
 

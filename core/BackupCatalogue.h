@@ -23,6 +23,10 @@ class BackupCatalogue {
     // reading the whole folder.
     bool Lists(const std::string& name) const;
 
+    // True when the name has the listed form "*.*.save.*". Backups of a save
+    // file without a dot in its name do not.
+    static bool MatchesListing(std::string_view name);
+
     // Full paths of the first max selected entries, in list order.
     std::vector<std::filesystem::path> SelectedPaths(const BackupList& list, int max) const;
 

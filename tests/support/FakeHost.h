@@ -1,58 +1,84 @@
 #pragma once
 
-#include <deque>
-#include <string>
-#include <utility>
-#include <vector>
+#include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include "AppLocations.h"
+#include <algorithm>
+
 #include "BackupCatalogue.h"
-#include "BackupList.h"
-#include "CommandHost.h"
+#include "BackupCommands.h"
+#include "Messages.h"
+#include "support/TestSupport.h"
 
 namespace tsumugiya::test {
 
-// A window stand-in: logs everything shown to the user in order ("Tell ...",
-// "Status ...", "Ask ...", "Refresh", "FileError <file>"), answers questions
-// from a script and keeps the backup list in memory.
-class FakeHost : public CommandHost {
-  public:
-    explicit FakeHost(const AppLocations& locations) : catalogue_(locations) {}
-
-    // The log so far, which then starts afresh.
-    std::vector<std::string> TakeLog() { return std::exchange(log_, {}); }
-    // Selects exactly the entries with these texts; each must be listed.
-    void SelectOnly(const std::vector<std::string>& texts);
+// A window stand-in: logs what the user would see (messages as they are, and
+// "Ask ...", "Status ...", "Refresh", "FileError ..."), answers questions from
+// a script and keeps the backup list in memory.
+struct FakeHost : CommandHost {
+    explicit FakeHost(const AppLocations& locations) : catalogue(locations) {}
+    Texts TakeLog() { return std::exchange(log, {}); }
+    // Lists the backup folder afresh and selects exactly these entries.
+    void Select(const Texts& names) {
+        catalogue.Refresh(list);
+        for (int i = 0; i < list.Count(); ++i) {
+            std::ranges::count(names, list.Text(i)) ? list.Select(i) : list.Deselect(i);
+        }
+    }
 
     std::string MemoText() const override { return memo; }
     bool IsConfirmOnRestore() const override { return confirm; }
     int SelectionCount() const override { return list.SelectedCount(); }
-    std::vector<std::filesystem::path> SelectedNames(int max) const override {
-        return catalogue_.SelectedPaths(list, max);
+    std::vector<fs::path> SelectedNames(int max) const override {
+        return catalogue.SelectedPaths(list, max);
     }
-    bool AskOkCancel(std::string_view text) override;
-    void Tell(std::string_view text) override { log_.push_back("Tell " + std::string(text)); }
-    void SetStatus(std::string_view text) override {
-        log_.push_back("Status " + std::string(text));
+    bool AskOkCancel(std::string_view text) override {
+        log.push_back("Ask " + std::string(text));
+        const bool yes = answers.starts_with('y');
+        answers.erase(0, 1);
+        return yes;
     }
+    void Tell(std::string_view text) override { log.emplace_back(text); }
+    void SetStatus(std::string_view text) override { log.push_back("Status " + std::string(text)); }
     void ShowCatalogue() override {
-        log_.push_back("Refresh");
-        catalogue_.Refresh(list);
+        log.emplace_back("Refresh");
+        catalogue.Refresh(list);
     }
     void ReportFileError(const platform::IoError& error) override {
-        log_.push_back("FileError " + error.file.string());
-        lastFileError = error;
+        log.push_back("FileError " + messages::FileErrorReport(error));
     }
 
+    BackupCatalogue catalogue;
+    MemoryBackupList list;
     std::string memo;
     bool confirm = true;
-    std::deque<bool> answers;  // one per expected question, in order
-    platform::IoError lastFileError;
-    MemoryBackupList list;
+    std::string answers;  // 'y' or 'n' for each question to come; no once it runs out
+    Texts log;
+};
 
-  private:
-    BackupCatalogue catalogue_;
-    std::vector<std::string> log_;
+// A program folder app/ (backups in app/backup) and the chosen save file
+// game/slot1.dat holding "state A" from kTimeA; times shown in UTC.
+class CommandTest : public ::testing::Test {
+  protected:
+    static constexpr std::int64_t kTimeA = 1678042868;  // 2023-03-05 19:01:08 UTC
+    static constexpr std::int64_t kTimeB = kTimeA + 3600;
+    const FileState kStateA{"state A", kTimeA}, kStateB{"state B", kTimeB};
+
+    void SetUp() override {
+        ::setenv("TZ", "UTC0", 1);
+        fs::create_directories(dir / "app");
+        fs::create_directories(dir / "game");
+        WriteFile(save, "state A", kTimeA);
+        locations.InitLocations(dir / "app/tsumugiya");
+        ASSERT_TRUE(locations.SetSaveFile(save));
+    }
+
+    TempFolder dir;
+    fs::path backup = dir / "app/backup", save = dir / "game/slot1.dat",
+             safety = save.string() + ".s";
+    AppLocations locations;
+    FakeHost host{locations};
+    BackupCommands commands{locations, host};
 };
 
 }  // namespace tsumugiya::test

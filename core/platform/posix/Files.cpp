@@ -261,7 +261,7 @@ bool ReadFileStatus(const fs::path& file, OpenedFileStatus& status, IoError& err
 
 bool EntryExists(const fs::path& entry) {
     struct stat st {};
-    return ::lstat(entry.c_str(), &st) == 0 || errno != ENOENT;
+    return ::lstat(entry.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite overwrite,

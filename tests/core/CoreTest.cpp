@@ -1,0 +1,272 @@
+// The core's parts one by one, then the four commands through a stand-in window.
+
+#include <sys/stat.h>
+
+#include <system_error>
+#include <tuple>
+
+#include "BackupNames.h"
+#include "FileFinder.h"
+#include "FilePath.h"
+#include "FileTime.h"
+#include "support/FakeHost.h"
+
+using namespace tsumugiya;
+using namespace tsumugiya::test;
+using enum CommandResult;
+
+namespace {
+
+std::optional<std::string> Part(const char* text) {
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+TEST(FilePath, SplitsWorkedExamples) {
+    // Path, then its folder, file name, base name and extension; null where it has none.
+    const char* const cases[][5] = {
+        {"/games/save/slot1.dat", "/games/save", "slot1.dat", "slot1", "dat"},
+        {"save.dat", nullptr, "save.dat", "save", "dat"},
+        {"/data/README", "/data", "README", "README", nullptr},
+        {"/data/.profile", "/data", ".profile", nullptr, "profile"},
+        {"/data/name.", "/data", "name.", "name", nullptr},
+        {"/file.txt", nullptr, "file.txt", "file", "txt"},
+        {"/data.old/README", "/data.old", "README", "README", nullptr},
+        {"/data/", "/data", nullptr, nullptr, nullptr},
+        // Only "/" separates; on Linux a backslash is part of a name.
+        {"C:\\games\\slot1.dat", nullptr, "C:\\games\\slot1.dat", "C:\\games\\slot1", "dat"},
+        {"/a\\b/c\\d.e", "/a\\b", "c\\d.e", "c\\d", "e"},
+        {"/ゲーム/城の前.セーブ", "/ゲーム", "城の前.セーブ", "城の前", "セーブ"},
+    };
+    CFilePath path;  // reused: each Set must forget the pieces of the path before
+    for (const auto& c : cases) {
+        path.Set(c[0]);
+        EXPECT_EQ(std::tuple(path.GetDirectory(), path.GetFileName(), path.GetBaseName(),
+                             path.GetExtension()),
+                  std::tuple(Part(c[1]), Part(c[2]), Part(c[3]), Part(c[4])))
+            << c[0];
+    }
+}
+
+// 1678042868 is 2023-03-05 19:01:08 UTC; Japan is nine hours ahead, past midnight.
+TEST(FileTime, FormatsLocalTimeAndMarksTimesBefore1970) {
+    const std::tuple<const char*, std::int64_t, const char*> cases[] = {
+        {"UTC0", 1678042868, "2023年03月05日19時01分08秒"},
+        {"JST-9", 1678042868, "2023年03月06日04時01分08秒"},
+        {"JST-9", 4294967296, "2106年02月07日15時28分16秒"},  // past any 32-bit count
+        {"UTC0", -1, "0000年00月00日-1時-1分-1秒"},
+        {"JST-9", -86400 * 365, "0000年00月00日-1時-1分-1秒"},
+    };
+    for (const auto& [zone, time, text] : cases) {
+        ::setenv("TZ", zone, 1);
+        EXPECT_EQ(FormatFileTime(time), text) << zone << " " << time;
+    }
+}
+
+TEST(BackupNames, JoinPartsAndRefuseAnythingButOnePlainName) {
+    const std::string time = "2023年03月06日04時01分08秒";
+    EXPECT_EQ(TimestampedBackupName("slot1.dat", time, "城の前", 255),
+              "slot1.dat.save.2023年03月06日04時01分08秒_城の前");
+    for (const std::string& memo :
+         Texts{"a/b", "a\\b", "a\nb", "tab\t", "\x7f", "nel\xc2\x85", "\xff", "\xe5\x9f",
+               "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", std::string("a\0b", 3)}) {
+        EXPECT_EQ(TimestampedBackupName("s", time, memo, 255), std::nullopt) << memo;
+    }
+    // The limit counts bytes, not characters: exactly the limit passes, one byte less does not.
+    const std::size_t size = TimestampedBackupName("s", time, "城城", 255)->size();
+    EXPECT_TRUE(TimestampedBackupName("s", time, "城城", size));
+    EXPECT_FALSE(TimestampedBackupName("s", time, "城城", size - 1));
+}
+
+TEST(FileFinder, SumsFileSizesPast32Bits) {
+    TempFolder dir;
+    WriteFile(dir / "a.bin", std::string(1025, 'x'));
+    WriteFile(dir / "big.bin", "");
+    fs::resize_file(dir / "big.bin", 5ull << 30);  // sparse: no disk space used
+    WriteFile(dir / "c.txt", "12");
+    fs::create_directory(dir / "d.bin");
+    CFileFinder finder(dir.path);
+    EXPECT_EQ(std::tuple(finder.CountFiles("bin"), finder.TotalBytes("bin"), finder.TotalKB("bin"),
+                         finder.TotalMB("bin")),  // sizes rounded up
+              std::tuple(2u, (5ull << 30) + 1025, (5ull << 20) + 2, (5ull << 10) + 1));
+}
+
+TEST(Locations, FollowTheExecutableAndTakeOnlyAbsolutePathsToAFile) {
+    TempFolder dir;
+    AppLocations locations;
+    locations.InitLocations(dir / "app.bin");
+    EXPECT_EQ(std::tuple(locations.SettingsPath(), locations.BackupFolder(), locations.SavePath()),
+              std::tuple(dir / "app.ini", dir / "backup", fs::path()));  // not "/" nor a folder
+    EXPECT_TRUE(fs::is_directory(dir / "backup"));
+    ASSERT_TRUE(locations.SetSaveFile("/slot1.dat"));
+    EXPECT_EQ(locations.SavePath(), "/slot1.dat");
+    ASSERT_TRUE(locations.SetSaveFile("/games/slot1.dat"));
+    for (const char* path : {"", "slot1.dat", "games/slot1.dat", "/games/save/", "/",
+                             "/games/slot\n1.dat", "/games\r/slot1.dat", "/games/..", "/a/\xff"}) {
+        EXPECT_FALSE(locations.SetSaveFile(path)) << path;
+        EXPECT_EQ(locations.SavePath(), "/games/slot1.dat");
+    }
+}
+
+// Whatever name is written comes back unchanged, even one that looks like INI
+// syntax, and the rest of a hand-written file stays as it was.
+TEST(Locations, SaveSettingsRoundTripsAnyNameAndKeepsTheRestOfTheFile) {
+    TempFolder dir;
+    WriteFile(dir / "tsumugiya.ini",
+              "; by hand\n[Window]\nx=10\n[SaveFile]\n; last game\nfolder=/old\n"
+              "filename=old.dat\nkey=1\n");
+    const std::string folder = (dir / " ゲーム \"データ\" ").string();
+    platform::IoError error;
+    AppLocations locations;
+    locations.InitSettingsPath(dir / "tsumugiya");
+    for (const std::string name : {"スロット 1.dat", " lead", "trail ", "\"q\"", "\"", ";semi",
+                                   "#hash", "a=b", "[SaveFile]"}) {
+        ASSERT_TRUE(locations.SetSaveFile(folder + "/" + name));
+        ASSERT_TRUE(locations.SaveSettings(error)) << error.cause;
+        locations.ReadSettings();
+        EXPECT_EQ(locations.SavePath().string(), folder + "/" + name);
+        const std::string text = ReadFile(dir / "tsumugiya.ini").value_or("");
+        for (const char* kept : {"; by hand\n", "[Window]\nx=10\n", "; last game\n", "\nkey=1\n",
+                                 "\nfolder=", "\nfilename="}) {  // no spaces around "="
+            EXPECT_NE(text.find(kept), std::string::npos) << kept << " missing in\n" << text;
+        }
+        EXPECT_EQ(text.find("old.dat"), std::string::npos) << text;
+    }
+    EXPECT_EQ(Names(dir.path), Texts{"tsumugiya.ini"});  // no temporary file left
+}
+
+const std::string kNameA = "slot1.dat.save.2023年03月05日19時01分08秒_";
+const std::string kQuick = "slot1.dat.save.temp";
+const std::string kNameTaken = "同じ名前のファイルがあります。";
+const std::string kCopyFailed = "!!! セーブファイルのコピーに失敗しました。";
+
+TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLast) {
+    const std::pair<const char*, int> files[] = {
+        {"s.dat.save.old", 1000}, {"s.dat.save.e", 2000}, {"s.dat.save.c", 2000},
+        {"s.dat.save.new", 3000}, {"s.dat.save.a", 2000}, {"s.dat.save.d", 2000},
+        {"s.dat.save.b", 2000},   {"DATA.save.x", 9000},  {"notes.txt", 9000}};
+    for (const auto& [name, time] : files) {
+        WriteFile(backup / name, name, time);
+    }
+    fs::create_directory(backup / "s.dat.save.dir");
+    fs::create_symlink(dir / "nowhere", backup / "s.dat.save.link");
+    host.Select({"s.dat.save.a", "s.dat.save.b"});
+    host.ShowCatalogue();  // starts afresh and selects the newest only
+    EXPECT_EQ(host.list.SelectedIndices(9), std::vector<int>{0});
+    Texts listed;
+    for (int i = 0; i < host.list.Count(); ++i) {
+        listed.push_back(host.list.Text(i));
+    }
+    EXPECT_EQ(listed, (Texts{"s.dat.save.new", "s.dat.save.a", "s.dat.save.b", "s.dat.save.c",
+                             "s.dat.save.d", "s.dat.save.e", "s.dat.save.old", "s.dat.save.dir",
+                             "s.dat.save.link"}));
+}
+
+TEST_F(CommandTest, BackupKeepsTheSaveTimeAndNeverReplacesAnEntry) {
+    host.memo = "城の前";
+    EXPECT_EQ(commands.OnBackup(), Done);
+    EXPECT_EQ(StateOf(backup / (kNameA + "城の前")), kStateA);
+    host.memo = "";
+    // An earlier backup, a dangling link, an entry that no one can open.
+    for (const auto& make : {+[](const fs::path& p) { WriteFile(p, "older"); },
+                             +[](const fs::path& p) { fs::create_symlink(p.string() + "x", p); },
+                             +[](const fs::path& p) { ::mknod(p.c_str(), S_IFSOCK | 0600, 0); }}) {
+        fs::remove(backup / kNameA);
+        make(backup / kNameA);
+        const auto before = Snapshot(dir.path);
+        EXPECT_EQ(commands.OnBackup(), Failed);
+        EXPECT_EQ(Snapshot(dir.path), before);
+    }
+    EXPECT_EQ(host.TakeLog(),
+              (Texts{"Status slot1.dat.save.2023年03月05日19時01分08秒_城の前 にバックアップ",
+                     "Refresh", kNameTaken, kNameTaken, kNameTaken}));
+}
+
+TEST_F(CommandTest, QuickBackupOverwritesAndFailuresLeaveNothing) {
+    EXPECT_EQ(commands.OnFixedNameBackup(), Done);
+    WriteFile(save, "state B", kTimeB);
+    EXPECT_EQ(commands.OnFixedNameBackup(), Done);
+    EXPECT_EQ(StateOf(backup / kQuick), kStateB);
+    host.memo = "a/b";
+    EXPECT_EQ(commands.OnBackup(), Failed);
+    fs::remove(backup / kQuick);
+    fs::create_directories(backup / kQuick / "in");
+    EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+    AppLocations unchosen;  // and without a save file
+    unchosen.InitLocations(dir / "app/tsumugiya");
+    EXPECT_EQ(BackupCommands(unchosen, host).OnBackup(), Failed);
+    fs::remove(save);
+    EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+    EXPECT_EQ(Names(backup), Texts{kQuick});
+    const std::string done = "Status slot1.dat.save.temp にバックアップ";
+    EXPECT_EQ(host.TakeLog(),
+              (Texts{done, "Refresh", done, "Refresh", kCopyFailed, "Refresh", kCopyFailed,
+                     "Refresh", "FileError セーブファイルが選ばれていません。",
+                     "FileError ファイル " + save.string() + " を開けません。\n" +
+                         std::error_code(ENOENT, std::generic_category()).message()}));
+}
+
+TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
+    ASSERT_EQ(commands.OnBackup(), Done);
+    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    WriteFile(save, "state B", kTimeB);
+    host.Select({kNameA, kQuick});
+    host.TakeLog();
+    EXPECT_EQ(commands.OnRestore(), Failed);
+    host.Select({});
+    EXPECT_EQ(commands.OnRestore(), NothingToDo);
+    host.Select({kQuick});
+    host.answers = "ny";
+    EXPECT_EQ(commands.OnRestore(), Cancelled);
+    EXPECT_EQ(Names(dir / "game"), Texts{"slot1.dat"});
+    fs::create_directories(safety / "in");  // no safety copy can be made
+    EXPECT_EQ(commands.OnRestore(), Failed);
+    fs::remove_all(safety);
+    EXPECT_EQ(StateOf(save), kStateB);
+    const std::string ask = "Ask 元のセーブファイルを上書きしていいですか？";
+    EXPECT_EQ(host.TakeLog(),
+              (Texts{"!!! 複数のファイルは選択できません。", ask, ask,
+                     "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。\n" +
+                         safety.string() + ": " +
+                         std::error_code(EISDIR, std::generic_category()).message()}));
+    host.confirm = false;
+    EXPECT_EQ(commands.OnRestore(), Done);
+    EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)), std::pair(kStateA, kStateB));
+    EXPECT_EQ(host.TakeLog(), Texts{"Status  選択ファイルをロード"});
+    fs::remove(save);  // nothing to lose: the restore goes on
+    fs::remove(safety);
+    EXPECT_EQ(commands.OnRestore(), Done);
+    EXPECT_EQ(Names(dir / "game"), Texts{"slot1.dat"});
+    // Backups that are folders, or vanish between listing and use.
+    WriteFile(save, "state B", kTimeB);
+    fs::create_directory(backup / "slot1.dat.save.dir");
+    host.Select({"slot1.dat.save.dir"});
+    EXPECT_EQ(commands.OnRestore(), Failed);
+    host.Select({kNameA});
+    fs::remove(backup / kNameA);
+    EXPECT_EQ(commands.OnRestore(), Failed);
+    EXPECT_EQ(StateOf(save), kStateB);
+    host.Select({kQuick});
+    fs::remove(backup / kQuick);
+    host.answers = "y";
+    EXPECT_EQ(commands.OnDelete(), Done);  // what is gone counts as deleted
+    const std::string failed = "!!! 01: セーブファイルのコピーに失敗しました。";
+    EXPECT_EQ(host.TakeLog(), (Texts{"Status  選択ファイルをロード", failed, failed,
+                                     "Ask 削除していいですか？", "Refresh"}));
+}
+
+TEST_F(CommandTest, DeleteAsksAndRemovesLinksNotTheirTargets) {
+    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    fs::create_symlink(save, backup / "linked.dat.save.1");
+    host.Select({kQuick, "linked.dat.save.1"});
+    host.TakeLog();
+    host.answers = "ny";
+    EXPECT_EQ(commands.OnDelete(), Cancelled);
+    host.Select({kQuick, "linked.dat.save.1"});
+    EXPECT_EQ(commands.OnDelete(), Done);
+    EXPECT_EQ(Names(backup), Texts{});
+    EXPECT_EQ(StateOf(save), kStateA);
+    const std::string ask = "Ask 削除していいですか？";
+    EXPECT_EQ(host.TakeLog(), (Texts{ask, "Refresh", ask, "Refresh"}));
+}
+
+}  // namespace

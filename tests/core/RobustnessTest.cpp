@@ -1,0 +1,178 @@
+// The commands when the disk fills, writes are refused, files change under
+// them or the settings are hostile: they may fail, but never lose, tear or
+// misplace a save state.
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "support/FakeHost.h"
+
+using namespace tsumugiya;
+using namespace tsumugiya::test;
+using enum CommandResult;
+
+namespace {
+
+const std::string kCopyFailed = "!!! セーブファイルのコピーに失敗しました。";
+
+// A tmpfs over a folder while it lives. The process first moves to a mount
+// namespace of its own, so that not even a crash leaves a mount behind.
+struct Tmpfs {
+    Tmpfs(const fs::path& at, const char* options) : at(at) {
+        static const bool own = ::unshare(CLONE_NEWNS) == 0 &&
+                                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        mounted = own && ::mount("tmpfs", at.c_str(), "tmpfs", 0, options) == 0;
+    }
+    ~Tmpfs() {
+        if (mounted) {
+            ::umount2(at.c_str(), MNT_DETACH);
+        }
+    }
+    bool Remount(unsigned long flags) {
+        return ::mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | flags, nullptr) == 0;
+    }
+    fs::path at;
+    bool mounted;
+};
+
+#define MOUNT_OR_SKIP(name, at, options) \
+    Tmpfs name(at, options);             \
+    if (!name.mounted)                   \
+    GTEST_SKIP() << "cannot mount a tmpfs (needs root): " << std::strerror(errno)
+
+class Robustness : public CommandTest {};
+
+TEST_F(Robustness, BackupFolderThatIsFullOrRefusesWritesGetsNothing) {
+    {
+        MOUNT_OR_SKIP(disk, backup, "size=1m");
+        ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+        const std::string big(2 << 20, 'b');  // more than there is room for
+        WriteFile(save, big);
+        EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+        EXPECT_EQ(commands.OnBackup(), Failed);
+        // No partial backup, no temporary file, the old quick backup whole.
+        EXPECT_EQ(Names(backup), Texts{"slot1.dat.save.temp"});
+        EXPECT_EQ(std::pair(ReadFile(backup / "slot1.dat.save.temp"), ReadFile(save)),
+                  std::pair(Content("state A"), Content(big)));
+        WriteFile(save, "state B", kTimeB);
+        EXPECT_EQ(commands.OnFixedNameBackup(), Done);  // works again once it fits
+        ASSERT_TRUE(disk.Remount(MS_RDONLY));
+        EXPECT_EQ(commands.OnBackup(), Failed);
+        EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+        EXPECT_EQ(ReadFile(backup / "slot1.dat.save.temp"), "state B");
+        EXPECT_EQ(std::ranges::count(host.TakeLog(), kCopyFailed), 4);
+    }
+    fs::remove(backup);
+    WriteFile(backup, "not a folder");
+    const auto before = Snapshot(dir.path);
+    EXPECT_EQ(commands.OnBackup(), Failed);
+    EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+    EXPECT_EQ(Snapshot(dir.path), before);
+}
+
+TEST_F(Robustness, FullOrReadOnlySaveFolderStopsARestoreWithTheSaveUnchanged) {
+    const std::string stateA(256 << 10, 'a'), stateB(256 << 10, 'b');
+    WriteFile(save, stateA);
+    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    host.confirm = false;
+    for (const bool readOnly : {false, true}) {
+        MOUNT_OR_SKIP(disk, dir / "game", "size=1m");
+        WriteFile(save, stateB);
+        WriteFile(dir / "game/filler", std::string(readOnly ? 0 : 768 << 10, 'f'));
+        ASSERT_TRUE(!readOnly || disk.Remount(MS_RDONLY));
+        host.Select({"slot1.dat.save.temp"});
+        host.TakeLog();
+        EXPECT_EQ(commands.OnRestore(), Failed);
+        const std::string told = host.TakeLog().at(0);
+        EXPECT_TRUE(told == "!!! 01: セーブファイルのコピーに失敗しました。" ||
+                    told.starts_with("!!! 元のセーブファイルの控えを作れなかったので"))
+            << told;
+        EXPECT_EQ(ReadFile(save), stateB);
+        for (const std::string& name : Names(dir / "game")) {
+            EXPECT_FALSE(name.ends_with(".tmp")) << name;
+        }
+        ASSERT_TRUE(disk.Remount(0));  // room again: the restore works
+        fs::remove(dir / "game/filler");
+        EXPECT_EQ(commands.OnRestore(), Done);
+        EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
+                  std::pair(Content(stateA), Content(stateB)));
+    }
+}
+
+// The writer appends whole records of one size, each in one write; each state
+// it leaves is records 0, 1, 2, ... so a torn copy shows in size or content.
+TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
+    constexpr std::size_t kRecord = 64 << 10;
+    const auto record = [](std::size_t i) { return std::string(kRecord, char('a' + i % 26)); };
+    WriteFile(save, record(0));
+    std::atomic<bool> stop = false;
+    std::thread writer([&] {
+        const int fd = ::open(save.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        for (std::size_t i = 1; !stop && i < 256; ++i) {
+            stop = stop || ::write(fd, record(i).data(), kRecord) != static_cast<ssize_t>(kRecord);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ::close(fd);
+    });
+    for (int i = 0; i < 10; ++i) {
+        host.memo = std::to_string(i);
+        const bool done = commands.OnBackup() == Done;
+        const std::string told = host.TakeLog().at(0);
+        EXPECT_TRUE(told.ends_with(done ? "_" + host.memo + " にバックアップ" : kCopyFailed))
+            << told;
+    }
+    stop = true;
+    writer.join();
+    const std::string final = ReadFile(save).value_or("");
+    for (const std::string& name : Names(backup)) {
+        const std::string copy = ReadFile(backup / name).value_or("");
+        EXPECT_TRUE(copy.size() % kRecord == 0 && final.starts_with(copy)) << name;
+    }
+}
+
+// Each settings text gives either no save file or exactly the configured one,
+// and a backup after it writes nothing outside the backup folder.
+TEST_F(Robustness, HostileSettingsGiveTheExactPathOrNone) {
+    const std::string game = (dir / "game").string(), name = "\nfilename=slot1.dat\n";
+    std::string garbage(64 << 10, '\0');  // bytes of every value, in no order
+    for (std::size_t i = 0; i < garbage.size(); ++i) {
+        garbage[i] = static_cast<char>((i * 2654435761u) >> 24);
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        {"[SaveFile]\nfolder=" + game + name, game + "/slot1.dat"},
+        {"[SaveFile]\r\nfolder=\"" + game + "\"\r\nfilename=\"slot1.dat\"\r\n",
+         game + "/slot1.dat"},
+        {"[SaveFile]\nfolder=" + game + "//" + name, game + "//slot1.dat"},  // one trimmed
+        {"[SaveFile]\n;" + std::string(10 << 20, 'x') + "\nfolder=" + game + name,
+         game + "/slot1.dat"},
+        {"[SaveFile]\nfolder=" + game + "\nfilename=../../x\n", ""},
+        {"[SaveFile]\nfolder=game" + name, ""},
+        {"[SaveFile]\nfolder=" + game + "\n", ""},
+        {"folder=" + game + name, ""},
+        {"", ""},
+        {garbage, ""},
+        {"[SaveFile]\nfolder=/" + std::string(4999, 'a') + name, ""},
+    };
+    const auto outside = [&] {
+        auto entries = Snapshot(dir.path);
+        std::erase_if(entries, [&](const auto& e) { return e.first.starts_with(backup.string()); });
+        return entries;
+    };
+    for (const auto& [settings, expected] : cases) {
+        fs::remove_all(backup);
+        WriteFile(dir / "app/tsumugiya.ini", settings);
+        locations.InitLocations(dir / "app/tsumugiya");
+        EXPECT_EQ(locations.SavePath().string(), expected) << settings.substr(0, 80);
+        const auto before = outside();
+        commands.OnBackup();
+        EXPECT_TRUE(outside() == before) << settings.substr(0, 80);
+        EXPECT_EQ(Names(backup).size(), expected.empty() ? 0u : 1u) << settings.substr(0, 80);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#pragma once
+
+// Helpers for every test program, without core/: a temporary folder, whole
+// files, folder snapshots and a runner for built programs.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tsumugiya::test {
+
+namespace fs = std::filesystem;
+using Texts = std::vector<std::string>;
+using Content = std::optional<std::string>;  // of a file; absent when it cannot be read
+
+// A fresh folder, canonical so that paths match what a child's getcwd gives;
+// removed with all it holds.
+struct TempFolder {
+    TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    fs::path operator/(const fs::path& name) const { return path / name; }
+    fs::path path;
+};
+
+// Writes the whole file and, when given, its modification time; throws on failure.
+void WriteFile(const fs::path& file, std::string_view bytes,
+               std::optional<std::int64_t> time = std::nullopt);
+Content ReadFile(const fs::path& file);
+std::int64_t ModTime(const fs::path& file);  // -1 when there is no such file
+// A file's content and modification time, to compare in one go.
+using FileState = std::pair<Content, std::int64_t>;
+inline FileState StateOf(const fs::path& file) {
+    return {ReadFile(file), ModTime(file)};
+}
+Texts Names(const fs::path& folder);  // sorted; none when the folder is missing
+// Every entry below a folder with its time and content: equal snapshots mean
+// that nothing there changed.
+std::map<std::string, std::string> Snapshot(const fs::path& folder);
+
+struct Outcome {
+    int status = -1;  // exit code, or 128 + signal
+    std::string out, err;
+};
+// Runs a program in cwd with stdin on /dev/null (never a terminal) and only
+// TZ=UTC0 in its environment, so that backup names do not depend on the machine.
+Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd);
+
+}  // namespace tsumugiya::test
