@@ -20,21 +20,28 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# build FOLDER [CMAKE OPTIONS...]
 build() {
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    cmake --build build
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir"
 }
 
 case "${1:-}" in
 start)
     install_missing
-    build
+    build build -DTSUMUGIYA_BUILD_TESTS=OFF
     exec build/cli/tsumugiya-cli --help
     ;;
 test)
     install_missing
-    build
+    build build -DTSUMUGIYA_BUILD_TESTS=ON
     ctest --test-dir build --output-on-failure --timeout 300
+    # The same suites again with AddressSanitizer and UndefinedBehaviorSanitizer;
+    # the crash trials kill processes on purpose and stay in the plain build.
+    build build-sanitize -DTSUMUGIYA_SANITIZE=ON -DTSUMUGIYA_BUILD_TESTS=ON
+    ctest --test-dir build-sanitize --output-on-failure --timeout 300 --label-exclude crash
     ;;
 *)
     echo "usage: $0 start|test" >&2
