@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets in build-fuzz and runs each for a bounded time.
+# Builds the libFuzzer targets of tools/fuzz in build-fuzz and runs each for a
+# bounded time.
 #   tools/fuzz.sh [SECONDS [TARGET...]]   default 60 s each (or $FUZZ_SECONDS)
 #   targets: file_path profile backup_name; FUZZ_CXX picks the clang (clang++-14)
 # New inputs go to build-fuzz/fuzz-corpus/<target>, reproducers of findings
@@ -29,7 +30,7 @@ for target in "${targets[@]}"; do
     echo "== $target: ${seconds}s"
     # A hang counts as a finding after 10 s; -rss_limit_mb keeps runaways bounded.
     set +e
-    "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$build/tools/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "tests/fuzz/corpus/$target" \
         >"$log" 2>&1
     rc=$?

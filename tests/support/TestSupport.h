@@ -3,6 +3,7 @@
 // Helpers for every test program, without core/: a temporary folder, whole
 // files, folder snapshots and a runner for built programs.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -50,6 +51,8 @@ struct Outcome {
 };
 // Runs a program in cwd with stdin on /dev/null (never a terminal) and only
 // TZ=UTC0 in its environment, so that backup names do not depend on the machine.
-Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd);
+// Given killAfter, SIGKILL ends the program then unless it has ended first.
+Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
+                   std::optional<std::chrono::nanoseconds> killAfter = std::nullopt);
 
 }  // namespace tsumugiya::test
