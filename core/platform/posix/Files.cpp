@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -217,13 +218,25 @@ fs::path ResolveLink(const fs::path& file) {
 // Gives the file's data a second name without copying it: a hard link under a
 // temporary name, renamed over the keep path.
 bool LinkAsPrevious(const fs::path& file, const fs::path& keep) {
-    std::string name = (FolderOf(keep) / ".tsumugiya-XXXXXX.tmp").string();
-    UniqueFd reserved(::mkostemps(name.data(), 4, O_CLOEXEC));
-    if (!reserved || ::unlink(name.c_str()) != 0) {
-        return false;
-    }
-    if (::link(ResolveLink(file).c_str(), name.c_str()) != 0) {
-        return false;
+    // link() refuses an existing name, so a random one needs no reservation
+    // (creating a file first costs more than the whole link).
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    const fs::path source = ResolveLink(file);
+    std::string name;
+    for (int attempt = 0;; ++attempt) {
+        std::string letters(6, 'x');
+        for (char& c : letters) {
+            c = kLetters[random() % (sizeof kLetters - 1)];
+        }
+        name = (FolderOf(keep) / (".tsumugiya-" + letters + ".tmp")).string();
+        if (::link(source.c_str(), name.c_str()) == 0) {
+            break;
+        }
+        if (errno != EEXIST || attempt == 8) {
+            return false;
+        }
     }
     const bool renamed = ::rename(name.c_str(), keep.c_str()) == 0;
     // A rename between two names of one file (keep left linked to the file by
