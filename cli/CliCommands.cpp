@@ -115,11 +115,22 @@ class Session {
     }
 
     int Restore(const std::vector<std::string>& names, bool yes) {
-        if (host_.List().Count() == 0) {
-            err_ << "There are no backups in " << locations_.BackupFolder().string() << '\n';
+        // Without a name, the newest backup of this save file: the folder may
+        // also hold backups of other saves.
+        std::vector<std::string> chosen = names;
+        const std::string own = locations_.SaveFileName() + ".save.";
+        const MemoryBackupList& list = host_.List();
+        for (int i = 0; i < list.Count() && chosen.empty(); ++i) {
+            if (list.Text(i).starts_with(own)) {
+                chosen.push_back(list.Text(i));
+            }
+        }
+        if (chosen.empty()) {
+            err_ << "There are no backups of " << locations_.SaveFileName() << " in "
+                 << locations_.BackupFolder().string() << '\n';
             return kFailed;
         }
-        if (!names.empty() && !Select(names)) {
+        if (!Select(chosen)) {
             return kFailed;
         }
         host_.SetAssumeYes(yes);
@@ -209,6 +220,10 @@ int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std
                                                            : "wrong use of " + call.command;
         err << problem << "\n\n" << kUsage;
         return kUsageError;
+    }
+    if (!cliExecutable.is_absolute()) {
+        err << "Cannot find this program's own folder, where its settings and backups live.\n";
+        return kFailed;
     }
     Session session(cliExecutable, out, err);
     return found->second.second(session);

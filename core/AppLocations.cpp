@@ -29,15 +29,27 @@ void AppLocations::InitLocations(const fs::path& executable) {
     InitBackupFolder(executable);
 }
 
+// Without the executable's own path there is no settings file or backup
+// folder: both stay empty rather than landing in "/" or the working folder.
 void AppLocations::InitSettingsPath(const fs::path& executable) {
+    if (!executable.is_absolute()) {
+        settingsPath_.clear();
+        return;
+    }
     CFilePath self(executable.string());
     settingsPath_ =
         Join(self.GetDirectory().value_or(""), self.GetBaseName().value_or("") + ".ini");
 }
 
 void AppLocations::ReadSettings() {
-    saveFolder_ = platform::ReadProfileString(settingsPath_, kSettingsSection, kFolderKey, "");
-    saveFileName_ = platform::ReadProfileString(settingsPath_, kSettingsSection, kFileNameKey, "");
+    // One read, so that a second instance writing meanwhile cannot give a
+    // folder from one choice and a name from another.
+    std::string text;
+    if (settingsPath_.empty() || !platform::ReadWholeFile(settingsPath_, text)) {
+        text.clear();
+    }
+    saveFolder_ = platform::ProfileStringFromText(text, kSettingsSection, kFolderKey, "");
+    saveFileName_ = platform::ProfileStringFromText(text, kSettingsSection, kFileNameKey, "");
     if (!saveFolder_.empty() && platform::IsSeparator(saveFolder_.back())) {
         saveFolder_.pop_back();
     }
@@ -45,6 +57,10 @@ void AppLocations::ReadSettings() {
 }
 
 void AppLocations::InitBackupFolder(const fs::path& executable) {
+    if (!executable.is_absolute()) {
+        backupFolder_.clear();
+        return;
+    }
     CFilePath self(executable.string());
     backupFolder_ = Join(self.GetDirectory().value_or(""), kBackupFolderName);
     CFileFinder finder(backupFolder_);

@@ -20,6 +20,9 @@ struct Entry {
 void BackupCatalogue::Refresh(BackupList& list) const {
     list.Clear();
     const auto& folder = locations_.BackupFolder();
+    if (folder.empty()) {
+        return;
+    }
     std::vector<Entry> entries;
     CFileFinder finder(folder);
     std::string name;
@@ -46,7 +49,7 @@ bool BackupCatalogue::MatchesListing(std::string_view name) {
 }
 
 bool BackupCatalogue::Lists(const std::string& name) const {
-    return IsEntryName(name) && MatchesListing(name) &&
+    return !locations_.BackupFolder().empty() && IsEntryName(name) && MatchesListing(name) &&
            platform::EntryExists(locations_.BackupFolder() / name);
 }
 
@@ -59,7 +62,7 @@ std::vector<std::filesystem::path> BackupCatalogue::SelectedPaths(const BackupLi
     for (int index : list.SelectedIndices(std::min(max, list.SelectedCount()))) {
         const std::string text = list.Text(index);
         // A list entry only ever names something inside the backup folder.
-        if (IsEntryName(text)) {
+        if (IsEntryName(text) && !locations_.BackupFolder().empty()) {
             paths.push_back(locations_.BackupFolder() / text);
         }
     }

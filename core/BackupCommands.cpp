@@ -21,8 +21,10 @@ bool BackupCommands::SaveFileOpens() {
 
 CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite overwrite) {
     IoError error;
-    const bool copied = platform::CopyFileAtomically(
-        locations_.SavePath(), locations_.BackupFolder() / name, overwrite, false, error);
+    const auto& folder = locations_.BackupFolder();
+    const bool copied =
+        !folder.empty() &&
+        platform::CopyFileAtomically(locations_.SavePath(), folder / name, overwrite, false, error);
     if (!copied && error.kind == IoError::Kind::TargetExists) {
         host_.Tell(messages::kNameTaken);
         return CommandResult::Failed;
@@ -50,7 +52,8 @@ CommandResult BackupCommands::OnBackup() {
         host_.ShowCatalogue();
         return CommandResult::Failed;
     }
-    if (CFilePath((locations_.BackupFolder() / *name).string()).Exists()) {
+    const auto& folder = locations_.BackupFolder();
+    if (!folder.empty() && CFilePath((folder / *name).string()).Exists()) {
         host_.Tell(messages::kNameTaken);
         return CommandResult::Failed;
     }
@@ -81,18 +84,23 @@ CommandResult BackupCommands::OnRestore() {
     if (!savePath.empty()) {
         platform::RemoveStaleTempFiles(savePath.parent_path());
     }
+    // The backup's data is made safe beside the save first, so that a backup
+    // that cannot be read costs nothing, not even the previous safety copy.
+    // The save file may be a link the user set up; the file behind it is replaced.
     IoError error;
+    platform::StagedCopy restored;
+    if (sources.empty() || !restored.Prepare(sources.front(), savePath, true, error)) {
+        host_.Tell(messages::kRestoreCopyFailed);
+        return CommandResult::Failed;
+    }
     // Without a copy of the current state a restore could lose it for good:
     // stop unless there is no save file to lose.
-    if (!savePath.empty() &&
-        !platform::KeepPreviousVersion(savePath, SafetyCopyPath(savePath), error) &&
+    if (!platform::KeepPreviousVersion(savePath, SafetyCopyPath(savePath), error) &&
         error.kind != IoError::Kind::SourceMissing) {
         host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
         return CommandResult::Failed;
     }
-    // The save file may be a link the user set up; the file behind it is replaced.
-    if (sources.empty() ||
-        !platform::CopyFileAtomically(sources.front(), savePath, Overwrite::Allow, true, error)) {
+    if (!restored.Commit(Overwrite::Allow, error)) {
         host_.Tell(messages::kRestoreCopyFailed);
         return CommandResult::Failed;
     }

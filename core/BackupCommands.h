@@ -9,7 +9,7 @@ enum class CommandResult {
     Done,
     NothingToDo,  // nothing was selected
     Cancelled,    // the user said no
-    Failed,       // refused or failed; the host has been told
+    Failed,       // refused or failed (a failed deletion is not told, as it loses nothing)
 };
 
 // The four things the program is for: back the save file up under a

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,25 @@ enum class Overwrite { Allow, Refuse };
 // reported as SourceChanged.
 bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
                         Overwrite overwrite, bool followTargetLink, IoError& error);
+
+// A copy made and flushed beside its target, put in place only by Commit;
+// dropped, temporary file and all, otherwise. Lets a caller do other work
+// between having the new data safe and replacing the target.
+class StagedCopy {
+  public:
+    StagedCopy();
+    StagedCopy(const StagedCopy&) = delete;
+    StagedCopy& operator=(const StagedCopy&) = delete;
+    ~StagedCopy();
+
+    bool Prepare(const std::filesystem::path& from, const std::filesystem::path& to,
+                 bool followTargetLink, IoError& error);
+    bool Commit(Overwrite overwrite, IoError& error);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // Keeps what a file holds now under a second name, replacing whatever had
 // that name, before the file itself is replaced by a rename. Where the file

@@ -112,4 +112,13 @@ TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
     EXPECT_EQ(Snapshot(app.path), before);
 }
 
+TEST_F(Cli, RestoreWithoutANameTakesTheNewestOfThisSaveOnly) {
+    ASSERT_EQ(Run({"use", save.string()}).status, 0);
+    ASSERT_EQ(Run({"backup"}).status, 0);
+    WriteFile(backups / "other.dat.save.newer", "another game", kTimeB);
+    WriteFile(save, "state B", kTimeB);
+    EXPECT_EQ(Run({"restore", "--yes"}).status, 0);
+    EXPECT_EQ(ReadFile(save), Content("state A"));
+}
+
 }  // namespace

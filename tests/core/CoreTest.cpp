@@ -236,15 +236,18 @@ TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
     fs::remove(safety);
     EXPECT_EQ(commands.OnRestore(), Done);
     EXPECT_EQ(Names(dir / "game"), Texts{"slot1.dat"});
-    // Backups that are folders, or vanish between listing and use.
+    // Backups that are folders, or vanish between listing and use, cost
+    // nothing: not even the previous safety copy.
     WriteFile(save, "state B", kTimeB);
+    WriteFile(safety, "older state", kTimeA);
     fs::create_directory(backup / "slot1.dat.save.dir");
     host.Select({"slot1.dat.save.dir"});
     EXPECT_EQ(commands.OnRestore(), Failed);
     host.Select({kNameA});
     fs::remove(backup / kNameA);
     EXPECT_EQ(commands.OnRestore(), Failed);
-    EXPECT_EQ(StateOf(save), kStateB);
+    EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)),
+              std::pair(kStateB, FileState{"older state", kTimeA}));
     host.Select({kQuick});
     fs::remove(backup / kQuick);
     host.answers = "y";
@@ -267,6 +270,34 @@ TEST_F(CommandTest, DeleteAsksAndRemovesLinksNotTheirTargets) {
     EXPECT_EQ(StateOf(save), kStateA);
     const std::string ask = "Ask 削除していいですか？";
     EXPECT_EQ(host.TakeLog(), (Texts{ask, "Refresh", ask, "Refresh"}));
+}
+
+// Odd files where the save, the settings or a temporary file should be, and no
+// known program folder: refused or left alone, never waited on or clobbered.
+TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
+    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    const fs::path notes = dir / "game/.tsumugiya-notes.tmp", target = dir / "game/real.dat";
+    WriteFile(notes, "the user's own");
+    fs::remove(save);
+    fs::create_symlink(target, save);  // a link to a save not written yet
+    host.Select({kQuick});
+    host.confirm = false;
+    EXPECT_EQ(commands.OnRestore(), Done);
+    EXPECT_TRUE(fs::is_symlink(save));
+    EXPECT_EQ(std::pair(StateOf(target), ReadFile(notes)),
+              std::pair(kStateA, Content("the user's own")));
+    fs::remove(save);
+    ASSERT_EQ(::mkfifo(save.c_str(), 0600), 0);  // would block a plain open
+    EXPECT_EQ(commands.OnBackup(), Failed);
+    EXPECT_EQ(commands.OnRestore(), Failed);
+    ASSERT_EQ(::mkfifo((dir / "app/tsumugiya.ini").c_str(), 0600), 0);
+    platform::IoError error;
+    EXPECT_FALSE(locations.SaveSettings(error));
+    EXPECT_TRUE(fs::is_fifo(dir / "app/tsumugiya.ini"));
+    AppLocations nowhere;
+    nowhere.InitLocations("tsumugiya");  // own path unknown
+    EXPECT_EQ(std::pair(nowhere.SettingsPath(), nowhere.BackupFolder()),
+              std::pair(fs::path(), fs::path()));
 }
 
 }  // namespace

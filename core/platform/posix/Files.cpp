@@ -21,7 +21,39 @@ namespace tsumugiya::platform {
 namespace {
 
 constexpr int kCopyAttempts = 5;
-constexpr std::string_view kTempPattern = ".tsumugiya-*.tmp";
+constexpr int kNameAttempts = 16;
+constexpr std::string_view kTempPrefix = ".tsumugiya-";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr std::string_view kTempLetters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr std::size_t kTempRandomLength = 6;
+
+// A fresh temporary name; only names of exactly this form are ever swept.
+std::string TempName() {
+    thread_local std::mt19937_64 random = [] {
+        std::uint64_t seed = static_cast<std::uint64_t>(
+            std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid());
+        try {
+            seed ^= std::random_device()();
+        } catch (...) {  // no entropy source: the clock and pid still differ per run
+        }
+        return std::mt19937_64(seed);
+    }();
+    std::string name(kTempPrefix);
+    for (std::size_t i = 0; i < kTempRandomLength; ++i) {
+        name += kTempLetters[random() % kTempLetters.size()];
+    }
+    return name += kTempSuffix;
+}
+
+bool IsTempName(std::string_view name) {
+    if (name.size() != kTempPrefix.size() + kTempRandomLength + kTempSuffix.size() ||
+        !name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) {
+        return false;
+    }
+    const auto letters = name.substr(kTempPrefix.size(), kTempRandomLength);
+    return letters.find_first_not_of(kTempLetters) == letters.npos;
+}
 
 std::string Cause(int err) {
     return std::error_code(err, std::generic_category()).message();
@@ -37,6 +69,24 @@ fs::path FolderOf(const fs::path& file) {
     return folder.empty() ? fs::path(".") : folder;
 }
 
+// Opens a regular file for reading. O_NONBLOCK keeps a FIFO or device from
+// blocking the open; it is cleared again for the reads.
+UniqueFd OpenRegular(const fs::path& file, struct stat& st, IoError& error) {
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        Fail(error, errno == ENOENT ? IoError::Kind::SourceMissing : IoError::Kind::Other, file,
+             errno);
+        return fd;
+    }
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        Fail(error, IoError::Kind::Other, file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        fd.reset();
+        return fd;
+    }
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 // Flushes a folder so that a rename inside it survives a crash.
 void SyncFolder(const fs::path& folder) {
     UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -50,14 +100,19 @@ void SyncFolder(const fs::path& folder) {
 class TempFile {
   public:
     bool Create(const fs::path& folder, IoError& error) {
-        std::string pattern = (folder / ".tsumugiya-XXXXXX.tmp").string();
-        fd_.reset(::mkostemps(pattern.data(), 4, O_CLOEXEC));
-        if (!fd_) {
-            return Fail(error, IoError::Kind::Other, folder, errno);
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            const fs::path path = folder / TempName();
+            fd_.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (fd_) {
+                path_ = path;
+                ::flock(fd_.get(), LOCK_EX | LOCK_NB);
+                return true;
+            }
+            if (errno != EEXIST) {
+                break;
+            }
         }
-        path_ = pattern;
-        ::flock(fd_.get(), LOCK_EX | LOCK_NB);
-        return true;
+        return Fail(error, IoError::Kind::Other, folder, errno);
     }
     ~TempFile() {
         if (!path_.empty()) {
@@ -119,8 +174,19 @@ bool SameState(const struct stat& a, const struct stat& b) {
 }
 
 // Copies everything readable from the source, from its first byte, to out.
-bool CopyData(int in, int out, int& err) {
-    off_t offset = 0;
+bool CopyAll(int in, int out, off_t& offset, int& err);
+
+// Copies exactly size bytes; a source that ends early counts as changed.
+bool CopyData(int in, int out, off_t size, bool& shortCopy, int& err) {
+    off_t copied = 0;
+    if (!CopyAll(in, out, copied, err)) {
+        return false;
+    }
+    shortCopy = copied != size;
+    return true;
+}
+
+bool CopyAll(int in, int out, off_t& offset, int& err) {
     bool kernelCopy = true;
     while (kernelCopy) {
         ssize_t n = ::copy_file_range(in, &offset, out, nullptr, 1 << 30, 0);
@@ -166,31 +232,26 @@ bool CopyData(int in, int out, int& err) {
 
 enum class Attempt { Done, SourceChanged, Failed };
 
-Attempt CopyOnce(const fs::path& from, const fs::path& to, Overwrite overwrite, IoError& error) {
-    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+// Makes a flushed copy of from in temp, in to's folder; not yet in place.
+Attempt StageOnce(const fs::path& from, const fs::path& to, TempFile& temp, IoError& error) {
+    struct stat before {};
+    UniqueFd source = OpenRegular(from, before, error);
     if (!source) {
-        auto kind = errno == ENOENT ? IoError::Kind::SourceMissing : IoError::Kind::Other;
-        Fail(error, kind, from, errno);
         return Attempt::Failed;
     }
     const int in = source.get();
-    struct stat before {};
-    if (::fstat(in, &before) != 0 || !S_ISREG(before.st_mode)) {
-        Fail(error, IoError::Kind::Other, from, S_ISDIR(before.st_mode) ? EISDIR : EINVAL);
-        return Attempt::Failed;
-    }
-    TempFile temp;
     if (!temp.Create(FolderOf(to), error)) {
         return Attempt::Failed;
     }
     int err = 0;
-    if (!CopyData(in, temp.fd(), err)) {
+    bool shortCopy = false;
+    if (!CopyData(in, temp.fd(), before.st_size, shortCopy, err)) {
         Fail(error, IoError::Kind::Other, err == ENOSPC || err == EDQUOT ? to : from, err);
         return Attempt::Failed;
     }
     struct stat after {};
     struct stat onDisk {};
-    if (::fstat(in, &after) != 0 || !SameState(before, after) ||
+    if (shortCopy || ::fstat(in, &after) != 0 || !SameState(before, after) ||
         (::stat(from.c_str(), &onDisk) == 0 && !SameState(before, onDisk))) {
         return Attempt::SourceChanged;
     }
@@ -199,20 +260,21 @@ Attempt CopyOnce(const fs::path& from, const fs::path& to, Overwrite overwrite, 
         Fail(error, IoError::Kind::Other, temp.path(), errno);
         return Attempt::Failed;
     }
-    if (!temp.Finish(error) || !temp.Commit(to, overwrite, error)) {
-        return Attempt::Failed;
-    }
-    return Attempt::Done;
+    return temp.Finish(error) ? Attempt::Done : Attempt::Failed;
 }
 
-// The file a write to this path should replace: a link's final target.
-fs::path ResolveLink(const fs::path& file) {
+// The file a write to this path should replace: the end of a chain of links,
+// also when it does not exist yet (a link to a save not written yet).
+fs::path ResolveLink(fs::path file) {
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(file, ec))) {
-        return file;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(file, ec)); ++hops) {
+        const fs::path next = fs::read_symlink(file, ec);
+        if (ec) {
+            break;
+        }
+        file = next.is_absolute() ? next : file.parent_path() / next;
     }
-    fs::path resolved = fs::canonical(file, ec);
-    return ec ? file : resolved;
+    return file;
 }
 
 // Gives the file's data a second name without copying it: a hard link under a
@@ -220,21 +282,14 @@ fs::path ResolveLink(const fs::path& file) {
 bool LinkAsPrevious(const fs::path& file, const fs::path& keep) {
     // link() refuses an existing name, so a random one needs no reservation
     // (creating a file first costs more than the whole link).
-    static constexpr char kLetters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device random;
     const fs::path source = ResolveLink(file);
     std::string name;
     for (int attempt = 0;; ++attempt) {
-        std::string letters(6, 'x');
-        for (char& c : letters) {
-            c = kLetters[random() % (sizeof kLetters - 1)];
-        }
-        name = (FolderOf(keep) / (".tsumugiya-" + letters + ".tmp")).string();
+        name = (FolderOf(keep) / TempName()).string();
         if (::link(source.c_str(), name.c_str()) == 0) {
             break;
         }
-        if (errno != EEXIST || attempt == 8) {
+        if (errno != EEXIST || attempt == kNameAttempts) {
             return false;
         }
     }
@@ -251,41 +306,27 @@ bool LinkAsPrevious(const fs::path& file, const fs::path& keep) {
 
 }  // namespace
 
-bool ReadFileStatus(const fs::path& file, OpenedFileStatus& status, IoError& error) {
-    if (file.empty()) {
-        return Fail(error, IoError::Kind::SourceMissing, file, ENOENT);
-    }
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        auto kind = errno == ENOENT ? IoError::Kind::SourceMissing : IoError::Kind::Other;
-        return Fail(error, kind, file, errno);
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        status.modificationTime.reset();
-        return true;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return Fail(error, IoError::Kind::Other, file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    }
-    status.modificationTime = st.st_mtim.tv_sec;
-    return true;
-}
+struct StagedCopy::Impl {
+    TempFile temp;
+    fs::path target;
+};
 
-bool EntryExists(const fs::path& entry) {
-    struct stat st {};
-    return ::lstat(entry.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
-}
+StagedCopy::StagedCopy() = default;
+StagedCopy::~StagedCopy() = default;
 
-bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite overwrite,
-                        bool followTargetLink, IoError& error) {
+bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTargetLink,
+                         IoError& error) {
+    impl_.reset();
     if (from.empty() || to.empty()) {
         return Fail(error, IoError::Kind::SourceMissing, from, ENOENT);
     }
     const fs::path target = followTargetLink ? ResolveLink(to) : to;
     for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
-        switch (CopyOnce(from, target, overwrite, error)) {
+        auto staged = std::make_unique<Impl>();
+        staged->target = target;
+        switch (StageOnce(from, target, staged->temp, error)) {
             case Attempt::Done:
+                impl_ = std::move(staged);
                 return true;
             case Attempt::Failed:
                 return false;
@@ -299,13 +340,47 @@ bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite over
     return false;
 }
 
+bool StagedCopy::Commit(Overwrite overwrite, IoError& error) {
+    if (!impl_) {
+        error = IoError{IoError::Kind::Other, {}, "nothing was prepared"};
+        return false;
+    }
+    const bool done = impl_->temp.Commit(impl_->target, overwrite, error);
+    impl_.reset();
+    return done;
+}
+
+bool ReadFileStatus(const fs::path& file, OpenedFileStatus& status, IoError& error) {
+    if (file.empty()) {
+        return Fail(error, IoError::Kind::SourceMissing, file, ENOENT);
+    }
+    struct stat st {};
+    if (!OpenRegular(file, st, error)) {
+        return false;
+    }
+    status.modificationTime = st.st_mtim.tv_sec;
+    return true;
+}
+
+bool EntryExists(const fs::path& entry) {
+    struct stat st {};
+    return ::lstat(entry.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
+bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite overwrite,
+                        bool followTargetLink, IoError& error) {
+    StagedCopy copy;
+    return copy.Prepare(from, to, followTargetLink, error) && copy.Commit(overwrite, error);
+}
+
 bool KeepPreviousVersion(const fs::path& file, const fs::path& keep, IoError& error) {
     struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) {
-        auto kind = errno == ENOENT ? IoError::Kind::SourceMissing : IoError::Kind::Other;
-        return Fail(error, kind, file, errno);
+    UniqueFd fd = OpenRegular(file, st, error);
+    // The keep name must hold data that is on disk before the file is replaced.
+    if (!fd || ::fsync(fd.get()) != 0) {
+        return fd ? Fail(error, IoError::Kind::Other, file, errno) : false;
     }
-    return (S_ISREG(st.st_mode) && LinkAsPrevious(file, keep)) ||
+    return LinkAsPrevious(file, keep) ||
            CopyFileAtomically(file, keep, Overwrite::Allow, false, error);
 }
 
@@ -331,7 +406,9 @@ bool WriteFileAtomically(const fs::path& to, std::string_view bytes, IoError& er
 }
 
 bool ReadWholeFile(const fs::path& file, std::string& bytes) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    IoError ignored;
+    UniqueFd fd = OpenRegular(file, st, ignored);
     if (!fd) {
         return false;
     }
@@ -358,11 +435,11 @@ bool RemoveEntry(const fs::path& entry) {
 
 void RemoveStaleTempFiles(const fs::path& folder) {
     for (const std::string& name : ListFolder(folder)) {
-        if (!MatchesWildcard(kTempPattern, name)) {
+        if (!IsTempName(name)) {
             continue;
         }
         const fs::path path = folder / name;
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
             ::unlink(path.c_str());
         }

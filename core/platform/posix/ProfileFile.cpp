@@ -58,7 +58,14 @@ bool WriteProfileStrings(const fs::path& file, std::string_view section,
     CSimpleIniA ini;
     Configure(ini);
     std::string bytes;
-    if (ReadWholeFile(file, bytes) && ini.LoadData(bytes) < 0) {
+    // Only a missing file may start empty: one that cannot be read is left
+    // as it is rather than replaced without its other settings.
+    if (EntryExists(file) && !ReadWholeFile(file, bytes)) {
+        error =
+            IoError{IoError::Kind::Other, file, "the file cannot be read, so it was left as it is"};
+        return false;
+    }
+    if (ini.LoadData(bytes) < 0) {
         ini.Reset();
     }
     const std::string s(section);
