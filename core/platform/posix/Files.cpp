@@ -173,19 +173,19 @@ bool SameState(const struct stat& a, const struct stat& b) {
            a.st_ctim.tv_nsec == b.st_ctim.tv_nsec && a.st_ino == b.st_ino;
 }
 
-// Copies everything readable from the source, from its first byte, to out.
-bool CopyAll(int in, int out, off_t& offset, int& err);
-
-// Copies exactly size bytes; a source that ends early counts as changed.
-bool CopyData(int in, int out, off_t size, bool& shortCopy, int& err) {
-    off_t copied = 0;
-    if (!CopyAll(in, out, copied, err)) {
-        return false;
+bool WriteAll(int fd, std::string_view bytes, int& err) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (w < 0 && errno != EINTR) {
+            err = errno;
+            return false;
+        }
+        done += w > 0 ? static_cast<std::size_t>(w) : 0;
     }
-    shortCopy = copied != size;
     return true;
 }
 
+// Copies everything readable from the source, from its first byte, to out.
 bool CopyAll(int in, int out, off_t& offset, int& err) {
     bool kernelCopy = true;
     while (kernelCopy) {
@@ -219,15 +219,20 @@ bool CopyAll(int in, int out, off_t& offset, int& err) {
             return false;
         }
         offset += n;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out, buffer.data() + done, n - done);
-            if (w < 0 && errno != EINTR) {
-                err = errno;
-                return false;
-            }
-            done += w > 0 ? w : 0;
+        if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n)), err)) {
+            return false;
         }
     }
+}
+
+// Copies exactly size bytes; a source that ends early counts as changed.
+bool CopyData(int in, int out, off_t size, bool& shortCopy, int& err) {
+    off_t copied = 0;
+    if (!CopyAll(in, out, copied, err)) {
+        return false;
+    }
+    shortCopy = copied != size;
+    return true;
 }
 
 enum class Attempt { Done, SourceChanged, Failed };
@@ -392,12 +397,9 @@ bool WriteFileAtomically(const fs::path& to, std::string_view bytes, IoError& er
     if (!temp.Create(FolderOf(target), error)) {
         return false;
     }
-    for (std::size_t done = 0; done < bytes.size();) {
-        ssize_t w = ::write(temp.fd(), bytes.data() + done, bytes.size() - done);
-        if (w < 0 && errno != EINTR) {
-            return Fail(error, IoError::Kind::Other, target, errno);
-        }
-        done += w > 0 ? static_cast<std::size_t>(w) : 0;
+    int err = 0;
+    if (!WriteAll(temp.fd(), bytes, err)) {
+        return Fail(error, IoError::Kind::Other, target, err);
     }
     if (::fchmod(temp.fd(), mode) != 0) {
         return Fail(error, IoError::Kind::Other, temp.path(), errno);
