@@ -9,14 +9,13 @@ namespace tsumugiya {
 using platform::IoError;
 using platform::Overwrite;
 
-bool BackupCommands::SaveFileOpens() {
+std::optional<std::string> BackupCommands::SaveFileTime() {
     IoError error;
-    platform::OpenedFileStatus status;
-    if (!platform::ReadFileStatus(locations_.SavePath(), status, error)) {
+    auto time = locations_.ReadSaveFileTime(error);
+    if (!time) {
         host_.ReportFileError(error);
-        return false;
     }
-    return true;
+    return time;
 }
 
 CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite overwrite) {
@@ -39,10 +38,8 @@ CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite ov
 }
 
 CommandResult BackupCommands::OnBackup() {
-    IoError error;
-    const auto time = locations_.ReadSaveFileTime(error);
+    const auto time = SaveFileTime();
     if (!time) {
-        host_.ReportFileError(error);
         return CommandResult::Failed;
     }
     const auto name = TimestampedBackupName(locations_.SaveFileName(), *time, host_.MemoText(),
@@ -61,7 +58,8 @@ CommandResult BackupCommands::OnBackup() {
 }
 
 CommandResult BackupCommands::OnFixedNameBackup() {
-    if (!SaveFileOpens()) {
+    // Only that the save file opens matters here; its time names nothing.
+    if (!SaveFileTime()) {
         return CommandResult::Failed;
     }
     return CopyToBackup(FixedBackupName(locations_.SaveFileName()), Overwrite::Allow);

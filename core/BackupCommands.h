@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "AppLocations.h"
 #include "CommandHost.h"
 
@@ -25,7 +28,8 @@ class BackupCommands {
     CommandResult OnDelete();
 
   private:
-    bool SaveFileOpens();
+    // The save file's time text, or absent once its file error is reported.
+    std::optional<std::string> SaveFileTime();
     CommandResult CopyToBackup(const std::string& name, platform::Overwrite overwrite);
 
     const AppLocations& locations_;

@@ -140,12 +140,8 @@ std::size_t MaxFileNameLength(const std::filesystem::path& folder);
 
 // --- Settings file -------------------------------------------------------------
 
-// One value of a private-profile (INI) file; fallback when the file, section
-// or key is missing.
-std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
-                              std::string_view key, std::string_view fallback);
-
-// The same, from the text of such a file.
+// One value from the text of a private-profile (INI) file; fallback when the
+// section or key is missing. Read the file once and ask for each key.
 std::string ProfileStringFromText(std::string_view text, std::string_view section,
                                   std::string_view key, std::string_view fallback);
 

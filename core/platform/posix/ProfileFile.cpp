@@ -21,15 +21,6 @@ void Configure(CSimpleIniA& ini) {
 
 }  // namespace
 
-std::string ReadProfileString(const fs::path& file, std::string_view section, std::string_view key,
-                              std::string_view fallback) {
-    std::string bytes;
-    if (!ReadWholeFile(file, bytes)) {
-        return std::string(fallback);
-    }
-    return ProfileStringFromText(bytes, section, key, fallback);
-}
-
 std::string ProfileStringFromText(std::string_view text, std::string_view section,
                                   std::string_view key, std::string_view fallback) {
     CSimpleIniA ini;
