@@ -22,6 +22,14 @@ inline constexpr std::string_view kSafetyCopyFailed =
     "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。";
 inline constexpr std::string_view kNoSaveFileChosen = "セーブファイルが選ばれていません。";
 
+// The window's own texts.
+inline constexpr std::string_view kSettingsNotSaved = "!!! 設定ファイルを保存できませんでした。";
+inline constexpr std::string_view kSavePathRefused =
+    "!!! このファイルはセーブファイルに選べません（パスが長すぎるか、使えない文字があります）。";
+inline constexpr std::string_view kSaveNameNotListed =
+    "ファイル名に「.」がないので、このセーブファイルのバックアップは作れても一覧に出ません。";
+inline constexpr std::string_view kFolderNotOpened = "フォルダーを開けませんでした。";
+
 // The report for a file that cannot be opened: names the file and the cause.
 std::string FileErrorReport(const platform::IoError& error);
 

@@ -1,0 +1,30 @@
+#include "CTsumugiya_App.h"
+
+#include <QApplication>
+
+#include "AppLocations.h"
+#include "CTsumugiya_Dlg.h"
+#include "FilePath.h"
+#include "Resources.h"
+#include "platform/Platform.h"
+
+namespace tsumugiya::ui {
+
+int CTsumugiya_App::InitInstance(int& argc, char** argv) {
+    QApplication application(argc, argv);
+    const std::filesystem::path executable = platform::ExecutablePath();
+    // Message boxes carry the executable's base name; the window title is fixed.
+    const auto baseName = CFilePath(executable.string()).GetBaseName();
+    if (baseName && !baseName->empty()) {
+        QApplication::setApplicationName(QString::fromStdString(*baseName));
+    }
+    QApplication::setWindowIcon(ProgramIcon());
+    InstallFontStandIns();
+
+    AppLocations locations;
+    CTsumugiya_Dlg dialog(locations, executable);
+    dialog.exec();
+    return 0;
+}
+
+}  // namespace tsumugiya::ui

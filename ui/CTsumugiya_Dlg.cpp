@@ -1,0 +1,268 @@
+#include "CTsumugiya_Dlg.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include "BackupNames.h"
+#include "CAboutDlg.h"
+#include "ControlIds.h"
+#include "MemoLimit.h"
+#include "Messages.h"
+#include "Resources.h"
+
+namespace tsumugiya::ui {
+namespace {
+
+// The controls that take the 12-point dialog font, in the order they get it.
+// The clear and fixed-name backup buttons and the group boxes keep the
+// layout's 9-point font.
+constexpr int kDialogFontControls[] = {
+    kIdBackup,     kIdRestore,        kIdDelete,     kIdRefresh, kIdMemo,
+    kIdOpenFolder, kIdSelectSaveFile, kIdBackupList, kIdMapList, kIdSavePath,
+    kIdMemoLabel,  kIdMapName,        kIdMapLabel,   kIdOk,      kIdConfirmOnRestore,
+};
+
+const QColor kBackgroundColour(180, 200, 255);
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString FromPath(const std::filesystem::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+}  // namespace
+
+CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
+                               QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      locations_(locations),
+      executable_(std::move(executable)),
+      controls_(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)), *this),
+      backupList_(controls_.Require<QListWidget>(kIdBackupList)),
+      catalogue_(locations_),
+      commands_(locations_, *this),
+      status_(*this, kPlainTitle) {
+    OnInitDialog();
+    ConnectCommands();
+}
+
+void CTsumugiya_Dlg::OnInitDialog() {
+    // The About item: Linux window managers own the window menu, so it sits
+    // in the background's context menu and on the help key.
+    const QString aboutText = LoadResourceString(kAboutMenuString);
+    if (!aboutText.isEmpty()) {
+        aboutAction_ = new QAction(aboutText, this);
+        aboutAction_->setShortcut(QKeySequence::HelpContents);
+        aboutAction_->setShortcutContext(Qt::WindowShortcut);
+        connect(aboutAction_, &QAction::triggered, this, &CTsumugiya_Dlg::ShowAboutBox);
+        addAction(aboutAction_);
+    }
+    setWindowIcon(ProgramIcon());
+    SetStatus("");
+    locations_.InitSettingsPath(executable_);
+
+    QFont dialogFont(QStringLiteral("ＭＳ Ｐ明朝"));
+    dialogFont.setPointSize(kDialogFontPoints);
+    for (const int id : kDialogFontControls) {
+        controls_.Require<QWidget>(id).setFont(dialogFont);
+    }
+    controls_.FitCaptions();
+    controls_.Require<QCheckBox>(kIdConfirmOnRestore).setChecked(true);
+
+    // The face of the dialog, its labels, check box and group boxes; the
+    // memo field and the lists keep their own base colour.
+    QPalette face = palette();
+    face.setColor(QPalette::Window, kBackgroundColour);
+    setPalette(face);
+    setAutoFillBackground(true);
+
+    locations_.ReadSettings();
+    ShowSavePath();
+    locations_.InitBackupFolder(executable_);
+    ShowCatalogue();
+    controls_.Require<QPushButton>(kIdBackup).setFocus();
+}
+
+void CTsumugiya_Dlg::ConnectCommands() {
+    const auto onClick = [this](int id, auto handler) {
+        connect(&controls_.Require<QPushButton>(id), &QPushButton::clicked, this, handler);
+    };
+    onClick(kIdRestore, [this] { commands_.OnRestore(); });
+    onClick(kIdBackup, [this] { commands_.OnBackup(); });
+    onClick(kIdDelete, [this] { commands_.OnDelete(); });
+    onClick(kIdOpenFolder, [this] { OnOpenFolder(); });
+    onClick(kIdClearMemo, [this] { OnClearMemo(); });
+    onClick(kIdFixedNameBackup, [this] { commands_.OnFixedNameBackup(); });
+    onClick(kIdSelectSaveFile, [this] { OnSelectSaveFile(); });
+    onClick(kIdRefresh, [this] { OnRefresh(); });
+    onClick(kIdOk, [this] { accept(); });
+    connect(&controls_.Require<QListWidget>(kIdMapList), &QListWidget::currentRowChanged, this,
+            [this] { OnSelChangeMapList(); });
+    connect(&controls_.Require<QLineEdit>(kIdMemo), &QLineEdit::textChanged, this,
+            [this] { LimitMemo(); });
+}
+
+std::string CTsumugiya_Dlg::MemoText() const {
+    const QString memo = controls_.Require<QLineEdit>(kIdMemo).text();
+    return CutToUtf8Bytes(memo, kMemoMaxBytes).toStdString();
+}
+
+bool CTsumugiya_Dlg::IsConfirmOnRestore() const {
+    return controls_.Require<QCheckBox>(kIdConfirmOnRestore).isChecked();
+}
+
+int CTsumugiya_Dlg::SelectionCount() const {
+    return backupList_.SelectedCount();
+}
+
+std::vector<std::filesystem::path> CTsumugiya_Dlg::SelectedNames(int max) const {
+    return catalogue_.SelectedPaths(backupList_, max);
+}
+
+bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void CTsumugiya_Dlg::Tell(std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CTsumugiya_Dlg::SetStatus(std::string_view text) {
+    status_.Show(FromUtf8(text));
+}
+
+void CTsumugiya_Dlg::ShowCatalogue() {
+    catalogue_.Refresh(backupList_);
+}
+
+void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
+    Tell(messages::FileErrorReport(error));
+}
+
+void CTsumugiya_Dlg::OnOpenFolder() {
+    const std::filesystem::path& folder = locations_.BackupFolder();
+    if (folder.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(folder)))) {
+        Tell(std::string(messages::kFolderNotOpened) + "\n" + folder.string());
+    }
+}
+
+void CTsumugiya_Dlg::OnRefresh() {
+    ShowCatalogue();
+}
+
+void CTsumugiya_Dlg::OnClearMemo() {
+    controls_.Require<QLineEdit>(kIdMemo).clear();
+}
+
+void CTsumugiya_Dlg::OnSelectSaveFile() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A name that does not exist yet is taken as it is; nothing is created.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("saveファイル (*.*)"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    AdoptSaveFile(dialog.selectedFiles().constFirst());
+}
+
+void CTsumugiya_Dlg::AdoptSaveFile(const QString& path) {
+    const std::string bytes = QFile::encodeName(path).toStdString();
+    if (!locations_.SetSaveFile(bytes)) {
+        Tell(std::string(messages::kSavePathRefused) + "\n" + bytes);
+        return;
+    }
+    ShowSavePath();
+    if (!BackupCatalogue::MatchesListing(FixedBackupName(locations_.SaveFileName()))) {
+        Tell(messages::kSaveNameNotListed);
+    }
+}
+
+void CTsumugiya_Dlg::ShowSavePath() {
+    auto& field = controls_.Require<QLabel>(kIdSavePath);
+    const QString path = FromPath(locations_.SavePath());
+    // A long path loses its middle rather than its file name.
+    const int room = field.contentsRect().width() - 2 * field.indent();
+    field.setText(field.fontMetrics().elidedText(path, Qt::ElideMiddle, room));
+    field.setToolTip(path);
+}
+
+void CTsumugiya_Dlg::LimitMemo() {
+    auto& memo = controls_.Require<QLineEdit>(kIdMemo);
+    const QString text = memo.text();
+    const QString cut = CutToUtf8Bytes(text, kMemoMaxBytes);
+    if (cut.size() != text.size()) {
+        const int cursor = memo.cursorPosition();
+        memo.setText(cut);
+        memo.setCursorPosition(qMin(cursor, static_cast<int>(cut.size())));
+    }
+}
+
+void CTsumugiya_Dlg::OnSelChangeMapList() {
+    const auto& maps = controls_.Require<QListWidget>(kIdMapList);
+    const QListWidgetItem* item = maps.item(qMax(maps.currentRow(), 0));
+    controls_.Require<QLabel>(kIdMapName).setText(item ? item->text() : QString());
+}
+
+void CTsumugiya_Dlg::ShowAboutBox() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CTsumugiya_Dlg::done(int result) {
+    if (!ended_) {
+        ended_ = true;
+        OnDestroy();
+    }
+    QDialog::done(result);
+}
+
+void CTsumugiya_Dlg::OnDestroy() {
+    platform::IoError error;
+    if (!locations_.SaveSettings(error)) {
+        Tell(messages::WithCause(messages::kSettingsNotSaved, error));
+    }
+}
+
+void CTsumugiya_Dlg::keyPressEvent(QKeyEvent* event) {
+    // Enter that no visible push button took is the hidden default button's:
+    // it ends the dialog like the close box.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        controls_.Require<QPushButton>(kIdOk).click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CTsumugiya_Dlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!aboutAction_) {
+        return;
+    }
+    QMenu menu(this);
+    menu.addAction(aboutAction_);
+    menu.exec(event->globalPos());
+}
+
+}  // namespace tsumugiya::ui

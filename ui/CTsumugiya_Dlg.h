@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDialog>
+#include <filesystem>
+#include <memory>
+
+#include "AppLocations.h"
+#include "BackupCatalogue.h"
+#include "BackupCommands.h"
+#include "CommandHost.h"
+#include "ListBoxBackupList.h"
+#include "TemplateControls.h"
+#include "TitleStatus.h"
+
+class QAction;
+
+namespace tsumugiya::ui {
+
+// The program's one window: the buttons call the backup commands, which
+// reach the window back through CommandHost.
+class CTsumugiya_Dlg : public QDialog, public CommandHost {
+    Q_OBJECT
+
+  public:
+    static inline const QString kPlainTitle = QStringLiteral("Tsumugiya");
+    static constexpr int kDialogFontPoints = 12;
+
+    // Sets up the window and, interleaved with that, the locations of the
+    // program at this executable path and the backup list.
+    CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
+                   QWidget* parent = nullptr);
+
+    QWidget* Control(int id) const { return controls_.Control(id); }
+
+    // CommandHost
+    std::string MemoText() const override;
+    bool IsConfirmOnRestore() const override;
+    int SelectionCount() const override;
+    std::vector<std::filesystem::path> SelectedNames(int max) const override;
+    bool AskOkCancel(std::string_view text) override;
+    void Tell(std::string_view text) override;
+    void SetStatus(std::string_view text) override;
+    void ShowCatalogue() override;
+    void ReportFileError(const platform::IoError& error) override;
+
+    // The window's own commands.
+    void OnOpenFolder();
+    void OnRefresh();
+    void OnClearMemo();
+    void OnSelectSaveFile();
+    void OnSelChangeMapList();
+    void ShowAboutBox();
+
+  protected:
+    void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void OnInitDialog();
+    void ConnectCommands();
+    void AdoptSaveFile(const QString& path);
+    void ShowSavePath();
+    void LimitMemo();
+    void OnDestroy();
+
+    AppLocations& locations_;
+    const std::filesystem::path executable_;
+    TemplateControls controls_;
+    ListBoxBackupList backupList_;
+    BackupCatalogue catalogue_;
+    BackupCommands commands_;
+    TitleStatus status_;
+    QAction* aboutAction_ = nullptr;
+    bool ended_ = false;
+};
+
+}  // namespace tsumugiya::ui

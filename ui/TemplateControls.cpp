@@ -1,0 +1,157 @@
+#include "TemplateControls.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <stdexcept>
+
+#include "Resources.h"
+
+namespace tsumugiya::ui {
+namespace {
+
+Qt::Alignment StaticAlignment(const ControlTemplate& control) {
+    Qt::Alignment horizontal = Qt::AlignLeft;
+    if (control.Has(QStringLiteral("SS_CENTER"))) {
+        horizontal = Qt::AlignHCenter;
+    } else if (control.Has(QStringLiteral("SS_RIGHT"))) {
+        horizontal = Qt::AlignRight;
+    }
+    const Qt::Alignment vertical =
+        control.Has(QStringLiteral("SS_CENTERIMAGE")) ? Qt::AlignVCenter : Qt::AlignTop;
+    return horizontal | vertical;
+}
+
+QWidget* CreateStatic(const ControlTemplate& control, QWidget& dialog) {
+    auto* label = new QLabel(control.caption, &dialog);
+    label->setAlignment(StaticAlignment(control));
+    label->setTextFormat(Qt::PlainText);
+    if (control.Has(QStringLiteral("SS_SUNKEN"))) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(1);
+        label->setIndent(2);
+    }
+    return label;
+}
+
+QWidget* CreateListBox(const ControlTemplate& control, QWidget& dialog) {
+    auto* list = new QListWidget(&dialog);
+    list->setSelectionMode(control.Has(QStringLiteral("LBS_EXTENDEDSEL"))
+                               ? QAbstractItemView::ExtendedSelection
+                               : QAbstractItemView::SingleSelection);
+    list->setSortingEnabled(false);
+    list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollBarPolicy(
+        control.Has(QStringLiteral("WS_VSCROLL")) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    return list;
+}
+
+QWidget* CreateIcon(QWidget& dialog, const QRect& pixels) {
+    auto* label = new QLabel(&dialog);
+    const int side = qMin(pixels.width(), pixels.height());
+    label->setPixmap(ProgramIcon().pixmap(side, side));
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+}  // namespace
+
+TemplateControls::TemplateControls(const DialogTemplate& layout, QWidget& dialog)
+    : units_((dialog.setFont(layout.Font()), dialog.font())) {
+    dialog.setWindowTitle(layout.caption);
+    dialog.setFixedSize(units_.ToPixels(layout.size));
+    for (const ControlTemplate& control : layout.controls) {
+        QWidget* widget = Create(control, dialog);
+        const QRect pixels = units_.ToPixels(control.rect);
+        widget->setGeometry(pixels);
+        if (!control.Has(QStringLiteral("WS_VISIBLE"))) {
+            widget->hide();
+            widget->setFocusPolicy(Qt::NoFocus);
+        } else if (!control.Has(QStringLiteral("WS_TABSTOP"))) {
+            widget->setFocusPolicy(
+                static_cast<Qt::FocusPolicy>(widget->focusPolicy() & ~Qt::TabFocus));
+        }
+        placed_.push_back(Placed{widget, control, pixels});
+        if (control.id != -1) {
+            byId_[control.id] = widget;
+        }
+    }
+    // Group boxes come late in the layout but frame earlier controls; kept
+    // at the back they never take their clicks.
+    for (const Placed& placed : placed_) {
+        if (placed.layout.kind == QLatin1String("groupbox")) {
+            placed.widget->lower();
+        }
+    }
+}
+
+QWidget* TemplateControls::Control(int id) const {
+    const auto found = byId_.find(id);
+    return found == byId_.end() ? nullptr : found->second;
+}
+
+QWidget* TemplateControls::Create(const ControlTemplate& control, QWidget& dialog) const {
+    const QString& kind = control.kind;
+    if (kind == QLatin1String("button")) {
+        auto* button = new QPushButton(control.caption, &dialog);
+        button->setDefault(control.Has(QStringLiteral("BS_DEFPUSHBUTTON")));
+        return button;
+    }
+    if (kind == QLatin1String("checkbox")) {
+        return new QCheckBox(control.caption, &dialog);
+    }
+    if (kind == QLatin1String("edit")) {
+        return new QLineEdit(control.caption, &dialog);
+    }
+    if (kind == QLatin1String("listbox")) {
+        return CreateListBox(control, dialog);
+    }
+    if (kind == QLatin1String("static")) {
+        return CreateStatic(control, dialog);
+    }
+    if (kind == QLatin1String("groupbox")) {
+        auto* box = new QGroupBox(control.caption, &dialog);
+        box->setFocusPolicy(Qt::NoFocus);
+        return box;
+    }
+    if (kind == QLatin1String("icon")) {
+        return CreateIcon(dialog, units_.ToPixels(control.rect));
+    }
+    throw std::runtime_error("unknown control kind: " + kind.toStdString());
+}
+
+void TemplateControls::FitCaptions() {
+    for (const Placed& placed : placed_) {
+        const QString& kind = placed.layout.kind;
+        if (placed.layout.caption.isEmpty() ||
+            (kind != QLatin1String("static") && kind != QLatin1String("checkbox"))) {
+            continue;
+        }
+        const QSize needed = placed.widget->sizeHint();
+        QRect rect = placed.pixels;
+        if (needed.width() > rect.width()) {
+            const int extra = needed.width() - rect.width();
+            const Qt::Alignment alignment = kind == QLatin1String("static")
+                                                ? StaticAlignment(placed.layout)
+                                                : Qt::Alignment(Qt::AlignLeft);
+            if (alignment & Qt::AlignHCenter) {
+                rect.adjust(-extra / 2, 0, extra - extra / 2, 0);
+            } else if (alignment & Qt::AlignRight) {
+                rect.adjust(-extra, 0, 0, 0);
+            } else {
+                rect.adjust(0, 0, extra, 0);
+            }
+        }
+        if (needed.height() > rect.height()) {
+            const int extra = needed.height() - rect.height();
+            rect.adjust(0, -extra / 2, 0, extra - extra / 2);
+        }
+        placed.widget->setGeometry(rect);
+    }
+}
+
+}  // namespace tsumugiya::ui
