@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-dev)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-dev
+    qt6-base-dev xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho)
 
 install_missing() {
     local missing=() p
@@ -32,7 +33,11 @@ case "${1:-}" in
 start)
     install_missing
     build build -DTSUMUGIYA_BUILD_TESTS=OFF
-    exec build/cli/tsumugiya-cli --help
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "No display: starting tsumugiya on a virtual X server (Xvfb); stop it with Ctrl+C."
+        exec xvfb-run -a build/ui/tsumugiya
+    fi
+    exec build/ui/tsumugiya
     ;;
 test)
     install_missing

@@ -13,6 +13,12 @@ namespace tsumugiya::ui {
 int CTsumugiya_App::InitInstance(int& argc, char** argv) {
     QApplication application(argc, argv);
     const std::filesystem::path executable = platform::ExecutablePath();
+    SetUpToolkit(executable);
+    RunDialog(executable);
+    return 0;
+}
+
+void CTsumugiya_App::SetUpToolkit(const std::filesystem::path& executable) {
     // Message boxes carry the executable's base name; the window title is fixed.
     const auto baseName = CFilePath(executable.string()).GetBaseName();
     if (baseName && !baseName->empty()) {
@@ -20,11 +26,12 @@ int CTsumugiya_App::InitInstance(int& argc, char** argv) {
     }
     QApplication::setWindowIcon(ProgramIcon());
     InstallFontStandIns();
+}
 
+void CTsumugiya_App::RunDialog(const std::filesystem::path& executable) {
     AppLocations locations;
     CTsumugiya_Dlg dialog(locations, executable);
     dialog.exec();
-    return 0;
 }
 
 }  // namespace tsumugiya::ui

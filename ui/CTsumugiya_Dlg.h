@@ -48,6 +48,8 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     void OnRefresh();
     void OnClearMemo();
     void OnSelectSaveFile();
+    // Makes a picked path the save file, or says why it cannot be one.
+    void AdoptSaveFile(const QString& path);
     void OnSelChangeMapList();
     void ShowAboutBox();
 
@@ -59,7 +61,6 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
   private:
     void OnInitDialog();
     void ConnectCommands();
-    void AdoptSaveFile(const QString& path);
     void ShowSavePath();
     void LimitMemo();
     void OnDestroy();

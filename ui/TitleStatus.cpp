@@ -5,6 +5,8 @@ namespace tsumugiya::ui {
 TitleStatus::TitleStatus(QWidget& window, QString plainTitle, std::chrono::milliseconds shownFor)
     : window_(window), plainTitle_(std::move(plainTitle)) {
     timer_.setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the note stays its full time.
+    timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(shownFor);
     QObject::connect(&timer_, &QTimer::timeout, &window_, [this] { OnTimer(); });
 }

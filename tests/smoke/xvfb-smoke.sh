@@ -1,0 +1,219 @@
+#!/usr/bin/env bash
+# Runs the real tsumugiya window on a private Xvfb display and drives it with
+# the keyboard as a person would: Enter backs the save file up under its
+# modification time, the title reports the new name for two seconds, and Esc
+# ends the program after it has written its settings file.
+#
+# Usage: xvfb-smoke.sh PATH/TO/tsumugiya
+# Exits 0 on success, 1 on a fault, 77 (skipped) only when Xvfb cannot start.
+set -euo pipefail
+
+fail() {
+    printf 'FAIL: %s\n' "$*" >&2
+    exit 1
+}
+skip() {
+    printf 'SKIP: %s\n' "$*" >&2
+    exit 77
+}
+
+[[ $# -eq 1 ]] || fail "usage: $0 PATH/TO/tsumugiya"
+program=$1
+[[ -f $program && -x $program ]] || fail "not an executable file: $program"
+command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
+
+# A fixed zone with no daylight saving and no tzdata lookup; the save time
+# below is early morning there but the previous evening in UTC, so a name
+# made from UTC instead of local time shows.
+export TZ=JST-9
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tsumugiya-smoke.XXXXXX")
+xvfb_pid=
+app_pid=
+cleanup() {
+    local pid
+    for pid in $app_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+now_ms() { date +%s%3N; }
+
+# Bash reaps its children as they end, but a zombie would still answer kill -0.
+alive() {
+    [[ -n $1 ]] && kill -0 "$1" 2>/dev/null &&
+        [[ $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) != Z ]]
+}
+
+# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
+wait_for() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$(($(now_ms) + seconds * 1000))
+    until "$@"; do
+        (($(now_ms) < deadline)) || fail "no $what within ${seconds}s"
+        sleep 0.05
+    done
+}
+
+app_output() {
+    printf -- '--- tsumugiya output ---\n'
+    cat "$work/app.log" 2>/dev/null || true
+    printf -- '--- visible windows ---\n'
+    local w
+    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        printf '%s "%s"\n' "$w" "$(xdotool getwindowname "$w" 2>/dev/null)"
+    done
+}
+
+app_must_run() {
+    alive "$app_pid" || fail "tsumugiya ended early (while waiting for $1)
+$(app_output)"
+}
+
+# --- the program's folder, a save file and settings pointing at it ---------
+app_dir=$work/app
+game_dir=$work/game
+save=$game_dir/slot1.dat
+settings=$app_dir/tsumugiya.ini
+mkdir -p "$app_dir" "$game_dir" "$work/cwd" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$program" "$app_dir/tsumugiya"
+printf 'TSUMUGIYA SMOKE\0\001\377 城の前 party=4\n' >"$save"
+touch -d @1710018249.123456789 "$save"
+cp -p "$save" "$work/reference"
+printf '[SaveFile]\nfolder=%s\nfilename=%s\n' "$game_dir" slot1.dat >"$settings"
+# Aged, so that the rewrite on exit shows even though nothing changed.
+touch -d @1000000000 "$settings"
+started=$(date +%s)
+
+# --- X server ---------------------------------------------------------------
+command -v Xvfb >/dev/null || skip "Xvfb is not on PATH (Debian package xvfb)"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+deadline=$(($(now_ms) + 15000))
+until [[ $(cat "$work/display") =~ ^([0-9]+)$ ]]; do
+    alive "$xvfb_pid" || skip "Xvfb could not start: $(cat "$work/xvfb.log")"
+    (($(now_ms) < deadline)) || skip "Xvfb named no display within 15s: $(cat "$work/xvfb.log")"
+    sleep 0.05
+done
+display=:${BASH_REMATCH[1]}
+export DISPLAY=$display
+
+# --- the program --------------------------------------------------------------
+(
+    cd "$work/cwd"
+    exec env -u WAYLAND_DISPLAY -u SESSION_MANAGER -u QT_QPA_PLATFORMTHEME \
+        QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$app_dir/tsumugiya"
+) >"$work/app.log" 2>&1 &
+app_pid=$!
+
+window=
+find_window() {
+    app_must_run "its window"
+    local found
+    found=$(xdotool search --onlyvisible --name '^Tsumugiya$' 2>/dev/null) || return 1
+    [[ $(wc -l <<<"$found") -eq 1 ]] || fail "more than one window titled Tsumugiya: $found"
+    window=$found
+}
+wait_for 20 "visible window titled \"Tsumugiya\"" find_window
+
+# No window manager: focus it ourselves, then type into whatever has focus.
+timeout 10 xdotool windowfocus --sync "$window" ||
+    fail "could not give the window keyboard focus
+$(app_output)"
+
+[[ -d $app_dir/backup ]] || fail "no backup folder beside the program after start"
+[[ -z $(ls -A "$app_dir/backup") ]] ||
+    fail "backup folder not empty before any backup: $(ls -A "$app_dir/backup")"
+
+# --- Enter: a timestamped backup ---------------------------------------------
+pressed=$(now_ms)
+xdotool key Return
+
+backup_names() { find "$app_dir/backup" -mindepth 1 -maxdepth 1 ! -name '.*' -printf '%f\n'; }
+backup_appeared() {
+    app_must_run "the backup"
+    [[ -n $(backup_names) ]]
+}
+wait_for 10 "backup in $app_dir/backup after Enter" backup_appeared
+names=$(backup_names)
+[[ $(wc -l <<<"$names") -eq 1 ]] || fail "Enter made more than one file:
+$names"
+name=$names
+
+mtime=$(stat -c %.9Y "$save")
+time_text=$(date -d "@${mtime%.*}" +%Y年%m月%d日%H時%M分%S秒)
+expected_name=slot1.dat.save.${time_text}_
+[[ $name == "$expected_name" ]] ||
+    fail "backup name differs: got \"$name\", expected \"$expected_name\" (save mtime $mtime, TZ=$TZ)"
+backup=$app_dir/backup/$name
+cmp -s "$backup" "$save" || fail "backup content differs from the save file:
+$(cmp "$backup" "$save" 2>&1)"
+backup_mtime=$(stat -c %.9Y "$backup")
+[[ $backup_mtime == "$mtime" ]] ||
+    fail "backup mtime $backup_mtime differs from the save file's $mtime"
+
+title=
+title_is() {
+    app_must_run "the title \"$1\""
+    title=$(xdotool getwindowname "$window")
+    [[ $title == "$1" ]]
+}
+expected_title="Tsumugiya : $name にバックアップ"
+deadline=$(($(now_ms) + 5000))
+until title_is "$expected_title"; do
+    (($(now_ms) < deadline)) ||
+        fail "title after backup differs: got \"$title\", expected \"$expected_title\""
+    sleep 0.05
+done
+
+# The status was set after Enter, so the plain title cannot be back sooner
+# than two seconds after the key press, less the 5% that Qt lets a coarse
+# timer fire early.
+wait_for 10 "plain title \"Tsumugiya\" again after the backup status" title_is Tsumugiya
+shown_ms=$(($(now_ms) - pressed))
+((shown_ms >= 1900)) || fail "backup status left the title after only ${shown_ms} ms"
+
+# --- Esc: the program ends and writes its settings -------------------------
+xdotool key Escape
+exited() { ! alive "$app_pid"; }
+deadline=$(($(now_ms) + 15000))
+until exited; do
+    (($(now_ms) < deadline)) || fail "tsumugiya still running 15s after Escape
+$(app_output)"
+    sleep 0.05
+done
+status=0
+wait "$app_pid" || status=$?
+app_pid=
+((status == 0)) || fail "tsumugiya exited with status $status after Escape
+$(app_output)"
+
+[[ -f $settings ]] || fail "settings file $settings is gone after exit"
+settings_mtime=$(stat -c %Y "$settings")
+((settings_mtime >= started)) ||
+    fail "settings file not rewritten on exit (mtime $settings_mtime, test started $started)"
+for line in '[SaveFile]' "folder=$game_dir" 'filename=slot1.dat'; do
+    grep -qFx -- "$line" "$settings" || fail "settings file lacks the line \"$line\":
+$(cat "$settings")"
+done
+
+# --- nothing else touched ------------------------------------------------------
+cmp -s "$save" "$work/reference" || fail "the save file's content changed"
+[[ $(stat -c %.9Y "$save") == "$(stat -c %.9Y "$work/reference")" ]] ||
+    fail "the save file's mtime changed"
+leftovers=$(find "$app_dir/backup" -mindepth 1 -maxdepth 1 ! -name "$name" -printf '%f\n')
+[[ -z $leftovers ]] || fail "unexpected files in the backup folder: $leftovers"
+leftovers=$(find "$app_dir" -mindepth 1 -maxdepth 1 ! -name tsumugiya ! -name tsumugiya.ini \
+    ! -name backup -printf '%f\n')
+[[ -z $leftovers ]] || fail "unexpected files beside the program: $leftovers"
+[[ -z $(ls -A "$work/cwd") ]] || fail "files written to the working folder: $(ls -A "$work/cwd")"
+
+echo "PASS: Enter made $name, the title reported it for ${shown_ms} ms, Escape wrote $settings"

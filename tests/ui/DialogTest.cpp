@@ -1,0 +1,284 @@
+// The dialog's buttons, end to end: clicks on the real controls, files on
+// disk, answers to the real message boxes.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include "ControlIds.h"
+#include "GuiDriver.h"
+
+namespace tsumugiya::test {
+namespace {
+
+using namespace ui;
+
+constexpr std::int64_t kSaveTime = 1700000000;  // 2023年11月14日22時13分20秒 UTC
+const std::string kSaveStamp = "slot1.dat.save.2023年11月14日22時13分20秒_";
+const std::string kOldest = "slot1.dat.save.2023年11月01日09時00分00秒_城の前";
+const std::string kMiddle = "slot1.dat.save.2023年11月03日08時26分40秒_ボス戦";
+const std::string kNewest = "slot1.dat.save.2023年11月09日03時20分00秒_二周目";
+
+class DialogTest : public ::testing::Test, public DialogFixture {
+  protected:
+    void SetUp() override {
+        WriteFile(saveFile, "current", kSaveTime);
+        WriteSettings(saveFile.parent_path().string(), "slot1.dat");
+        AddBackup(kMiddle, 1699000000, "middle");
+        AddBackup(kOldest, 1698829200, "oldest");
+        AddBackup(kNewest, 1699500000, "newest");
+    }
+};
+
+TEST_F(DialogTest, StartsReadyForOneClickBackup) {
+    WriteSettings(saveFile.parent_path().string() + "/", "slot1.dat");  // trailing slash trimmed
+    Open();
+    EXPECT_EQ(Title(), "Tsumugiya");
+    EXPECT_TRUE(Get<QCheckBox>(kIdConfirmOnRestore).isChecked());
+    EXPECT_EQ(ListTexts(), (Texts{kNewest, kMiddle, kOldest}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(Get<QLabel>(kIdSavePath).text().toStdString(), saveFile.string());
+    EXPECT_EQ(QApplication::focusWidget(), &Get<QPushButton>(kIdBackup));
+
+    // Enter on the focused backup button backs up instead of ending.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(ReadFile(backups / kSaveStamp), "current");
+}
+
+TEST_F(DialogTest, BackupCopiesWithTimeAndMemoThenRefusesTheSameName) {
+    Open();
+    Get<QLineEdit>(kIdMemo).insert(QStringLiteral("城の前"));
+    Click(kIdBackup);
+    const std::string name = kSaveStamp + "城の前";
+    EXPECT_EQ(StateOf(backups / name), StateOf(saveFile));
+    EXPECT_EQ(Title().toStdString(), "Tsumugiya : " + name + " にバックアップ");
+    EXPECT_EQ(ListTexts().front(), name);
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
+
+    WriteFile(saveFile, "changed", kSaveTime);  // same time, so the same name
+    BoxAnswerer boxes(QMessageBox::Ok);
+    Click(kIdBackup);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("同じ名前のファイルがあります。")});
+    EXPECT_EQ(boxes.captions, QStringList{QStringLiteral("tsumugiya")});
+    EXPECT_EQ(ReadFile(backups / name), "current");
+
+    // Cleared memo: the name ends at the underscore.
+    Click(kIdClearMemo);
+    EXPECT_TRUE(Get<QLineEdit>(kIdMemo).text().isEmpty());
+    Click(kIdBackup);
+    EXPECT_EQ(ReadFile(backups / kSaveStamp), "changed");
+}
+
+TEST_F(DialogTest, FixedNameBackupOverwritesItsOneFile) {
+    Open();
+    Click(kIdFixedNameBackup);
+    WriteFile(saveFile, "later", kSaveTime + 60);
+    Click(kIdFixedNameBackup);
+    EXPECT_EQ(StateOf(backups / "slot1.dat.save.temp"), StateOf(saveFile));
+    EXPECT_EQ(Title(), "Tsumugiya : slot1.dat.save.temp にバックアップ");
+    EXPECT_EQ(ListTexts().front(), "slot1.dat.save.temp");
+}
+
+TEST_F(DialogTest, RestoreAsksThenPutsTheSelectedBackBehindASafetyCopy) {
+    Open();
+    ClickRow(1);
+    {
+        BoxAnswerer boxes(QMessageBox::Escape);  // closing the question is Cancel
+        Click(kIdRestore);
+        EXPECT_EQ(boxes.texts,
+                  QStringList{QStringLiteral("元のセーブファイルを上書きしていいですか？")});
+    }
+    EXPECT_EQ(ReadFile(saveFile), "current");
+
+    {
+        BoxAnswerer boxes(QMessageBox::Ok);
+        Click(kIdRestore);
+        EXPECT_EQ(boxes.texts.size(), 1);
+    }
+    EXPECT_EQ(StateOf(saveFile), StateOf(backups / kMiddle));
+    EXPECT_EQ(ReadFile(fs::path(saveFile.string() + ".s")), "current");
+    EXPECT_EQ(Title(), "Tsumugiya :  選択ファイルをロード");
+
+    // Unticked: no question at all.
+    Get<QCheckBox>(kIdConfirmOnRestore).setChecked(false);
+    ClickRow(0);
+    BoxAnswerer unexpected(QMessageBox::Cancel);
+    Click(kIdRestore);
+    EXPECT_TRUE(unexpected.texts.isEmpty());
+    EXPECT_EQ(ReadFile(saveFile), "newest");
+}
+
+TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
+    Open();
+    ClickRow(0);
+    ClickRow(2, Qt::ControlModifier);
+    EXPECT_EQ(dialog->SelectionCount(), 2);
+    EXPECT_EQ(dialog->SelectedNames(10),
+              (std::vector<fs::path>{backups / kNewest, backups / kOldest}));
+    {
+        BoxAnswerer boxes(QMessageBox::Ok);
+        Click(kIdRestore);
+        EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("!!! 複数のファイルは選択できません。")});
+    }
+    EXPECT_EQ(ReadFile(saveFile), "current");
+
+    {
+        BoxAnswerer boxes(QMessageBox::Cancel);
+        Click(kIdDelete);
+    }
+    EXPECT_EQ(Names(backups).size(), 3u);
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});  // refreshed even so
+    ClickRow(2, Qt::ControlModifier);
+    BoxAnswerer boxes(QMessageBox::Ok);
+    Click(kIdDelete);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("削除していいですか？")});
+    EXPECT_EQ(Names(backups), Texts{kMiddle});
+    EXPECT_EQ(ListTexts(), Texts{kMiddle});
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
+
+    // Shift extends over a range after a plain click.
+    AddBackup(kNewest, 1699500000, "newest");
+    AddBackup(kOldest, 1698829200, "oldest");
+    Click(kIdRefresh);
+    ClickRow(0);
+    ClickRow(2, Qt::ShiftModifier);
+    EXPECT_EQ(SelectedRows(), (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(DialogTest, AnUnopenableSaveFileIsReportedWithItsPathAndCause) {
+    fs::remove(saveFile);
+    Open();
+    BoxAnswerer boxes(QMessageBox::Ok);
+    Click(kIdBackup);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(saveFile.string())));
+    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("No such file")));
+    EXPECT_EQ(Names(backups).size(), 3u);
+}
+
+TEST_F(DialogTest, EveryOrderlyEndWritesTheSettings) {
+    const fs::path settings = folder / "tsumugiya.ini";
+    for (const auto key : {Qt::Key_Escape, Qt::Key_Return}) {
+        Open();
+        fs::remove(settings);
+        // Enter in the memo field is not a button's: it ends the dialog.
+        QWidget& target = key == Qt::Key_Return ? static_cast<QWidget&>(Get<QLineEdit>(kIdMemo))
+                                                : static_cast<QWidget&>(*dialog);
+        target.setFocus();
+        QTest::keyClick(&target, key);
+        EXPECT_FALSE(dialog->isVisible());
+        const auto text = ReadFile(settings);
+        ASSERT_TRUE(text.has_value());
+        EXPECT_NE(text->find("folder=" + saveFile.parent_path().string()), std::string::npos)
+            << *text;
+        EXPECT_NE(text->find("filename=slot1.dat"), std::string::npos);
+    }
+    // The close box as well; nothing changed in the run, the file is still written.
+    Open();
+    fs::remove(settings);
+    dialog->close();
+    EXPECT_TRUE(fs::exists(settings));
+}
+
+TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
+    Open();
+    const fs::path other = folder / "game" / "slot2.dat";  // does not exist
+    FileDialogAnswerer picker([&](QFileDialog& files) {
+        files.selectFile(QString::fromStdString(other.string()));
+        static_cast<QDialog&>(files).accept();
+    });
+    const auto settingsBefore = ReadFile(folder / "tsumugiya.ini");
+    Click(kIdSelectSaveFile);
+    EXPECT_TRUE(picker.Answered());
+    EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), other.string());
+    EXPECT_EQ(locations.SavePath(), other);
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_EQ(ListTexts().size(), 3u);
+    EXPECT_EQ(ReadFile(folder / "tsumugiya.ini"), settingsBefore);
+
+    // Backups now fail as for any save file that cannot be opened.
+    BoxAnswerer boxes(QMessageBox::Ok);
+    Click(kIdBackup);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(other.string())));
+}
+
+TEST_F(DialogTest, PickingAnUnusableSavePathIsRefusedOrWarned) {
+    Open();
+    BoxAnswerer boxes(QMessageBox::Ok);
+    dialog->AdoptSaveFile(QString::fromStdString("/" + std::string(5000, 'a') + ".dat"));
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("!!! ")));
+    dialog->AdoptSaveFile(QStringLiteral("relative/slot.dat"));
+    EXPECT_EQ(boxes.texts.size(), 2);
+    EXPECT_EQ(locations.SavePath(), saveFile);
+    EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), saveFile.string());
+
+    // A name without a dot is taken, with a word on why its backups will not list.
+    const fs::path bare = folder / "game" / "SAVEDATA";
+    dialog->AdoptSaveFile(QString::fromStdString(bare.string()));
+    EXPECT_EQ(boxes.texts.size(), 3);
+    EXPECT_EQ(locations.SavePath(), bare);
+}
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+TEST_F(DialogTest, OpenFolderShowsTheBackupFolder) {
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    Open();
+    Click(kIdOpenFolder);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(recorder.urls.size(), 1);
+    EXPECT_EQ(recorder.urls[0].toLocalFile().toStdString(), backups.string());
+}
+
+TEST_F(DialogTest, ANameThatIsNotUtf8IsDeletedAsItsOwnBytes) {
+    const std::string broken = "slot1.dat.save.\xff_x";
+    const std::string lookalike = "slot1.dat.save.\xef\xbf\xbd_x";  // how it is displayed
+    AddBackup(broken, 1699900000, "broken");
+    AddBackup(lookalike, 1600000000, "lookalike");
+    Open();
+    ASSERT_EQ(SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(dialog->SelectedNames(1), std::vector<fs::path>{backups / broken});
+    BoxAnswerer boxes(QMessageBox::Ok);
+    Click(kIdDelete);
+    EXPECT_FALSE(fs::exists(backups / broken));
+    EXPECT_EQ(ReadFile(backups / lookalike), "lookalike");
+}
+
+TEST_F(DialogTest, TheMemoNeverTakesMoreThanAFileNameCanCarry) {
+    Open();
+    auto& memo = Get<QLineEdit>(kIdMemo);
+    memo.insert(QString(200, QChar(0x3042)));  // あ, three bytes each
+    EXPECT_EQ(memo.text().toUtf8().size(), 255);
+    EXPECT_EQ(dialog->MemoText().size(), 255u);
+
+    memo.clear();
+    QString emoji;
+    for (int i = 0; i < 100; ++i) {
+        emoji += QString::fromUtf8("😀");  // four bytes, two UTF-16 units
+    }
+    memo.insert(QStringLiteral("ab") + emoji);
+    const QByteArray bytes = memo.text().toUtf8();
+    EXPECT_EQ(bytes.size(), 2 + 4 * 63);
+    EXPECT_EQ(QString::fromUtf8(bytes), memo.text());  // no half of a pair left
+}
+
+}  // namespace
+}  // namespace tsumugiya::test
+
+#include "DialogTest.moc"
