@@ -1,0 +1,194 @@
+#!/usr/bin/env bash
+# Start-to-first-paint time and peak memory of tsumugiya against an empty Qt
+# dialog, side by side on one Xvfb, with 1,000 backups in the list.
+#
+#   bench/startup.sh [BUILD_DIR]      (default: <repo>/build-bench)
+#
+# Builds nothing: BUILD_DIR must hold bench/startup/bench-startup-{launch,
+# tsumugiya,empty}, for example from
+#   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTSUMUGIYA_BUILD_TESTS=OFF
+#   cmake --build build-bench
+#
+# Environment (all optional):
+#   ROUNDS=30        rounds, each running both programs once; the first
+#                    WARMUP=3 are discarded
+#   BACKUPS=1000     backups in the listed folder
+#   BENCH_TMPDIR     where the scratch folder goes (default: $TMPDIR or /tmp)
+#   BENCH_KEEP=1     keep the scratch folder afterwards
+#
+# Exit status: 0 whether or not the targets are met, 2 the run itself failed.
+
+# cleanup runs through a trap:
+# shellcheck disable=SC2317
+set -euo pipefail
+
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${1:-$REPO/build-bench}
+ROUNDS=${ROUNDS:-30}
+WARMUP=${WARMUP:-3}
+BACKUPS=${BACKUPS:-1000}
+RATIO_TARGET=1.3
+RSS_TARGET_MIB=8
+
+die() {
+    printf 'startup: %s\n' "$*" >&2
+    exit 2
+}
+note() { printf '%s\n' "$*" >&2; }
+
+BIN="$BUILD_DIR/bench/startup"
+LAUNCH="$BIN/bench-startup-launch"
+for program in "$LAUNCH" "$BIN/bench-startup-tsumugiya" "$BIN/bench-startup-empty"; do
+    [[ -x $program ]] || die "$program is missing; build $BUILD_DIR first (see the top of $0)"
+done
+((ROUNDS > WARMUP)) || die "ROUNDS=$ROUNDS leaves nothing after WARMUP=$WARMUP"
+command -v Xvfb >/dev/null || die "Xvfb is needed"
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$BUILD_DIR/CMakeCache.txt" 2>/dev/null ||
+    true)
+case ${build_type:-unknown} in
+    Release | RelWithDebInfo | MinSizeRel | unknown) ;;
+    *) note "warning: $BUILD_DIR is a $build_type build; timings will not be representative" ;;
+esac
+
+base=${BENCH_TMPDIR:-${TMPDIR:-/tmp}}
+WORK=$(mktemp -d "$base/tsumugiya-startup.XXXXXX") || die "cannot make a folder in $base"
+XVFB_PID=
+cleanup() {
+    if [[ -n $XVFB_PID ]]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+    if [[ ${BENCH_KEEP:-0} == 1 ]]; then
+        note "kept $WORK"
+    else
+        rm -rf "$WORK"
+    fi
+}
+trap cleanup EXIT
+trap 'exit 2' INT TERM
+
+# --- the program's folder -----------------------------------------------------
+# The executable path only places the settings file and the backup folder;
+# nothing runs from it.
+APP="$WORK/app"
+EXE="$APP/tsumugiya"
+mkdir -p "$APP/backup"
+: >"$EXE"
+printf 'save data' >"$APP/slot1.dat"
+printf '[SaveFile]\nfolder=%s\nfilename=slot1.dat\n' "$APP" >"$APP/tsumugiya.ini"
+note "making $BACKUPS backups ..."
+for ((i = 0; i < BACKUPS; i++)); do
+    t=$((1678042868 + 61 * i))
+    printf -v name 'slot1.dat.save.%(%Y年%m月%d日%H時%M分%S秒)T_memo%d' "$t" "$i"
+    touch -d "@$t" "$APP/backup/$name"
+done
+sync
+
+# --- one X server for the whole run ------------------------------------------
+# Xvfb picks a free display and writes its number to the fd once it listens.
+mkdir -m 700 "$WORK/runtime"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" \
+    >"$WORK/xvfb.log" 2>&1 &
+XVFB_PID=$!
+for ((i = 0; i < 100; i++)); do
+    [[ -s $WORK/display ]] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || die "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    sleep 0.1
+done
+[[ -s $WORK/display ]] || die "Xvfb gave no display number"
+DISPLAY=":$(head -n1 "$WORK/display")"
+export DISPLAY QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$WORK/runtime"
+
+# --- one sample --------------------------------------------------------------
+# sample PROGRAM [ARGS...]: sets MS (start to first paint, ms), RSS (peak RSS
+# at that paint, KiB) and WINDOW (its top-level window's size).
+sample() {
+    local out paint='' start='' word
+    out=$("$LAUNCH" "$@" 2>>"$WORK/stderr.log") || {
+        cat "$WORK/stderr.log" >&2
+        die "failed: $*"
+    }
+    RSS='' WINDOW=''
+    for word in $out; do
+        case $word in
+            paint_ns=*) paint=${word#*=} ;;
+            start_ns=*) start=${word#*=} ;;
+            maxrss_kib=*) RSS=${word#*=} ;;
+            window=*) WINDOW=${word#*=} ;;
+        esac
+    done
+    [[ -n $paint && -n $start && -n $RSS ]] || die "no paint reported by $*: $out"
+    MS=$(awk -v a="$paint" -v b="$start" 'BEGIN { printf "%.3f", (a - b) / 1e6 }')
+}
+
+# The empty dialog gets tsumugiya's pixel size, so both paint and flush the
+# same area; the first warm-up round finds it out.
+sample "$BIN/bench-startup-tsumugiya" "$EXE"
+SIZE=$WINDOW
+[[ $SIZE =~ ^[0-9]+x[0-9]+$ ]] || die "tsumugiya reported no window size"
+[[ -n $(compgen -G "$APP/backup/*.save.*") ]] || die "the backups are gone"
+
+TSU_MS=() EMPTY_MS=() TSU_RSS=() EMPTY_RSS=()
+note "rounds: $ROUNDS ($WARMUP warm-up), dialog $SIZE, display $DISPLAY"
+run_tsu() {
+    sample "$BIN/bench-startup-tsumugiya" "$EXE"
+    [[ $WINDOW == "$SIZE" ]] || die "tsumugiya's window changed size: $WINDOW"
+    if ((round > WARMUP)); then
+        TSU_MS+=("$MS") TSU_RSS+=("$RSS")
+    fi
+}
+run_empty() {
+    sample "$BIN/bench-startup-empty" "$SIZE"
+    if ((round > WARMUP)); then
+        EMPTY_MS+=("$MS") EMPTY_RSS+=("$RSS")
+    fi
+}
+# The first warm-up round's tsumugiya run happened above.
+for ((round = 1; round <= ROUNDS; round++)); do
+    # Who goes first alternates, to cancel any order effect.
+    if ((round % 2)); then
+        ((round == 1)) || run_tsu
+        run_empty
+    else
+        run_empty
+        run_tsu
+    fi
+done
+
+# --- figures -----------------------------------------------------------------
+# quantile P VALUES...: nearest-rank for P < 50, the usual midpoint median.
+quantile() {
+    local p=$1
+    shift
+    printf '%s\n' "$@" | sort -g | awk -v p="$p" '{ v[NR] = $1 } END {
+        if (p == 50) { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }
+        else { k = int((p * NR + 99) / 100); m = v[k < 1 ? 1 : k] }
+        printf "%.2f", m }'
+}
+spread() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END {
+    printf "%.2f..%.2f", lo, hi }'; }
+
+tm=$(quantile 50 "${TSU_MS[@]}")
+tp=$(quantile 90 "${TSU_MS[@]}")
+em=$(quantile 50 "${EMPTY_MS[@]}")
+ep=$(quantile 90 "${EMPTY_MS[@]}")
+ratio=$(awk -v a="$tm" -v b="$em" 'BEGIN { printf "%.2f", a / b }')
+ratio_ok=$(awk -v r="$ratio" -v t="$RATIO_TARGET" 'BEGIN { print (r + 0 <= t + 0) ? "PASS" : "MISS" }')
+tr=$(quantile 50 "${TSU_RSS[@]}")
+er=$(quantile 50 "${EMPTY_RSS[@]}")
+tr_mib=$(awk -v k="$tr" 'BEGIN { printf "%.1f", k / 1024 }')
+er_mib=$(awk -v k="$er" 'BEGIN { printf "%.1f", k / 1024 }')
+diff_mib=$(awk -v a="$tr" -v b="$er" 'BEGIN { printf "%+.1f", (a - b) / 1024 }')
+rss_ok=$(awk -v d="$diff_mib" -v t="$RSS_TARGET_MIB" 'BEGIN { print (d + 0 <= t + 0) ? "PASS" : "MISS" }')
+
+echo
+echo "Start to first paint, ms (n=${#TSU_MS[@]} each; $BUILD_DIR, ${build_type:-unknown})"
+printf '%-10s %8s %8s  %s\n' program median p90 min..max
+printf '%-10s %8s %8s  %s\n' tsumugiya "$tm" "$tp" "$(spread "${TSU_MS[@]}")"
+printf '%-10s %8s %8s  %s\n' empty "$em" "$ep" "$(spread "${EMPTY_MS[@]}")"
+printf 'ratio tsumugiya/empty (medians): %s   target <= %s  %s\n' "$ratio" "$RATIO_TARGET" "$ratio_ok"
+echo
+echo "Peak RSS at first paint, median"
+printf 'tsumugiya %s MiB, empty %s MiB, difference %s MiB   target <= +%s MiB  %s\n' \
+    "$tr_mib" "$er_mib" "$diff_mib" "$RSS_TARGET_MIB" "$rss_ok"
+exit 0

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Takes the README's picture of the tsumugiya window: a throwaway program
+# folder with a save file and a few backups, the window on a private Xvfb
+# display, and a PNG cropped to the window. Builds nothing itself.
+#
+# Usage: tools/readme-screenshot.sh [TSUMUGIYA [TSUMUGIYA-SCREENSHOT [OUT.png]]]
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+program=${1:-$repo/build-smoke/ui/tsumugiya}
+shooter=${2:-$repo/build-smoke/tools/screenshot/tsumugiya-screenshot}
+out=${3:-$repo/docs/screenshot.png}
+
+fail() {
+    printf 'readme-screenshot: %s\n' "$*" >&2
+    exit 1
+}
+
+for tool in "$program" "$shooter"; do
+    [[ -f $tool && -x $tool ]] || fail "not an executable file: $tool (build it first)"
+done
+for tool in Xvfb xdotool fc-list; do
+    command -v "$tool" >/dev/null || fail "$tool is not on PATH"
+done
+# Without a Japanese font every caption and memo would come out as boxes.
+[[ -n $(fc-list :lang=ja family) ]] || fail "no Japanese font installed (fonts-ipafont-gothic)"
+
+# Fixed zone and language, so that the names and their order never depend on
+# the machine taking the picture.
+export TZ=JST-9 LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tsumugiya-readme.XXXXXX")
+xvfb_pid=
+app_pid=
+cleanup() {
+    local pid
+    for pid in $app_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+now_ms() { date +%s%3N; }
+
+# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
+wait_for() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$(($(now_ms) + seconds * 1000))
+    until "$@"; do
+        (($(now_ms) < deadline)) || fail "no $what within ${seconds}s"
+        sleep 0.05
+    done
+}
+
+# --- a program folder as a player would have it after an evening ----------
+# The settings name a save file where a game would keep it, so that the
+# picture shows no temporary path and comes out the same on every run; the
+# window only shows that path and reads nothing from it until a command runs.
+app_dir=$work/app
+mkdir -p "$app_dir/backup" "$work/runtime"
+chmod 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
+cp "$program" "$app_dir/tsumugiya"
+printf '[SaveFile]\nfolder=%s\nfilename=%s\n' /home/player/.local/share/SomeGame slot1.dat \
+    >"$app_dir/tsumugiya.ini"
+
+# Each backup carries its save time both in its name and as its mtime, as one
+# the program made would; the quick backup sits among them by time.
+base=$(date -d '2026-12-06 19:12:40' +%s)
+backup() { # backup MINUTES-AFTER-BASE NAME-SUFFIX
+    local t=$((base + $1 * 60 + $1 % 7)) name
+    if [[ $2 == temp ]]; then
+        name=slot1.dat.save.temp
+    else
+        name=slot1.dat.save.$(date -d "@$t" +%Y年%m月%d日%H時%M分%S秒)_$2
+    fi
+    printf 'slot 1 at %s\n' "$t" >"$app_dir/backup/$name"
+    touch -d "@$t" "$app_dir/backup/$name"
+}
+backup 0 城の前
+backup 23 宝箱を開ける前
+backup 41 ボス戦の前
+backup 58 temp
+backup 77 魔王城に突入
+backup 96 二周目開始
+backup 118 隠しダンジョン入口
+
+# --- X server and the window ---------------------------------------------
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display_named() {
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb could not start: $(cat "$work/xvfb.log")"
+    [[ $(cat "$work/display") =~ ^[0-9]+$ ]]
+}
+wait_for 15 "display from Xvfb" display_named
+display=:$(cat "$work/display")
+export DISPLAY=$display
+
+(
+    cd "$work"
+    exec env -u WAYLAND_DISPLAY -u SESSION_MANAGER -u QT_QPA_PLATFORMTHEME \
+        QT_QPA_PLATFORM=xcb "$app_dir/tsumugiya"
+) >"$work/app.log" 2>&1 &
+app_pid=$!
+
+window=
+find_window() {
+    kill -0 "$app_pid" 2>/dev/null || fail "tsumugiya ended early: $(cat "$work/app.log")"
+    window=$(xdotool search --onlyvisible --name '^Tsumugiya$' 2>/dev/null | head -n 1)
+    [[ -n $window ]]
+}
+wait_for 20 "visible tsumugiya window" find_window
+eval "$(xdotool getwindowgeometry --shell "$window")" # sets X Y WIDTH HEIGHT
+
+# A memo half typed, as it would be just before pressing Enter. The memo field
+# sits at a fixed place in the layout, which scales with the window.
+timeout 10 xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" $((WIDTH * 263 / 443)) $((HEIGHT * 27 / 349)) click 1
+xdotool type --delay 20 'ラスボス直前'
+xdotool mousemove 1023 767 # no hover highlight in the picture
+
+# Painted once two shots in a row come out the same.
+shot=$work/shot.png
+previous=$work/previous.png
+settled() {
+    "$shooter" "$shot" "$X" "$Y" "$WIDTH" "$HEIGHT" || fail "the screenshot tool failed"
+    if [[ -f $previous ]] && cmp -s "$shot" "$previous"; then
+        return 0
+    fi
+    mv "$shot" "$previous"
+    sleep 0.3
+    return 1
+}
+wait_for 20 "stable picture of the window" settled
+
+mkdir -p "$(dirname "$out")"
+cp "$shot" "$out.tmp"
+mv "$out.tmp" "$out"
+echo "wrote $out (${WIDTH}x${HEIGHT})"
