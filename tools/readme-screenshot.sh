@@ -7,8 +7,8 @@
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-program=${1:-$repo/build-smoke/ui/tsumugiya}
-shooter=${2:-$repo/build-smoke/tools/screenshot/tsumugiya-screenshot}
+program=${1:-$repo/build/ui/tsumugiya}
+shooter=${2:-$repo/build/tools/screenshot/tsumugiya-screenshot}
 out=${3:-$repo/docs/screenshot.png}
 
 fail() {

@@ -25,7 +25,6 @@ void CTsumugiya_App::SetUpToolkit(const std::filesystem::path& executable) {
         QApplication::setApplicationName(QString::fromStdString(*baseName));
     }
     QApplication::setWindowIcon(ProgramIcon());
-    InstallFontStandIns();
 }
 
 void CTsumugiya_App::RunDialog(const std::filesystem::path& executable) {

@@ -18,6 +18,7 @@
 #include "BackupNames.h"
 #include "CAboutDlg.h"
 #include "ControlIds.h"
+#include "FontFaces.h"
 #include "MemoLimit.h"
 #include "Messages.h"
 #include "Resources.h"
@@ -76,7 +77,7 @@ void CTsumugiya_Dlg::OnInitDialog() {
     SetStatus("");
     locations_.InitSettingsPath(executable_);
 
-    QFont dialogFont(QStringLiteral("ＭＳ Ｐ明朝"));
+    QFont dialogFont(StandInFamily(QStringLiteral("ＭＳ Ｐ明朝")));
     dialogFont.setPointSize(kDialogFontPoints);
     for (const int id : kDialogFontControls) {
         controls_.Require<QWidget>(id).setFont(dialogFont);

@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <stdexcept>
 
+#include "FontFaces.h"
+
 namespace tsumugiya::ui {
 namespace {
 
@@ -73,7 +75,7 @@ DialogTemplate DialogTemplate::FromJson(const QByteArray& json, const QString& s
 }
 
 QFont DialogTemplate::Font() const {
-    QFont font(fontFace);
+    QFont font(StandInFamily(fontFace));
     font.setPointSize(fontPoints);
     // Windows weights run 100..900 like CSS; Qt 6 uses the same scale.
     font.setWeight(static_cast<QFont::Weight>(fontWeight));

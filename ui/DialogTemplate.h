@@ -37,6 +37,7 @@ struct DialogTemplate {
     // Throws std::runtime_error naming the source when the layout is malformed.
     static DialogTemplate FromJson(const QByteArray& json, const QString& source);
 
+    // The layout font, in its stand-in face where the named one is a Windows face.
     QFont Font() const;
     bool Has(const QString& style) const { return styles.contains(style); }
 };

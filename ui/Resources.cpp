@@ -1,7 +1,6 @@
 #include "Resources.h"
 
 #include <QFile>
-#include <QFont>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <stdexcept>
@@ -30,19 +29,15 @@ QString LoadResourceString(int id) {
 }
 
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (const int size : {16, 32, 48, 256}) {
-        icon.addFile(QStringLiteral(":/icons/tsumugiya-%1.png").arg(size), QSize(size, size));
-    }
+    // Decoded once: the application and every dialog share it.
+    static const QIcon icon = [] {
+        QIcon sizes;
+        for (const int size : {16, 32, 48, 256}) {
+            sizes.addFile(QStringLiteral(":/icons/tsumugiya-%1.png").arg(size), QSize(size, size));
+        }
+        return sizes;
+    }();
     return icon;
-}
-
-void InstallFontStandIns() {
-    const QStringList gothic{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")};
-    const QStringList mincho{QStringLiteral("IPAPMincho"), QStringLiteral("IPAMincho")};
-    QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"), gothic);
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), gothic);
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐ明朝"), mincho);
 }
 
 }  // namespace tsumugiya::ui

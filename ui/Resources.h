@@ -17,8 +17,4 @@ DialogTemplate LoadDialogTemplate(const QString& resource);
 QString LoadResourceString(int id);
 QIcon ProgramIcon();
 
-// Lets the Windows faces the layouts name fall back to the IPA fonts, so
-// Japanese text is drawn in a proportional face of the same kind.
-void InstallFontStandIns();
-
 }  // namespace tsumugiya::ui

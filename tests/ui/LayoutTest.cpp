@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -135,6 +137,36 @@ TEST_F(LayoutTest, HelpKeyOpensTheAboutBoxEachTimeTheSame) {
     EXPECT_EQ(Title(), "Tsumugiya");
     EXPECT_EQ(LoadResourceString(kAboutMenuString),
               QStringLiteral("Tsumugiya.exe のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+}
+
+TEST_F(LayoutTest, TheBackgroundMenuOffersTheAboutBox) {
+    Open();
+    QStringList items;
+    bool aboutShown = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            return;
+        }
+        for (const QAction* action : menu->actions()) {
+            items << action->text();
+        }
+        QTimer::singleShot(0, [&] {
+            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                aboutShown = true;
+                about->accept();
+            }
+        });
+        menu->actions().constFirst()->trigger();
+        menu->close();
+    });
+    const QPoint background(2, 2);  // outside every control
+    ASSERT_EQ(dialog->childAt(background), nullptr);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, background, dialog->mapToGlobal(background));
+    QApplication::sendEvent(dialog.get(), &event);
+    EXPECT_EQ(items, QStringList{QStringLiteral("Tsumugiya.exe のﾊﾞｰｼﾞｮﾝ情報(&A)...")});
+    EXPECT_TRUE(aboutShown);
+    EXPECT_TRUE(dialog->isVisible());
 }
 
 TEST(TitleStatusTest, ShowsForAWhileAndANewerNoteRestartsTheClock) {

@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "Resources.h"
-
 // Headless unless told otherwise, and in UTC so that backup names are known.
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -12,6 +10,5 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tsumugiya"));
-    tsumugiya::ui::InstallFontStandIns();
     return RUN_ALL_TESTS();
 }
