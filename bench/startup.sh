@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Start-to-first-paint time and peak memory of tsumugiya against an empty Qt
-# dialog, side by side on one Xvfb, with 1,000 backups in the list.
+# Start-to-first-paint time and peak memory of tsumugiya against two baseline
+# dialogs, an empty one and one with a single Japanese label, side by side on
+# one Xvfb, with 1,000 backups in the list.
 #
 #   bench/startup.sh [BUILD_DIR]      (default: <repo>/build-bench)
 #
 # Builds nothing: BUILD_DIR must hold bench/startup/bench-startup-{launch,
-# tsumugiya,empty}, for example from
+# tsumugiya,empty,label}, for example from
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTSUMUGIYA_BUILD_TESTS=OFF
 #   cmake --build build-bench
 #
 # Environment (all optional):
-#   ROUNDS=30        rounds, each running both programs once; the first
+#   ROUNDS=30        rounds, each running all three programs once; the first
 #                    WARMUP=3 are discarded
 #   BACKUPS=1000     backups in the listed folder
 #   BENCH_TMPDIR     where the scratch folder goes (default: $TMPDIR or /tmp)
@@ -38,7 +39,7 @@ note() { printf '%s\n' "$*" >&2; }
 
 BIN="$BUILD_DIR/bench/startup"
 LAUNCH="$BIN/bench-startup-launch"
-for program in "$LAUNCH" "$BIN/bench-startup-tsumugiya" "$BIN/bench-startup-empty"; do
+for program in "$LAUNCH" "$BIN/bench-startup-"{tsumugiya,empty,label}; do
     [[ -x $program ]] || die "$program is missing; build $BUILD_DIR first (see the top of $0)"
 done
 ((ROUNDS > WARMUP)) || die "ROUNDS=$ROUNDS leaves nothing after WARMUP=$WARMUP"
@@ -121,38 +122,38 @@ sample() {
     MS=$(awk -v a="$paint" -v b="$start" 'BEGIN { printf "%.3f", (a - b) / 1e6 }')
 }
 
-# The empty dialog gets tsumugiya's pixel size, so both paint and flush the
+# The baselines get tsumugiya's pixel size, so all three paint and flush the
 # same area; the first warm-up round finds it out.
 sample "$BIN/bench-startup-tsumugiya" "$EXE"
 SIZE=$WINDOW
 [[ $SIZE =~ ^[0-9]+x[0-9]+$ ]] || die "tsumugiya reported no window size"
 [[ -n $(compgen -G "$APP/backup/*.save.*") ]] || die "the backups are gone"
 
-TSU_MS=() EMPTY_MS=() TSU_RSS=() EMPTY_RSS=()
+PROGRAMS=(tsumugiya empty label)
+declare -A TIMES=() PEAKS=()
 note "rounds: $ROUNDS ($WARMUP warm-up), dialog $SIZE, display $DISPLAY"
-run_tsu() {
-    sample "$BIN/bench-startup-tsumugiya" "$EXE"
-    [[ $WINDOW == "$SIZE" ]] || die "tsumugiya's window changed size: $WINDOW"
-    if ((round > WARMUP)); then
-        TSU_MS+=("$MS") TSU_RSS+=("$RSS")
-    fi
-}
-run_empty() {
-    sample "$BIN/bench-startup-empty" "$SIZE"
-    if ((round > WARMUP)); then
-        EMPTY_MS+=("$MS") EMPTY_RSS+=("$RSS")
-    fi
-}
-# The first warm-up round's tsumugiya run happened above.
-for ((round = 1; round <= ROUNDS; round++)); do
-    # Who goes first alternates, to cancel any order effect.
-    if ((round % 2)); then
-        ((round == 1)) || run_tsu
-        run_empty
+# run NAME: one sample of bench-startup-NAME, kept after the warm-up.
+run() {
+    if [[ $1 == tsumugiya ]]; then
+        sample "$BIN/bench-startup-tsumugiya" "$EXE"
+        [[ $WINDOW == "$SIZE" ]] || die "tsumugiya's window changed size: $WINDOW"
     else
-        run_empty
-        run_tsu
+        sample "$BIN/bench-startup-$1" "$SIZE"
     fi
+    if ((round > WARMUP)); then
+        TIMES[$1]+=" $MS" PEAKS[$1]+=" $RSS"
+    fi
+}
+for ((round = 1; round <= ROUNDS; round++)); do
+    # The order rotates each round, so each program goes first, second and
+    # third equally often and no order effect favours one.
+    for ((k = 0; k < ${#PROGRAMS[@]}; k++)); do
+        name=${PROGRAMS[(k + round - 1) % ${#PROGRAMS[@]}]}
+        # The first warm-up round's tsumugiya run happened above.
+        if ((round > 1)) || [[ $name != tsumugiya ]]; then
+            run "$name"
+        fi
+    done
 done
 
 # --- figures -----------------------------------------------------------------
@@ -167,28 +168,42 @@ quantile() {
 }
 spread() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END {
     printf "%.2f..%.2f", lo, hi }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+diff_mib() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%+.1f", (a - b) / 1024 }'; }
+verdict() { awk -v v="$1" -v t="$2" 'BEGIN { print (v + 0 <= t + 0) ? "PASS" : "MISS" }'; }
 
-tm=$(quantile 50 "${TSU_MS[@]}")
-tp=$(quantile 90 "${TSU_MS[@]}")
-em=$(quantile 50 "${EMPTY_MS[@]}")
-ep=$(quantile 90 "${EMPTY_MS[@]}")
-ratio=$(awk -v a="$tm" -v b="$em" 'BEGIN { printf "%.2f", a / b }')
-ratio_ok=$(awk -v r="$ratio" -v t="$RATIO_TARGET" 'BEGIN { print (r + 0 <= t + 0) ? "PASS" : "MISS" }')
-tr=$(quantile 50 "${TSU_RSS[@]}")
-er=$(quantile 50 "${EMPTY_RSS[@]}")
-tr_mib=$(awk -v k="$tr" 'BEGIN { printf "%.1f", k / 1024 }')
-er_mib=$(awk -v k="$er" 'BEGIN { printf "%.1f", k / 1024 }')
-diff_mib=$(awk -v a="$tr" -v b="$er" 'BEGIN { printf "%+.1f", (a - b) / 1024 }')
-rss_ok=$(awk -v d="$diff_mib" -v t="$RSS_TARGET_MIB" 'BEGIN { print (d + 0 <= t + 0) ? "PASS" : "MISS" }')
+declare -A MEDIAN=() RSS_MEDIAN=()
+rows=() n=0
+for name in "${PROGRAMS[@]}"; do
+    # Word splitting of the collected samples is wanted here.
+    # shellcheck disable=SC2206
+    times=(${TIMES[$name]}) peaks=(${PEAKS[$name]})
+    n=${#times[@]}
+    MEDIAN[$name]=$(quantile 50 "${times[@]}")
+    RSS_MEDIAN[$name]=$(quantile 50 "${peaks[@]}")
+    rows+=("$(printf '%-10s %8s %8s  %-15s %8s' "$name" "${MEDIAN[$name]}" \
+        "$(quantile 90 "${times[@]}")" "$(spread "${times[@]}")" "$(mib "${RSS_MEDIAN[$name]}")")")
+done
+echo
+echo "Start to first paint, ms, and peak RSS at that paint, MiB (n=$n each;" \
+    "$BUILD_DIR, ${build_type:-unknown})"
+printf '%-10s %8s %8s  %-15s %8s\n' program median p90 min..max 'RSS med'
+printf '%s\n' "${rows[@]}"
 
+t_e=$(ratio "${MEDIAN[tsumugiya]}" "${MEDIAN[empty]}")
+t_l=$(ratio "${MEDIAN[tsumugiya]}" "${MEDIAN[label]}")
+l_e=$(ratio "${MEDIAN[label]}" "${MEDIAN[empty]}")
+d_e=$(diff_mib "${RSS_MEDIAN[tsumugiya]}" "${RSS_MEDIAN[empty]}")
+d_l=$(diff_mib "${RSS_MEDIAN[tsumugiya]}" "${RSS_MEDIAN[label]}")
+l_d=$(diff_mib "${RSS_MEDIAN[label]}" "${RSS_MEDIAN[empty]}")
 echo
-echo "Start to first paint, ms (n=${#TSU_MS[@]} each; $BUILD_DIR, ${build_type:-unknown})"
-printf '%-10s %8s %8s  %s\n' program median p90 min..max
-printf '%-10s %8s %8s  %s\n' tsumugiya "$tm" "$tp" "$(spread "${TSU_MS[@]}")"
-printf '%-10s %8s %8s  %s\n' empty "$em" "$ep" "$(spread "${EMPTY_MS[@]}")"
-printf 'ratio tsumugiya/empty (medians): %s   target <= %s  %s\n' "$ratio" "$RATIO_TARGET" "$ratio_ok"
-echo
-echo "Peak RSS at first paint, median"
-printf 'tsumugiya %s MiB, empty %s MiB, difference %s MiB   target <= +%s MiB  %s\n' \
-    "$tr_mib" "$er_mib" "$diff_mib" "$RSS_TARGET_MIB" "$rss_ok"
+printf 'time, ratio of medians   tsumugiya/empty %s  target <= %s  %s\n' \
+    "$t_e" "$RATIO_TARGET" "$(verdict "$t_e" "$RATIO_TARGET")"
+printf '                         tsumugiya/label %s\n' "$t_l"
+printf '                         label/empty     %s\n' "$l_e"
+printf 'peak RSS, difference     tsumugiya-empty %s MiB  target <= +%s MiB  %s\n' \
+    "$d_e" "$RSS_TARGET_MIB" "$(verdict "$d_e" "$RSS_TARGET_MIB")"
+printf '                         tsumugiya-label %s MiB\n' "$d_l"
+printf '                         label-empty     %s MiB\n' "$l_d"
 exit 0

@@ -15,6 +15,8 @@ fail() {
     printf 'readme-screenshot: %s\n' "$*" >&2
     exit 1
 }
+# shellcheck source=SCRIPTDIR/../tests/smoke/xvfb-session.sh
+source "$repo/tests/smoke/xvfb-session.sh"
 
 for tool in "$program" "$shooter"; do
     [[ -f $tool && -x $tool ]] || fail "not an executable file: $tool (build it first)"
@@ -29,33 +31,7 @@ done
 # the machine taking the picture.
 export TZ=JST-9 LANG=C.UTF-8 LC_ALL=C.UTF-8
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tsumugiya-readme.XXXXXX")
-xvfb_pid=
-app_pid=
-cleanup() {
-    local pid
-    for pid in $app_pid $xvfb_pid; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-now_ms() { date +%s%3N; }
-
-# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
-wait_for() {
-    local seconds=$1 what=$2
-    shift 2
-    local deadline=$(($(now_ms) + seconds * 1000))
-    until "$@"; do
-        (($(now_ms) < deadline)) || fail "no $what within ${seconds}s"
-        sleep 0.05
-    done
-}
+make_work tsumugiya-readme
 
 # --- a program folder as a player would have it after an evening ----------
 # The settings name a save file where a game would keep it, so that the
@@ -91,15 +67,7 @@ backup 96 二周目開始
 backup 118 隠しダンジョン入口
 
 # --- X server and the window ---------------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display_named() {
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb could not start: $(cat "$work/xvfb.log")"
-    [[ $(cat "$work/display") =~ ^[0-9]+$ ]]
-}
-wait_for 15 "display from Xvfb" display_named
-display=:$(cat "$work/display")
-export DISPLAY=$display
+start_xvfb fail
 
 (
     cd "$work"

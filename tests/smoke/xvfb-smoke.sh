@@ -16,6 +16,8 @@ skip() {
     printf 'SKIP: %s\n' "$*" >&2
     exit 77
 }
+# shellcheck source=SCRIPTDIR/xvfb-session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb-session.sh"
 
 [[ $# -eq 1 ]] || fail "usage: $0 PATH/TO/tsumugiya"
 program=$1
@@ -28,39 +30,7 @@ command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xd
 export TZ=JST-9
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tsumugiya-smoke.XXXXXX")
-xvfb_pid=
-app_pid=
-cleanup() {
-    local pid
-    for pid in $app_pid $xvfb_pid; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-now_ms() { date +%s%3N; }
-
-# Bash reaps its children as they end, but a zombie would still answer kill -0.
-alive() {
-    [[ -n $1 ]] && kill -0 "$1" 2>/dev/null &&
-        [[ $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) != Z ]]
-}
-
-# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
-wait_for() {
-    local seconds=$1 what=$2
-    shift 2
-    local deadline=$(($(now_ms) + seconds * 1000))
-    until "$@"; do
-        (($(now_ms) < deadline)) || fail "no $what within ${seconds}s"
-        sleep 0.05
-    done
-}
+make_work tsumugiya-smoke
 
 app_output() {
     printf -- '--- tsumugiya output ---\n'
@@ -94,17 +64,8 @@ touch -d @1000000000 "$settings"
 started=$(date +%s)
 
 # --- X server ---------------------------------------------------------------
-command -v Xvfb >/dev/null || skip "Xvfb is not on PATH (Debian package xvfb)"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-deadline=$(($(now_ms) + 15000))
-until [[ $(cat "$work/display") =~ ^([0-9]+)$ ]]; do
-    alive "$xvfb_pid" || skip "Xvfb could not start: $(cat "$work/xvfb.log")"
-    (($(now_ms) < deadline)) || skip "Xvfb named no display within 15s: $(cat "$work/xvfb.log")"
-    sleep 0.05
-done
-display=:${BASH_REMATCH[1]}
-export DISPLAY=$display
+# Only a missing or broken X server skips; everything after it is tested.
+start_xvfb skip
 
 # --- the program --------------------------------------------------------------
 (

@@ -190,8 +190,13 @@ TEST_F(DialogTest, EveryOrderlyEndWritesTheSettings) {
 TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
     Open();
     const fs::path other = folder / "game" / "slot2.dat";  // does not exist
+    // Typed into the name field, as a user would name a file not there yet;
+    // selectFile() leaves the field alone while it has the focus.
     FileDialogAnswerer picker([&](QFileDialog& files) {
-        files.selectFile(QString::fromStdString(other.string()));
+        files.setDirectory(QString::fromStdString(other.parent_path().string()));
+        auto* name = files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(other.filename().string()));
         static_cast<QDialog&>(files).accept();
     });
     const auto settingsBefore = ReadFile(folder / "tsumugiya.ini");

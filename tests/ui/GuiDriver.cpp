@@ -11,6 +11,7 @@ namespace tsumugiya::test {
 namespace {
 
 constexpr int kPollMs = 10;
+constexpr int kGiveUpAfter = 500;  // polls, about five seconds
 
 }  // namespace
 
@@ -34,10 +35,14 @@ BoxAnswerer::BoxAnswerer(QMessageBox::StandardButton answer) {
 FileDialogAnswerer::FileDialogAnswerer(std::function<void(QFileDialog&)> action) {
     QObject::connect(&poll_, &QTimer::timeout, [this, action] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible() || answered_) {
+        if (!dialog || !dialog->isVisible()) {
             return;
         }
-        answered_ = true;
+        if (++attempts_ > kGiveUpAfter) {
+            gaveUp_ = true;
+            dialog->reject();
+            return;
+        }
         action(*dialog);
     });
     poll_.start(kPollMs);

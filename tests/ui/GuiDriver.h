@@ -31,15 +31,18 @@ class BoxAnswerer {
     QTimer poll_;
 };
 
-// Runs the action on the next modal file dialog once it shows.
+// Runs the action on a modal file dialog for as long as it stays open: the
+// dialog reads its folder in the background and may reset a selection made
+// too early. After a few seconds it is cancelled, so a test fails, not hangs.
 class FileDialogAnswerer {
   public:
     explicit FileDialogAnswerer(std::function<void(QFileDialog&)> action);
-    bool Answered() const { return answered_; }
+    bool Answered() const { return attempts_ > 0 && !gaveUp_; }
 
   private:
     QTimer poll_;
-    bool answered_ = false;
+    int attempts_ = 0;
+    bool gaveUp_ = false;
 };
 
 // A program folder with a save file and the dialog opened on it.

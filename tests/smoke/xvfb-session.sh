@@ -1,0 +1,62 @@
+# shellcheck shell=bash
+# Sourced, not run: make_work (a throwaway $work, removed on exit with $app_pid
+# and $xvfb_pid killed), now_ms, alive, wait_for and start_xvfb. The sourcing
+# script defines fail MESSAGE (exits 1) and stores its program's pid in app_pid;
+# start_xvfb ON_FAILURE calls ON_FAILURE MESSAGE, which must exit, if Xvfb cannot start.
+
+work=
+xvfb_pid=
+app_pid=
+
+cleanup() {
+    local pid
+    for pid in $app_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+
+# make_work NAME: a fresh folder under TMPDIR that goes away however the script ends.
+make_work() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+    trap cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
+now_ms() { date +%s%3N; }
+
+# Bash reaps its children as they end, but a zombie would still answer kill -0.
+alive() {
+    [[ -n $1 ]] && kill -0 "$1" 2>/dev/null &&
+        [[ $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) != Z ]]
+}
+
+# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
+wait_for() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$(($(now_ms) + seconds * 1000))
+    until "$@"; do
+        (($(now_ms) < deadline)) || fail "no $what within ${seconds}s"
+        sleep 0.05
+    done
+}
+
+# start_xvfb ON_FAILURE: Xvfb picks a free display itself (-displayfd), so
+# parallel runs never race for one; exports DISPLAY once it is named.
+start_xvfb() {
+    local on_failure=$1 deadline
+    command -v Xvfb >/dev/null || "$on_failure" "Xvfb is not on PATH (Debian package xvfb)"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    deadline=$(($(now_ms) + 15000))
+    until [[ $(cat "$work/display") =~ ^([0-9]+)$ ]]; do
+        alive "$xvfb_pid" || "$on_failure" "Xvfb could not start: $(cat "$work/xvfb.log")"
+        (($(now_ms) < deadline)) ||
+            "$on_failure" "Xvfb named no display within 15s: $(cat "$work/xvfb.log")"
+        sleep 0.05
+    done
+    export DISPLAY=:${BASH_REMATCH[1]}
+}
