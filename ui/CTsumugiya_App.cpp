@@ -25,6 +25,8 @@ void CTsumugiya_App::SetUpToolkit(const std::filesystem::path& executable) {
         QApplication::setApplicationName(QString::fromStdString(*baseName));
     }
     QApplication::setWindowIcon(ProgramIcon());
+    // The layout font for everything not given another, message boxes too.
+    QApplication::setFont(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)).Font());
 }
 
 void CTsumugiya_App::RunDialog(const std::filesystem::path& executable) {

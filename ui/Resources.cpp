@@ -1,8 +1,10 @@
 #include "Resources.h"
 
 #include <QFile>
+#include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPixmap>
 #include <stdexcept>
 
 namespace tsumugiya::ui {
@@ -29,11 +31,14 @@ QString LoadResourceString(int id) {
 }
 
 QIcon ProgramIcon() {
-    // Decoded once: the application and every dialog share it.
+    // Decoded once, as PNG without probing every image plugin; the window
+    // needs no more than 48 pixels.
     static const QIcon icon = [] {
         QIcon sizes;
-        for (const int size : {16, 32, 48, 256}) {
-            sizes.addFile(QStringLiteral(":/icons/tsumugiya-%1.png").arg(size), QSize(size, size));
+        for (const int size : {16, 32, 48}) {
+            QImageReader reader(QStringLiteral(":/icons/tsumugiya-%1.png").arg(size), "png");
+            reader.setAutoDetectImageFormat(false);
+            sizes.addPixmap(QPixmap::fromImage(reader.read()));
         }
         return sizes;
     }();

@@ -1,7 +1,7 @@
 #include "TemplateControls.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -114,7 +114,9 @@ QWidget* TemplateControls::Create(const ControlTemplate& control, QWidget& dialo
         return CreateStatic(control, dialog);
     }
     if (kind == QLatin1String("groupbox")) {
-        auto* box = new QGroupBox(control.caption, &dialog);
+        // The layout's group boxes have no caption: an etched frame is all they draw.
+        auto* box = new QFrame(&dialog);
+        box->setFrameStyle(QFrame::Box | QFrame::Sunken);
         box->setFocusPolicy(Qt::NoFocus);
         return box;
     }

@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
