@@ -31,7 +31,7 @@ CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite ov
     if (copied) {
         host_.SetStatus(name + std::string(messages::kBackedUpSuffix));
     } else {
-        host_.Tell(messages::kBackupCopyFailed);
+        host_.Tell(messages::WithCause(messages::kBackupCopyFailed, error));
     }
     host_.ShowCatalogue();
     return copied ? CommandResult::Done : CommandResult::Failed;
@@ -88,18 +88,21 @@ CommandResult BackupCommands::OnRestore() {
     IoError error;
     platform::StagedCopy restored;
     if (sources.empty() || !restored.Prepare(sources.front(), savePath, true, error)) {
-        host_.Tell(messages::kRestoreCopyFailed);
+        host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
         return CommandResult::Failed;
     }
     // Without a copy of the current state a restore could lose it for good:
-    // stop unless there is no save file to lose.
-    if (!platform::KeepPreviousVersion(savePath, SafetyCopyPath(savePath), error) &&
+    // stop unless there is no save file to lose. A save that already holds
+    // this backup (a double click, a second run) keeps the safety copy of
+    // the state before it.
+    if (!platform::HaveSameContent(savePath, sources.front()) &&
+        !platform::KeepPreviousVersion(savePath, SafetyCopyPath(savePath), error) &&
         error.kind != IoError::Kind::SourceMissing) {
         host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
         return CommandResult::Failed;
     }
     if (!restored.Commit(Overwrite::Allow, error)) {
-        host_.Tell(messages::kRestoreCopyFailed);
+        host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
         return CommandResult::Failed;
     }
     host_.SetStatus(messages::kRestored);

@@ -10,6 +10,9 @@ std::string FileErrorReport(const platform::IoError& error) {
 }
 
 std::string WithCause(std::string_view text, const platform::IoError& error) {
+    if (error.file.empty() && error.cause.empty()) {
+        return std::string(text);
+    }
     return std::string(text) + "\n" + error.file.string() + ": " + error.cause;
 }
 

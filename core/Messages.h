@@ -33,7 +33,8 @@ inline constexpr std::string_view kFolderNotOpened = "フォルダーを開け�
 // The report for a file that cannot be opened: names the file and the cause.
 std::string FileErrorReport(const platform::IoError& error);
 
-// A failure that also says which file and why, below the fixed text.
+// A failure that also says which file and why, below the fixed text; the
+// text alone when nothing is known of either.
 std::string WithCause(std::string_view text, const platform::IoError& error);
 
 }  // namespace tsumugiya::messages

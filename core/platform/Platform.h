@@ -108,6 +108,10 @@ class StagedCopy {
 bool KeepPreviousVersion(const std::filesystem::path& file, const std::filesystem::path& keep,
                          IoError& error);
 
+// True when both are regular files with the same bytes; false when either
+// cannot be read.
+bool HaveSameContent(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Writes bytes to a file, commit-or-nothing as above; a link is written through.
 bool WriteFileAtomically(const std::filesystem::path& to, std::string_view bytes, IoError& error);
 

@@ -203,6 +203,12 @@ TEST_F(CommandTest, QuickBackupOverwritesAndFailuresLeaveNothing) {
                      "Refresh", "FileError セーブファイルが選ばれていません。",
                      "FileError ファイル " + save.string() + " を開けません。\n" +
                          std::error_code(ENOENT, std::generic_category()).message()}));
+    // The memo that makes no file name has no file to name; the folder in
+    // the way of the quick backup does, with its cause.
+    ASSERT_EQ(host.told.size(), 2u);
+    EXPECT_EQ(host.told[0], kCopyFailed);
+    EXPECT_TRUE(host.told[1].starts_with(kCopyFailed + "\n" + (backup / kQuick).string()))
+        << host.told[1];
 }
 
 TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
@@ -225,13 +231,19 @@ TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
     const std::string ask = "Ask 元のセーブファイルを上書きしていいですか？";
     EXPECT_EQ(host.TakeLog(),
               (Texts{"!!! 複数のファイルは選択できません。", ask, ask,
-                     "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。\n" +
-                         safety.string() + ": " +
-                         std::error_code(EISDIR, std::generic_category()).message()}));
+                     "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。"}));
+    EXPECT_EQ(host.told.back(),
+              "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。\n" +
+                  safety.string() + ": " +
+                  std::error_code(EISDIR, std::generic_category()).message());
     host.confirm = false;
     EXPECT_EQ(commands.OnRestore(), Done);
     EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)), std::pair(kStateA, kStateB));
     EXPECT_EQ(host.TakeLog(), Texts{"Status  選択ファイルをロード"});
+    // The same again, as a double click does: the state before stays kept.
+    EXPECT_EQ(commands.OnRestore(), Done);
+    EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)), std::pair(kStateA, kStateB));
+    host.TakeLog();
     fs::remove(save);  // nothing to lose: the restore goes on
     fs::remove(safety);
     EXPECT_EQ(commands.OnRestore(), Done);

@@ -38,7 +38,11 @@ struct FakeHost : CommandHost {
         answers.erase(0, 1);
         return yes;
     }
-    void Tell(std::string_view text) override { log.emplace_back(text); }
+    // The log keeps a message's fixed first line; told keeps it whole.
+    void Tell(std::string_view text) override {
+        log.emplace_back(text.substr(0, text.find('\n')));
+        told.emplace_back(text);
+    }
     void SetStatus(std::string_view text) override { log.push_back("Status " + std::string(text)); }
     void ShowCatalogue() override {
         log.emplace_back("Refresh");
@@ -54,6 +58,7 @@ struct FakeHost : CommandHost {
     bool confirm = true;
     std::string answers;  // 'y' or 'n' for each question to come; no once it runs out
     Texts log;
+    Texts told;
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file

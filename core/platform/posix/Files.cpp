@@ -8,9 +8,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <random>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/posix/UniqueFd.h"
@@ -376,6 +378,49 @@ bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite over
                         bool followTargetLink, IoError& error) {
     StagedCopy copy;
     return copy.Prepare(from, to, followTargetLink, error) && copy.Commit(overwrite, error);
+}
+
+bool HaveSameContent(const fs::path& a, const fs::path& b) {
+    const auto open = [](const fs::path& file) {
+        return UniqueFd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    };
+    const UniqueFd first = open(a);
+    const UniqueFd second = open(b);
+    struct stat one {};
+    struct stat two {};
+    if (first.get() < 0 || second.get() < 0 || ::fstat(first.get(), &one) != 0 ||
+        ::fstat(second.get(), &two) != 0 || !S_ISREG(one.st_mode) || !S_ISREG(two.st_mode) ||
+        one.st_size != two.st_size) {
+        return false;
+    }
+    if (one.st_dev == two.st_dev && one.st_ino == two.st_ino) {
+        return true;
+    }
+    std::vector<char> left(64 * 1024);
+    std::vector<char> right(left.size());
+    for (;;) {
+        const ssize_t got = ::read(first.get(), left.data(), left.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0 && ::read(second.get(), right.data(), 1) == 0;
+        }
+        std::size_t filled = 0;
+        while (filled < static_cast<std::size_t>(got)) {
+            const ssize_t more = ::read(second.get(), right.data() + filled, got - filled);
+            if (more < 0 && errno == EINTR) {
+                continue;
+            }
+            if (more <= 0) {
+                return false;
+            }
+            filled += static_cast<std::size_t>(more);
+        }
+        if (std::memcmp(left.data(), right.data(), filled) != 0) {
+            return false;
+        }
+    }
 }
 
 bool KeepPreviousVersion(const fs::path& file, const fs::path& keep, IoError& error) {
