@@ -63,9 +63,11 @@ void AppLocations::InitBackupFolder(const fs::path& executable) {
     }
     CFilePath self(executable.string());
     backupFolder_ = Join(self.GetDirectory().value_or(""), kBackupFolderName);
+    backupFolderError_.reset();
     CFileFinder finder(backupFolder_);
-    if (!finder.Exists()) {
-        finder.CreateFolder();
+    platform::IoError error;
+    if (!finder.Exists() && !finder.CreateFolder(error) && !finder.Exists()) {
+        backupFolderError_ = error;
     }
     platform::RemoveStaleTempFiles(backupFolder_);
 }

@@ -21,6 +21,8 @@ class AppLocations {
     void ReadSettings();
     // backupFolder: executable folder + "/backup", created when missing.
     void InitBackupFolder(const std::filesystem::path& executable);
+    // Why the backup folder is missing after InitBackupFolder, if it is.
+    const std::optional<platform::IoError>& BackupFolderError() const { return backupFolderError_; }
 
     // Adopts an absolute path to a file; false (nothing changed) for anything
     // that cannot name a save file. Writes nothing.
@@ -47,6 +49,7 @@ class AppLocations {
     std::string saveFileName_;
     std::filesystem::path savePath_;
     std::filesystem::path backupFolder_;
+    std::optional<platform::IoError> backupFolderError_;
 };
 
 }  // namespace tsumugiya

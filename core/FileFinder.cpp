@@ -53,6 +53,10 @@ bool CFileFinder::CreateFolder() const {
     return folder_ && platform::CreateDirectory(*folder_);
 }
 
+bool CFileFinder::CreateFolder(platform::IoError& error) const {
+    return folder_ && platform::CreateDirectory(*folder_, error);
+}
+
 template <typename Visit>
 void CFileFinder::Sweep(std::optional<std::string_view> extensionPattern, Visit visit) {
     std::string name;

@@ -39,6 +39,7 @@ class CFileFinder {
 
     bool Exists() const;
     bool CreateFolder() const;
+    bool CreateFolder(platform::IoError& error) const;
 
     // Sweeps over the non-directory entries matching an extension pattern.
     std::uint32_t CountFiles(std::optional<std::string_view> extensionPattern);

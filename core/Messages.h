@@ -29,6 +29,10 @@ inline constexpr std::string_view kSavePathRefused =
 inline constexpr std::string_view kSaveNameNotListed =
     "ファイル名に「.」がないので、このセーブファイルのバックアップは作れても一覧に出ません。";
 inline constexpr std::string_view kFolderNotOpened = "フォルダーを開けませんでした。";
+inline constexpr std::string_view kBackupFolderMissing =
+    "!!! バックアップフォルダーを作れませんでした。バックアップはできません。";
+inline constexpr std::string_view kSaveFileNotThere =
+    "このファイルはまだありません。このままセーブファイルに選びますか？";
 
 // The report for a file that cannot be opened: names the file and the cause.
 std::string FileErrorReport(const platform::IoError& error);

@@ -1,6 +1,7 @@
 #include "CTsumugiya_App.h"
 
 #include <QApplication>
+#include <QSettings>
 
 #include "AppLocations.h"
 #include "CTsumugiya_Dlg.h"
@@ -25,6 +26,11 @@ void CTsumugiya_App::SetUpToolkit(const std::filesystem::path& executable) {
         QApplication::setApplicationName(QString::fromStdString(*baseName));
     }
     QApplication::setWindowIcon(ProgramIcon());
+    // The program keeps no settings but its own file; Qt's dialogs would
+    // otherwise remember their folders and views in the user's home.
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    }
     // The layout font for everything not given another, message boxes too.
     QApplication::setFont(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)).Font());
 }

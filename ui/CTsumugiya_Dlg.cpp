@@ -7,12 +7,14 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include "BackupNames.h"
@@ -95,6 +97,12 @@ void CTsumugiya_Dlg::OnInitDialog() {
     locations_.ReadSettings();
     ShowSavePath();
     locations_.InitBackupFolder(executable_);
+    if (const auto& error = locations_.BackupFolderError()) {
+        // Said once the window is up, so the box has it behind.
+        QTimer::singleShot(0, this, [this, error = *error] {
+            Tell(messages::WithCause(messages::kBackupFolderMissing, error));
+        });
+    }
     ShowCatalogue();
     controls_.Require<QPushButton>(kIdBackup).setFocus();
 }
@@ -114,8 +122,8 @@ void CTsumugiya_Dlg::ConnectCommands() {
     onClick(kIdOk, [this] { accept(); });
     connect(&controls_.Require<QListWidget>(kIdMapList), &QListWidget::currentRowChanged, this,
             [this] { OnSelChangeMapList(); });
-    connect(&controls_.Require<QLineEdit>(kIdMemo), &QLineEdit::textChanged, this,
-            [this] { LimitMemo(); });
+    auto& memo = controls_.Require<QLineEdit>(kIdMemo);
+    memo.setValidator(new MemoValidator(&memo));
 }
 
 std::string CTsumugiya_Dlg::MemoText() const {
@@ -138,6 +146,7 @@ std::vector<std::filesystem::path> CTsumugiya_Dlg::SelectedNames(int max) const 
 bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setTextFormat(Qt::PlainText);  // a path with markup in it is shown as it is
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
@@ -146,6 +155,7 @@ bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
 void CTsumugiya_Dlg::Tell(std::string_view text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
                     QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -179,18 +189,32 @@ void CTsumugiya_Dlg::OnClearMemo() {
 void CTsumugiya_Dlg::OnSelectSaveFile() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // A name that does not exist yet is taken as it is; nothing is created.
+    // A name that does not exist yet is taken once the user confirms it;
+    // nothing is created.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("saveファイル (*.*)"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return;
+    const QString saveFolder = FromPath(locations_.SaveFolder());
+    if (!saveFolder.isEmpty() && QFileInfo(saveFolder).isDir()) {
+        dialog.setDirectory(saveFolder);
     }
-    AdoptSaveFile(dialog.selectedFiles().constFirst());
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return;
+        }
+        const QString path = dialog.selectedFiles().constFirst();
+        if (QFileInfo::exists(path) || AskOkCancel(QFile::encodeName(path).toStdString() + "\n" +
+                                                   std::string(messages::kSaveFileNotThere))) {
+            AdoptSaveFile(path);
+            return;
+        }
+    }
 }
 
 void CTsumugiya_Dlg::AdoptSaveFile(const QString& path) {
     const std::string bytes = QFile::encodeName(path).toStdString();
-    if (!locations_.SetSaveFile(bytes)) {
+    // A name the file dialog could not decode comes back with U+FFFD in it
+    // and would lead to a look-alike file, not the one picked.
+    if (path.contains(QChar::ReplacementCharacter) || !locations_.SetSaveFile(bytes)) {
         Tell(std::string(messages::kSavePathRefused) + "\n" + bytes);
         return;
     }
@@ -207,17 +231,6 @@ void CTsumugiya_Dlg::ShowSavePath() {
     const int room = field.contentsRect().width() - 2 * field.indent();
     field.setText(field.fontMetrics().elidedText(path, Qt::ElideMiddle, room));
     field.setToolTip(path);
-}
-
-void CTsumugiya_Dlg::LimitMemo() {
-    auto& memo = controls_.Require<QLineEdit>(kIdMemo);
-    const QString text = memo.text();
-    const QString cut = CutToUtf8Bytes(text, kMemoMaxBytes);
-    if (cut.size() != text.size()) {
-        const int cursor = memo.cursorPosition();
-        memo.setText(cut);
-        memo.setCursorPosition(qMin(cursor, static_cast<int>(cut.size())));
-    }
 }
 
 void CTsumugiya_Dlg::OnSelChangeMapList() {

@@ -62,7 +62,6 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     void OnInitDialog();
     void ConnectCommands();
     void ShowSavePath();
-    void LimitMemo();
     void OnDestroy();
 
     AppLocations& locations_;

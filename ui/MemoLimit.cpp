@@ -21,4 +21,18 @@ QString CutToUtf8Bytes(const QString& text, int maxBytes) {
     return text.left(end);
 }
 
+QValidator::State MemoValidator::validate(QString& input, int& pos) const {
+    const auto bytes = [](const QString& text) { return text.toUtf8().size(); };
+    if (bytes(input) <= kMemoMaxBytes) {
+        return Acceptable;
+    }
+    const QString after = input.mid(pos);
+    const qsizetype room = kMemoMaxBytes - bytes(after);
+    const QString before =
+        CutToUtf8Bytes(input.left(pos), static_cast<int>(qMax<qsizetype>(room, 0)));
+    input = before + after;
+    pos = static_cast<int>(before.size());
+    return bytes(input) <= kMemoMaxBytes ? Acceptable : Invalid;
+}
+
 }  // namespace tsumugiya::ui

@@ -129,6 +129,7 @@ void RemoveStaleTempFiles(const std::filesystem::path& folder);
 // True when the path is a directory (links followed).
 bool IsDirectory(const std::filesystem::path& folder);
 bool CreateDirectory(const std::filesystem::path& folder);
+bool CreateDirectory(const std::filesystem::path& folder, IoError& error);
 
 // --- Folder listing ----------------------------------------------------------
 

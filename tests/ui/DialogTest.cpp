@@ -152,15 +152,42 @@ TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
     EXPECT_EQ(SelectedRows(), (std::vector<int>{0, 1, 2}));
 }
 
-TEST_F(DialogTest, AnUnopenableSaveFileIsReportedWithItsPathAndCause) {
-    fs::remove(saveFile);
+TEST_F(DialogTest, FailuresNameTheFileAndTheCauseAsPlainText) {
+    // Markup in a folder name must not turn the report into rich text.
+    const fs::path odd = folder / "<b>odd</b>";
+    fs::create_directories(odd);
+    WriteSettings(odd.string(), "slot1.dat");
     Open();
     BoxAnswerer boxes(QMessageBox::Ok);
     Click(kIdBackup);
     ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(saveFile.string())));
-    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("No such file")));
+    const QStringList lines = boxes.texts[0].split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].contains(QString::fromStdString((odd / "slot1.dat").string())));
+    EXPECT_FALSE(lines[1].isEmpty());  // the cause, in whatever language
+    EXPECT_EQ(boxes.formats, QList<Qt::TextFormat>{Qt::PlainText});
     EXPECT_EQ(Names(backups).size(), 3u);
+
+    // Settings that cannot be written are said at the end, not lost quietly.
+    fs::remove(folder / "tsumugiya.ini");
+    fs::create_directory(folder / "tsumugiya.ini");
+    dialog->reject();
+    ASSERT_EQ(boxes.texts.size(), 2);
+    EXPECT_TRUE(boxes.texts[1].startsWith(QStringLiteral("!!! 設定ファイル")));
+    EXPECT_TRUE(
+        boxes.texts[1].contains(QString::fromStdString((folder / "tsumugiya.ini").string())));
+}
+
+TEST_F(DialogTest, ABackupFolderThatCannotBeMadeIsSaidAtStart) {
+    fs::remove_all(backups);
+    WriteFile(backups, "a file where the folder should be");
+    BoxAnswerer boxes(QMessageBox::Ok);
+    dialog = std::make_unique<CTsumugiya_Dlg>(locations, executable);
+    dialog->show();  // the box comes up over the window, not before it
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 2000);
+    EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("!!! バックアップフォルダー")));
+    EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(backups.string())));
+    EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
 }
 
 TEST_F(DialogTest, EveryOrderlyEndWritesTheSettings) {
@@ -200,13 +227,20 @@ TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
         static_cast<QDialog&>(files).accept();
     });
     const auto settingsBefore = ReadFile(folder / "tsumugiya.ini");
-    Click(kIdSelectSaveFile);
+    {
+        BoxAnswerer question(QMessageBox::Ok);  // yes, that name
+        Click(kIdSelectSaveFile);
+        ASSERT_EQ(question.texts.size(), 1);
+        EXPECT_TRUE(question.texts[0].startsWith(QString::fromStdString(other.string())));
+    }
     EXPECT_TRUE(picker.Answered());
     EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), other.string());
     EXPECT_EQ(locations.SavePath(), other);
     EXPECT_FALSE(fs::exists(other));
     EXPECT_EQ(ListTexts().size(), 3u);
     EXPECT_EQ(ReadFile(folder / "tsumugiya.ini"), settingsBefore);
+    // Nor do the toolkit's dialogs leave their own settings in the home folder.
+    EXPECT_EQ(Names(::getenv("XDG_CONFIG_HOME")), Texts{});
 
     // Backups now fail as for any save file that cannot be opened.
     BoxAnswerer boxes(QMessageBox::Ok);
@@ -223,13 +257,17 @@ TEST_F(DialogTest, PickingAnUnusableSavePathIsRefusedOrWarned) {
     EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("!!! ")));
     dialog->AdoptSaveFile(QStringLiteral("relative/slot.dat"));
     EXPECT_EQ(boxes.texts.size(), 2);
+    // A name the dialog could not decode would lead to a look-alike file.
+    dialog->AdoptSaveFile(QString::fromStdString((folder / "game").string()) +
+                          QStringLiteral("/slot\uFFFD.dat"));
+    EXPECT_EQ(boxes.texts.size(), 3);
     EXPECT_EQ(locations.SavePath(), saveFile);
     EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), saveFile.string());
 
     // A name without a dot is taken, with a word on why its backups will not list.
     const fs::path bare = folder / "game" / "SAVEDATA";
     dialog->AdoptSaveFile(QString::fromStdString(bare.string()));
-    EXPECT_EQ(boxes.texts.size(), 3);
+    EXPECT_EQ(boxes.texts.size(), 4);
     EXPECT_EQ(locations.SavePath(), bare);
 }
 
@@ -271,6 +309,20 @@ TEST_F(DialogTest, TheMemoNeverTakesMoreThanAFileNameCanCarry) {
     memo.insert(QString(200, QChar(0x3042)));  // あ, three bytes each
     EXPECT_EQ(memo.text().toUtf8().size(), 255);
     EXPECT_EQ(dialog->MemoText().size(), 255u);
+
+    // Full, with the cursor at the start: typing changes nothing, and the
+    // end of the memo is not pushed out.
+    const QString full = memo.text();
+    memo.setCursorPosition(0);
+    QTest::keyClick(&memo, Qt::Key_X);
+    EXPECT_EQ(memo.text(), full);
+
+    // A paste into the middle keeps what fits of itself, and all of the rest.
+    memo.setText(QStringLiteral("前") + QString(80, QChar(0x3042)) + QStringLiteral("後"));
+    memo.setCursorPosition(1);
+    memo.insert(QStringLiteral("0123456789"));
+    EXPECT_EQ(memo.text(),
+              QStringLiteral("前012345678") + QString(80, QChar(0x3042)) + QStringLiteral("後"));
 
     memo.clear();
     QString emoji;

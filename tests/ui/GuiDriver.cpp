@@ -23,6 +23,7 @@ BoxAnswerer::BoxAnswerer(QMessageBox::StandardButton answer) {
         }
         texts << box->text();
         captions << box->windowTitle();
+        formats << box->textFormat();
         if (answer == QMessageBox::Escape) {
             QTest::keyClick(box, Qt::Key_Escape);
         } else {

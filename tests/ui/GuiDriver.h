@@ -26,6 +26,7 @@ class BoxAnswerer {
 
     QStringList texts;
     QStringList captions;
+    QList<Qt::TextFormat> formats;
 
   private:
     QTimer poll_;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <system_error>
 
@@ -55,6 +56,15 @@ bool IsDirectory(const fs::path& folder) {
 
 bool CreateDirectory(const fs::path& folder) {
     return ::mkdir(folder.c_str(), 0777) == 0;
+}
+
+bool CreateDirectory(const fs::path& folder, IoError& error) {
+    if (::mkdir(folder.c_str(), 0777) == 0) {
+        return true;
+    }
+    error = IoError{IoError::Kind::Other, folder,
+                    std::error_code(errno, std::generic_category()).message()};
+    return false;
 }
 
 }  // namespace tsumugiya::platform
