@@ -1,6 +1,7 @@
 #include "BackupCommands.h"
 
 #include "BackupNames.h"
+#include "FileFinder.h"
 #include "FilePath.h"
 #include "Messages.h"
 
@@ -35,6 +36,30 @@ CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite ov
     }
     host_.ShowCatalogue();
     return copied ? CommandResult::Done : CommandResult::Failed;
+}
+
+bool BackupCommands::IsBackedUp(const std::filesystem::path& save,
+                                const std::filesystem::path& restoring) const {
+    if (platform::HaveSameContent(save, restoring)) {
+        return true;
+    }
+    // Copies keep the modification time, so only a backup with the save's
+    // size and time can hold its bytes; those few are compared.
+    const platform::EntryStatus state = platform::StatusOf(save);
+    if (!state.modificationTime || locations_.BackupFolder().empty()) {
+        return false;
+    }
+    CFileFinder finder(locations_.BackupFolder());
+    std::string name;
+    FindRecord record;
+    for (bool found = finder.FindFirst(name, record, kBackupExtensionPattern); found;
+         found = finder.FindNext(name, record)) {
+        if (record.modificationTime == state.modificationTime && record.size == state.size &&
+            platform::HaveSameContent(save, locations_.BackupFolder() / name)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 CommandResult BackupCommands::OnBackup() {
@@ -92,11 +117,13 @@ CommandResult BackupCommands::OnRestore() {
         return CommandResult::Failed;
     }
     // Without a copy of the current state a restore could lose it for good:
-    // stop unless there is no save file to lose. A save that already holds
-    // this backup (a double click, a second run) keeps the safety copy of
-    // the state before it.
-    if (!platform::HaveSameContent(savePath, sources.front()) &&
-        !platform::KeepPreviousVersion(savePath, SafetyCopyPath(savePath), error) &&
+    // stop unless there is no save file to lose. A save that a backup already
+    // holds (after a restore, or a double click) is not lost, and does not
+    // replace a safety copy that may hold the last state without a backup.
+    const std::filesystem::path safety = SafetyCopyPath(savePath);
+    const bool keepSafetyCopy =
+        platform::EntryExists(safety) && IsBackedUp(savePath, sources.front());
+    if (!keepSafetyCopy && !platform::KeepPreviousVersion(savePath, safety, error) &&
         error.kind != IoError::Kind::SourceMissing) {
         host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
         return CommandResult::Failed;
