@@ -31,6 +31,7 @@ inline constexpr std::string_view kSaveNameNotListed =
 inline constexpr std::string_view kFolderNotOpened = "フォルダーを開けませんでした。";
 inline constexpr std::string_view kBackupFolderMissing =
     "!!! バックアップフォルダーを作れませんでした。バックアップはできません。";
+inline constexpr std::string_view kDeleteFailed = "!!! 削除できなかったファイルがあります。";
 inline constexpr std::string_view kSaveFileNotThere =
     "このファイルはまだありません。このままセーブファイルに選びますか？";
 

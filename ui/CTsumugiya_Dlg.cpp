@@ -113,7 +113,7 @@ void CTsumugiya_Dlg::ConnectCommands() {
     };
     onClick(kIdRestore, [this] { commands_.OnRestore(); });
     onClick(kIdBackup, [this] { commands_.OnBackup(); });
-    onClick(kIdDelete, [this] { commands_.OnDelete(); });
+    onClick(kIdDelete, [this] { OnDelete(); });
     onClick(kIdOpenFolder, [this] { OnOpenFolder(); });
     onClick(kIdClearMemo, [this] { OnClearMemo(); });
     onClick(kIdFixedNameBackup, [this] { commands_.OnFixedNameBackup(); });
@@ -175,6 +175,23 @@ void CTsumugiya_Dlg::OnOpenFolder() {
     const std::filesystem::path& folder = locations_.BackupFolder();
     if (folder.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(folder)))) {
         Tell(std::string(messages::kFolderNotOpened) + "\n" + folder.string());
+    }
+}
+
+void CTsumugiya_Dlg::OnDelete() {
+    const auto chosen = SelectedNames(SelectionCount());
+    if (commands_.OnDelete() != CommandResult::Failed) {
+        return;
+    }
+    // The deletion loses nothing, but the user should not think it happened.
+    std::string left;
+    for (const auto& path : chosen) {
+        if (platform::EntryExists(path)) {
+            left += "\n" + path.string();
+        }
+    }
+    if (!left.empty()) {
+        Tell(std::string(messages::kDeleteFailed) + left);
     }
 }
 

@@ -44,6 +44,7 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     void ReportFileError(const platform::IoError& error) override;
 
     // The window's own commands.
+    void OnDelete();
     void OnOpenFolder();
     void OnRefresh();
     void OnClearMemo();

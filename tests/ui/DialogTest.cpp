@@ -143,6 +143,17 @@ TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
     EXPECT_EQ(ListTexts(), Texts{kMiddle});
     EXPECT_EQ(SelectedRows(), std::vector<int>{0});
 
+    // An entry that cannot go (a folder with files in it) is said, by name.
+    const fs::path stuck = backups / "slot1.dat.save.folder";
+    fs::create_directories(stuck / "in");
+    Click(kIdRefresh);
+    ClickRow(static_cast<int>(List().count()) - 1);  // without a file time it comes last
+    Click(kIdDelete);
+    ASSERT_EQ(boxes.texts.size(), 3);
+    EXPECT_TRUE(boxes.texts[2].startsWith(QStringLiteral("!!! 削除できなかった")));
+    EXPECT_TRUE(boxes.texts[2].endsWith(QString::fromStdString("\n" + stuck.string())));
+    fs::remove_all(stuck);
+
     // Shift extends over a range after a plain click.
     AddBackup(kNewest, 1699500000, "newest");
     AddBackup(kOldest, 1698829200, "oldest");
