@@ -16,10 +16,13 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <limits>
 
 #include "BackupNames.h"
 #include "CAboutDlg.h"
 #include "ControlIds.h"
+#include "FileTime.h"
 #include "FontFaces.h"
 #include "MemoLimit.h"
 #include "Messages.h"
@@ -123,12 +126,23 @@ void CTsumugiya_Dlg::ConnectCommands() {
     connect(&controls_.Require<QListWidget>(kIdMapList), &QListWidget::currentRowChanged, this,
             [this] { OnSelChangeMapList(); });
     auto& memo = controls_.Require<QLineEdit>(kIdMemo);
-    memo.setValidator(new MemoValidator(&memo));
+    memo.setValidator(new MemoValidator([this] { return MemoRoom(); }, &memo));
 }
 
 std::string CTsumugiya_Dlg::MemoText() const {
     const QString memo = controls_.Require<QLineEdit>(kIdMemo).text();
-    return CutToUtf8Bytes(memo, kMemoMaxBytes).toStdString();
+    return CutToUtf8Bytes(memo, MemoRoom()).toStdString();
+}
+
+int CTsumugiya_Dlg::MemoRoom() const {
+    // What a backup name leaves once the save's name and a time are in it.
+    const auto bare = TimestampedBackupName(locations_.SaveFileName(), FormatFileTime(0), "",
+                                            std::numeric_limits<std::size_t>::max());
+    const std::size_t nameMax = platform::MaxFileNameLength(locations_.BackupFolder());
+    if (!bare || bare->size() >= nameMax) {
+        return kMemoMaxBytes;  // no backup can be made; that is said when one is tried
+    }
+    return static_cast<int>(std::min<std::size_t>(kMemoMaxBytes, nameMax - bare->size()));
 }
 
 bool CTsumugiya_Dlg::IsConfirmOnRestore() const {

@@ -63,6 +63,8 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     void OnInitDialog();
     void ConnectCommands();
     void ShowSavePath();
+    // How many bytes of memo a backup name can still take.
+    int MemoRoom() const;
     void OnDestroy();
 
     AppLocations& locations_;

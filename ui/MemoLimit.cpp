@@ -23,16 +23,17 @@ QString CutToUtf8Bytes(const QString& text, int maxBytes) {
 
 QValidator::State MemoValidator::validate(QString& input, int& pos) const {
     const auto bytes = [](const QString& text) { return text.toUtf8().size(); };
-    if (bytes(input) <= kMemoMaxBytes) {
+    const int maxBytes = maxBytes_();
+    if (bytes(input) <= maxBytes) {
         return Acceptable;
     }
     const QString after = input.mid(pos);
-    const qsizetype room = kMemoMaxBytes - bytes(after);
+    const qsizetype room = maxBytes - bytes(after);
     const QString before =
         CutToUtf8Bytes(input.left(pos), static_cast<int>(qMax<qsizetype>(room, 0)));
     input = before + after;
     pos = static_cast<int>(before.size());
-    return bytes(input) <= kMemoMaxBytes ? Acceptable : Invalid;
+    return bytes(input) <= maxBytes ? Acceptable : Invalid;
 }
 
 }  // namespace tsumugiya::ui

@@ -317,23 +317,28 @@ TEST_F(DialogTest, ANameThatIsNotUtf8IsDeletedAsItsOwnBytes) {
 TEST_F(DialogTest, TheMemoNeverTakesMoreThanAFileNameCanCarry) {
     Open();
     auto& memo = Get<QLineEdit>(kIdMemo);
+    // A backup name holds 255 bytes; the save's name and time take their share.
+    const int room = 255 - static_cast<int>(kSaveStamp.size());
     memo.insert(QString(200, QChar(0x3042)));  // あ, three bytes each
-    EXPECT_EQ(memo.text().toUtf8().size(), 255);
-    EXPECT_EQ(dialog->MemoText().size(), 255u);
+    EXPECT_EQ(memo.text().toUtf8().size(), room / 3 * 3);
+    EXPECT_EQ(dialog->MemoText(), memo.text().toStdString());
+    Click(kIdBackup);  // and the longest memo still makes a backup
+    EXPECT_EQ(ReadFile(backups / (kSaveStamp + memo.text().toStdString())), "current");
 
     // Full, with the cursor at the start: typing changes nothing, and the
     // end of the memo is not pushed out.
+    memo.setText(QString(room, QLatin1Char('m')));
     const QString full = memo.text();
     memo.setCursorPosition(0);
     QTest::keyClick(&memo, Qt::Key_X);
     EXPECT_EQ(memo.text(), full);
 
     // A paste into the middle keeps what fits of itself, and all of the rest.
-    memo.setText(QStringLiteral("前") + QString(80, QChar(0x3042)) + QStringLiteral("後"));
+    const QString rest = QString(room - 8, QLatin1Char('r'));
+    memo.setText(QStringLiteral("前") + rest);  // five bytes left
     memo.setCursorPosition(1);
     memo.insert(QStringLiteral("0123456789"));
-    EXPECT_EQ(memo.text(),
-              QStringLiteral("前012345678") + QString(80, QChar(0x3042)) + QStringLiteral("後"));
+    EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
 
     memo.clear();
     QString emoji;
@@ -342,7 +347,7 @@ TEST_F(DialogTest, TheMemoNeverTakesMoreThanAFileNameCanCarry) {
     }
     memo.insert(QStringLiteral("ab") + emoji);
     const QByteArray bytes = memo.text().toUtf8();
-    EXPECT_EQ(bytes.size(), 2 + 4 * 63);
+    EXPECT_EQ(bytes.size(), 2 + (room - 2) / 4 * 4);
     EXPECT_EQ(QString::fromUtf8(bytes), memo.text());  // no half of a pair left
 }
 
