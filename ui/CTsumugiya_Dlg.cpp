@@ -201,7 +201,8 @@ void CTsumugiya_Dlg::OnDelete() {
     std::string left;
     for (const auto& path : chosen) {
         if (platform::EntryExists(path)) {
-            left += "\n" + path.string();
+            left += '\n';
+            left += path.string();
         }
     }
     if (!left.empty()) {
