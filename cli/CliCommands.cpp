@@ -101,10 +101,10 @@ class Session {
 
     int Backup(const std::optional<std::string>& memo) {
         host_.SetMemo(memo.value_or(""));
-        return Status(commands_.OnBackup());
+        return BackupFolderMissing() ? kFailed : Status(commands_.OnBackup());
     }
 
-    int Quick() { return Status(commands_.OnFixedNameBackup()); }
+    int Quick() { return BackupFolderMissing() ? kFailed : Status(commands_.OnFixedNameBackup()); }
 
     int List() {
         const MemoryBackupList& list = host_.List();
@@ -160,6 +160,15 @@ class Session {
             return false;
         }
         return true;
+    }
+
+    // Says why there is no backup folder, rather than let a copy fail on it.
+    bool BackupFolderMissing() {
+        if (const auto& error = locations_.BackupFolderError()) {
+            err_ << "Could not create " << error->file.string() << ": " << error->cause << '\n';
+            return true;
+        }
+        return false;
     }
 
     static int Status(CommandResult result) {

@@ -1,7 +1,6 @@
 #include "BackupCommands.h"
 
 #include "BackupNames.h"
-#include "FileFinder.h"
 #include "FilePath.h"
 #include "Messages.h"
 
@@ -36,30 +35,6 @@ CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite ov
     }
     host_.ShowCatalogue();
     return copied ? CommandResult::Done : CommandResult::Failed;
-}
-
-bool BackupCommands::IsBackedUp(const std::filesystem::path& save,
-                                const std::filesystem::path& restoring) const {
-    if (platform::HaveSameContent(save, restoring)) {
-        return true;
-    }
-    // Copies keep the modification time, so only a backup with the save's
-    // size and time can hold its bytes; those few are compared.
-    const platform::EntryStatus state = platform::StatusOf(save);
-    if (!state.modificationTime || locations_.BackupFolder().empty()) {
-        return false;
-    }
-    CFileFinder finder(locations_.BackupFolder());
-    std::string name;
-    FindRecord record;
-    for (bool found = finder.FindFirst(name, record, kBackupExtensionPattern); found;
-         found = finder.FindNext(name, record)) {
-        if (record.modificationTime == state.modificationTime && record.size == state.size &&
-            platform::HaveSameContent(save, locations_.BackupFolder() / name)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 CommandResult BackupCommands::OnBackup() {
@@ -117,15 +92,27 @@ CommandResult BackupCommands::OnRestore() {
         return CommandResult::Failed;
     }
     // Without a copy of the current state a restore could lose it for good:
-    // stop unless there is no save file to lose. A save that a backup already
-    // holds (after a restore, or a double click) is not lost, and does not
-    // replace a safety copy that may hold the last state without a backup.
+    // stop unless there is no save file to lose.
     const std::filesystem::path safety = SafetyCopyPath(savePath);
-    const bool keepSafetyCopy =
-        platform::EntryExists(safety) && IsBackedUp(savePath, sources.front());
-    if (!keepSafetyCopy && !platform::KeepPreviousVersion(savePath, safety, error) &&
-        error.kind != IoError::Kind::SourceMissing) {
+    const auto keepPrevious = [&] {
+        if (platform::KeepPreviousVersion(savePath, safety, error) ||
+            error.kind == IoError::Kind::SourceMissing) {
+            return true;
+        }
         host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
+        return false;
+    };
+    // A save that already holds this backup (a double click, a second run)
+    // must not replace the safety copy of the state before it. Should the
+    // save change after that check, it is put aside after all.
+    const auto checked = platform::IdentityOf(savePath);
+    const bool alreadyRestored = checked && platform::EntryExists(safety) &&
+                                 platform::HaveSameContent(savePath, sources.front()) &&
+                                 platform::IdentityOf(savePath) == checked;
+    if (!alreadyRestored && !keepPrevious()) {
+        return CommandResult::Failed;
+    }
+    if (alreadyRestored && platform::IdentityOf(savePath) != checked && !keepPrevious()) {
         return CommandResult::Failed;
     }
     if (!restored.Commit(Overwrite::Allow, error)) {

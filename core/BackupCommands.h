@@ -31,10 +31,6 @@ class BackupCommands {
     // The save file's time text, or absent once its file error is reported.
     std::optional<std::string> SaveFileTime();
     CommandResult CopyToBackup(const std::string& name, platform::Overwrite overwrite);
-    // True when the save's bytes are already in the backup being restored or
-    // in another backup of the folder.
-    bool IsBackedUp(const std::filesystem::path& save,
-                    const std::filesystem::path& restoring) const;
 
     const AppLocations& locations_;
     CommandHost& host_;

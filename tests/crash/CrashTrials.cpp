@@ -84,22 +84,9 @@ struct Rig {
     }
 
     // True when a restore from source keeps the safety copy as it is: there is one, and the
-    // save's bytes are already in the source or in a backup with the save's size and time.
+    // save already holds the source, as after a restore killed once it had replaced the save.
     bool KeepsSafetyCopy(int source) const {
-        const int save = Identify(files[kSave]);
-        if (!fs::exists(files[kSafety]) || save == kMissing || save == kBroken) {
-            return false;
-        }
-        if (save == source) {
-            return true;
-        }
-        for (const std::string& name : Names(backups)) {
-            if (ModTime(backups / name) == ModTime(files[kSave]) &&
-                Identify(backups / name) == save) {
-                return true;
-            }
-        }
-        return false;
+        return fs::exists(files[kSafety]) && Identify(files[kSave]) == source;
     }
 
     // Checks every file after a run; one that was killed may also have left the old states.

@@ -380,6 +380,19 @@ bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite over
     return copy.Prepare(from, to, followTargetLink, error) && copy.Commit(overwrite, error);
 }
 
+std::optional<FileIdentity> IdentityOf(const fs::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    const auto ns = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino),
+                        static_cast<std::uint64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+}
+
 bool HaveSameContent(const fs::path& a, const fs::path& b) {
     const auto open = [](const fs::path& file) {
         return UniqueFd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
