@@ -142,12 +142,9 @@ class Session {
             return kFailed;
         }
         host_.SetAssumeYes(yes);
-        const auto paths = host_.SelectedNames(static_cast<int>(names.size()));
         const CommandResult result = commands_.OnDelete();
-        for (const fs::path& path : paths) {
-            if (result != CommandResult::Cancelled && CFilePath(path.string()).Exists()) {
-                err_ << "Could not delete " << path.string() << '\n';
-            }
+        for (const platform::IoError& failure : commands_.DeleteFailures()) {
+            err_ << "Could not delete " << failure.file.string() << ": " << failure.cause << '\n';
         }
         return Status(result);
     }

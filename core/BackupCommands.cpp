@@ -104,11 +104,10 @@ CommandResult BackupCommands::OnRestore() {
     };
     // A save that already holds this backup (a double click, a second run)
     // must not replace the safety copy of the state before it. Should the
-    // save change after that check, it is put aside after all.
+    // save change from the comparison on, it is put aside after all.
     const auto checked = platform::IdentityOf(savePath);
     const bool alreadyRestored = checked && platform::EntryExists(safety) &&
-                                 platform::HaveSameContent(savePath, sources.front()) &&
-                                 platform::IdentityOf(savePath) == checked;
+                                 platform::HaveSameContent(savePath, sources.front());
     if (!alreadyRestored && !keepPrevious()) {
         return CommandResult::Failed;
     }
@@ -129,14 +128,16 @@ CommandResult BackupCommands::OnDelete() {
         return CommandResult::NothingToDo;
     }
     const auto paths = host_.SelectedNames(count);
+    deleteFailures_.clear();
     CommandResult result = CommandResult::Cancelled;
     if (!paths.empty() && host_.AskOkCancel(messages::kConfirmDelete)) {
-        result = CommandResult::Done;
         for (const auto& path : paths) {
-            if (!platform::RemoveEntry(path)) {
-                result = CommandResult::Failed;
+            IoError error;
+            if (!platform::RemoveEntry(path, error)) {
+                deleteFailures_.push_back(error);
             }
         }
+        result = deleteFailures_.empty() ? CommandResult::Done : CommandResult::Failed;
     }
     host_.ShowCatalogue();
     return result;

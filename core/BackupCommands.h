@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "AppLocations.h"
 #include "CommandHost.h"
@@ -27,6 +28,10 @@ class BackupCommands {
     CommandResult OnRestore();
     CommandResult OnDelete();
 
+    // What the last OnDelete could not remove, each with its cause. A failed
+    // deletion loses nothing, so the front-end decides how to say it.
+    const std::vector<platform::IoError>& DeleteFailures() const { return deleteFailures_; }
+
   private:
     // The save file's time text, or absent once its file error is reported.
     std::optional<std::string> SaveFileTime();
@@ -34,6 +39,7 @@ class BackupCommands {
 
     const AppLocations& locations_;
     CommandHost& host_;
+    std::vector<platform::IoError> deleteFailures_;
 };
 
 }  // namespace tsumugiya

@@ -49,10 +49,6 @@ bool CFileFinder::Exists() const {
     return folder_ && platform::IsDirectory(*folder_);
 }
 
-bool CFileFinder::CreateFolder() const {
-    return folder_ && platform::CreateDirectory(*folder_);
-}
-
 bool CFileFinder::CreateFolder(platform::IoError& error) const {
     return folder_ && platform::CreateDirectory(*folder_, error);
 }

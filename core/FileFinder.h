@@ -38,7 +38,6 @@ class CFileFinder {
     void Close();
 
     bool Exists() const;
-    bool CreateFolder() const;
     bool CreateFolder(platform::IoError& error) const;
 
     // Sweeps over the non-directory entries matching an extension pattern.

@@ -193,21 +193,15 @@ void CTsumugiya_Dlg::OnOpenFolder() {
 }
 
 void CTsumugiya_Dlg::OnDelete() {
-    const auto chosen = SelectedNames(SelectionCount());
-    if (commands_.OnDelete() != CommandResult::Failed) {
+    // The deletion loses nothing, but the user should not think it happened.
+    if (commands_.OnDelete() != CommandResult::Failed || commands_.DeleteFailures().empty()) {
         return;
     }
-    // The deletion loses nothing, but the user should not think it happened.
-    std::string left;
-    for (const auto& path : chosen) {
-        if (platform::EntryExists(path)) {
-            left += '\n';
-            left += path.string();
-        }
+    std::string text(messages::kDeleteFailed);
+    for (const platform::IoError& failure : commands_.DeleteFailures()) {
+        text = messages::WithCause(text, failure);
     }
-    if (!left.empty()) {
-        Tell(std::string(messages::kDeleteFailed) + left);
-    }
+    Tell(text);
 }
 
 void CTsumugiya_Dlg::OnRefresh() {

@@ -130,6 +130,7 @@ bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes);
 // Removes one directory entry; a link is removed, never what it points to.
 // An entry that is already gone counts as removed.
 bool RemoveEntry(const std::filesystem::path& entry);
+bool RemoveEntry(const std::filesystem::path& entry, IoError& error);
 
 // Removes the temporary files that copies interrupted by a crash left behind
 // in a folder; those of copies still running are kept.
@@ -137,7 +138,6 @@ void RemoveStaleTempFiles(const std::filesystem::path& folder);
 
 // True when the path is a directory (links followed).
 bool IsDirectory(const std::filesystem::path& folder);
-bool CreateDirectory(const std::filesystem::path& folder);
 bool CreateDirectory(const std::filesystem::path& folder, IoError& error);
 
 // --- Folder listing ----------------------------------------------------------

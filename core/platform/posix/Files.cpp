@@ -490,7 +490,16 @@ bool ReadWholeFile(const fs::path& file, std::string& bytes) {
 }
 
 bool RemoveEntry(const fs::path& entry) {
-    return ::unlink(entry.c_str()) == 0 || errno == ENOENT;
+    IoError ignored;
+    return RemoveEntry(entry, ignored);
+}
+
+bool RemoveEntry(const fs::path& entry, IoError& error) {
+    if (::unlink(entry.c_str()) == 0 || errno == ENOENT) {
+        return true;
+    }
+    error = IoError{IoError::Kind::Other, entry, Cause(errno)};
+    return false;
 }
 
 void RemoveStaleTempFiles(const fs::path& folder) {

@@ -54,10 +54,6 @@ bool IsDirectory(const fs::path& folder) {
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateDirectory(const fs::path& folder) {
-    return ::mkdir(folder.c_str(), 0777) == 0;
-}
-
 bool CreateDirectory(const fs::path& folder, IoError& error) {
     if (::mkdir(folder.c_str(), 0777) == 0) {
         return true;
