@@ -85,10 +85,6 @@ class Session {
             return kFailed;
         }
         out_ << "save: " << locations_.SavePath().string() << '\n';
-        if (!BackupCatalogue::MatchesListing(FixedBackupName(locations_.SaveFileName()))) {
-            err_ << "Warning: backups of a save file without a dot in its name are made but not "
-                    "listed, so they cannot be restored from here.\n";
-        }
         return kSuccess;
     }
 

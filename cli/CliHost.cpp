@@ -54,6 +54,14 @@ bool CliHost::AskOkCancel(std::string_view text) {
     return answer == "y" || answer == "Y" || answer == "yes";
 }
 
+bool CliHost::WarnOkCancel(std::string_view text) {
+    if (assumeYes_) {
+        err_ << "警告: " << text << '\n';
+        return true;
+    }
+    return AskOkCancel(text);
+}
+
 void CliHost::Tell(std::string_view text) {
     err_ << text << '\n';
 }
@@ -63,6 +71,10 @@ void CliHost::SetStatus(std::string_view text) {
 }
 
 void CliHost::ShowCatalogue() {
+    stale_ = true;
+}
+
+void CliHost::ShowCatalogueSelecting(const std::string&) {
     stale_ = true;
 }
 

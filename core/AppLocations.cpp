@@ -47,6 +47,9 @@ void AppLocations::ReadSettings() {
     std::string text;
     if (settingsPath_.empty() || !platform::ReadWholeFile(settingsPath_, text)) {
         text.clear();
+        settingsRead_.reset();
+    } else {
+        settingsRead_ = text;
     }
     saveFolder_ = platform::ProfileStringFromText(text, kSettingsSection, kFolderKey, "");
     saveFileName_ = platform::ProfileStringFromText(text, kSettingsSection, kFileNameKey, "");
@@ -96,7 +99,45 @@ bool AppLocations::SetSaveFile(const std::string& path) {
     saveFolder_ = split.GetDirectory().value_or("");
     saveFileName_ = *split.GetFileName();
     JoinSavePath();
+    saveFileAdopted_ = true;
     return true;
+}
+
+bool AppLocations::SettingsChangedElsewhere() const {
+    if (saveFileAdopted_ || settingsPath_.empty()) {
+        return false;
+    }
+    // A file gone or unreadable holds no one's choice: writing it back loses nothing.
+    std::string now;
+    return platform::ReadWholeFile(settingsPath_, now) && now != settingsRead_.value_or("");
+}
+
+std::vector<std::string> AppLocations::SettingsProblems() const {
+    std::vector<std::string> problems;
+    const auto unusable = [&](std::string_view key, const std::string& value,
+                              std::string_view reason) {
+        problems.push_back("設定ファイルの " + std::string(key) + "=" + value + " は使えません（" +
+                           std::string(reason) + "）。");
+    };
+    if (!saveFolder_.empty()) {
+        if (!IsValidUtf8(saveFolder_)) {
+            unusable(kFolderKey, saveFolder_, "UTF-8 として読めない文字があります");
+        } else if (!platform::IsSeparator(saveFolder_.front())) {
+            unusable(kFolderKey, saveFolder_, "絶対パスではありません");
+        } else if (HasLineBreak(saveFolder_)) {
+            unusable(kFolderKey, saveFolder_, "改行があります");
+        }
+    }
+    if (!saveFileName_.empty() && !IsPlainFileName(saveFileName_)) {
+        unusable(kFileNameKey, saveFileName_,
+                 !IsValidUtf8(saveFileName_) ? "UTF-8 として読めない文字があります"
+                                             : "ファイル名ひとつではありません");
+    }
+    if (problems.empty() && !saveFileName_.empty() &&
+        Join(saveFolder_, saveFileName_).size() > platform::kMaxPathLength) {
+        unusable(kFileNameKey, saveFileName_, "パスが長すぎます");
+    }
+    return problems;
 }
 
 bool AppLocations::SaveSettings(platform::IoError& error) const {

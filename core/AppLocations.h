@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -29,6 +30,13 @@ class AppLocations {
     bool SetSaveFile(const std::string& path);
     // Writes folder and file name back, keeping the rest of the settings file.
     bool SaveSettings(platform::IoError& error) const;
+    // True when the settings file now holds other settings than ReadSettings
+    // found and no save file was adopted since: writing it back would undo a
+    // choice another program (tsumugiya-cli use) made meanwhile.
+    bool SettingsChangedElsewhere() const;
+    // The settings that are present but cannot name a save file, each with
+    // its reason, as the user should read it. They stay in the file.
+    std::vector<std::string> SettingsProblems() const;
 
     // The save file's modification time as backup-name text; empty text when
     // its status cannot be read, absent (with the cause) when it cannot be opened.
@@ -50,6 +58,8 @@ class AppLocations {
     std::filesystem::path savePath_;
     std::filesystem::path backupFolder_;
     std::optional<platform::IoError> backupFolderError_;
+    std::optional<std::string> settingsRead_;  // the file's bytes at start; absent when unreadable
+    bool saveFileAdopted_ = false;
 };
 
 }  // namespace tsumugiya

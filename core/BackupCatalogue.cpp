@@ -17,7 +17,7 @@ struct Entry {
 
 }  // namespace
 
-void BackupCatalogue::Refresh(BackupList& list) const {
+void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const {
     list.Clear();
     const auto& folder = locations_.BackupFolder();
     if (folder.empty()) {
@@ -27,7 +27,10 @@ void BackupCatalogue::Refresh(BackupList& list) const {
     CFileFinder finder(folder);
     std::string name;
     FindRecord record;
-    for (bool found = finder.FindFirst(name, record, kBackupExtensionPattern); found;
+    // The finder puts "*." before an extension pattern; "save.*" makes that
+    // the listing pattern itself.
+    constexpr std::string_view kListedExtension = kBackupListingPattern.substr(2);
+    for (bool found = finder.FindFirst(name, record, kListedExtension); found;
          found = finder.FindNext(name, record)) {
         entries.push_back(
             {record.modificationTime.value_or(std::numeric_limits<std::int64_t>::min()), name});
@@ -36,16 +39,20 @@ void BackupCatalogue::Refresh(BackupList& list) const {
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.time != b.time ? a.time > b.time : a.name < b.name;
     });
+    int chosen = 0;
     for (const Entry& entry : entries) {
+        if (!selected.empty() && entry.name == selected) {
+            chosen = list.Count();
+        }
         list.Append(entry.name);
     }
     if (list.Count() > 0) {
-        list.Select(0);
+        list.Select(chosen);
     }
 }
 
 bool BackupCatalogue::MatchesListing(std::string_view name) {
-    return platform::MatchesWildcard("*." + std::string(kBackupExtensionPattern), name);
+    return platform::MatchesWildcard(kBackupListingPattern, name);
 }
 
 bool BackupCatalogue::Lists(const std::string& name) const {

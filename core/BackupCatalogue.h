@@ -14,17 +14,17 @@ class BackupCatalogue {
   public:
     explicit BackupCatalogue(const AppLocations& locations) : locations_(locations) {}
 
-    // Lists every entry matching "*.*.save.*" by modification time, newest
+    // Lists every entry matching "*.save.*" by modification time, newest
     // first; entries without a readable file time (folders, vanished files)
-    // come last. Equal times are ordered by name. Selects the first entry.
-    void Refresh(BackupList& list) const;
+    // come last. Equal times are ordered by name. Selects the entry named
+    // selected when it is listed, the first entry otherwise.
+    void Refresh(BackupList& list, std::string_view selected = {}) const;
 
     // True when Refresh would list an entry of this name, found without
     // reading the whole folder.
     bool Lists(const std::string& name) const;
 
-    // True when the name has the listed form "*.*.save.*". Backups of a save
-    // file without a dot in its name do not.
+    // True when the name has the listed form "*.save.*".
     static bool MatchesListing(std::string_view name);
 
     // Full paths of the first max selected entries, in list order.

@@ -1,13 +1,21 @@
 #include "BackupCommands.h"
 
 #include "BackupNames.h"
+#include "FileFinder.h"
 #include "FilePath.h"
+#include "FileTime.h"
 #include "Messages.h"
 
 namespace tsumugiya {
 
 using platform::IoError;
 using platform::Overwrite;
+
+namespace {
+
+constexpr int kKeepNameAttempts = 100;
+
+}  // namespace
 
 std::optional<std::string> BackupCommands::SaveFileTime() {
     IoError error;
@@ -16,6 +24,12 @@ std::optional<std::string> BackupCommands::SaveFileTime() {
         host_.ReportFileError(error);
     }
     return time;
+}
+
+void BackupCommands::SweepSaveFolder() const {
+    if (!locations_.SavePath().empty()) {
+        platform::RemoveStaleTempFiles(locations_.SavePath().parent_path());
+    }
 }
 
 CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite overwrite) {
@@ -42,14 +56,19 @@ CommandResult BackupCommands::OnBackup() {
     if (!time) {
         return CommandResult::Failed;
     }
-    const auto name = TimestampedBackupName(locations_.SaveFileName(), *time, host_.MemoText(),
-                                            platform::MaxFileNameLength(locations_.BackupFolder()));
-    if (!name) {
-        host_.Tell(messages::kBackupCopyFailed);
+    SweepSaveFolder();
+    const std::string memo = host_.MemoText();
+    const auto& folder = locations_.BackupFolder();
+    const std::size_t maxName = platform::MaxFileNameLength(folder);
+    const auto problem =
+        MemoProblem(memo, MemoRoom(locations_.SaveFileName(), *time, maxName));
+    const auto name = TimestampedBackupName(locations_.SaveFileName(), *time, memo, maxName);
+    if (problem || !name) {
+        host_.Tell(std::string(messages::kBackupCopyFailed) + "\n" +
+                   problem.value_or("バックアップ名を作れません。"));
         host_.ShowCatalogue();
         return CommandResult::Failed;
     }
-    const auto& folder = locations_.BackupFolder();
     if (!folder.empty() && CFilePath((folder / *name).string()).Exists()) {
         host_.Tell(messages::kNameTaken);
         return CommandResult::Failed;
@@ -62,10 +81,70 @@ CommandResult BackupCommands::OnFixedNameBackup() {
     if (!SaveFileTime()) {
         return CommandResult::Failed;
     }
+    SweepSaveFolder();
     return CopyToBackup(FixedBackupName(locations_.SaveFileName()), Overwrite::Allow);
 }
 
+// Another save's backup is never put back unasked, whatever the confirm box says.
+bool BackupCommands::AskToRestore(const std::filesystem::path& source) {
+    const std::string name = source.filename().string();
+    if (!IsBackupOf(name, locations_.SaveFileName())) {
+        return host_.WarnOkCancel(messages::ForeignRestoreQuestion(name, locations_.SavePath()));
+    }
+    return !host_.IsConfirmOnRestore() || host_.AskOkCancel(messages::kConfirmRestore);
+}
+
+bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoError& error) {
+    const platform::EntryStatus kept = platform::StatusOf(safety);
+    if (!kept.modificationTime) {
+        return true;  // no file there holds a state (none yet, a folder, a dangling link)
+    }
+    const auto& folder = locations_.BackupFolder();
+    if (folder.empty()) {
+        error = IoError{IoError::Kind::Other, {}, "バックアップフォルダーがありません"};
+        return false;
+    }
+    // One pass: only backups of this save with the same size and time can
+    // hold the same bytes, and only those are read.
+    CFileFinder finder(folder);
+    std::string name;
+    FindRecord record;
+    for (bool found = finder.FindFirst(name, record, kBackupListingPattern.substr(2)); found;
+         found = finder.FindNext(name, record)) {
+        if (record.size == kept.size && record.modificationTime == kept.modificationTime &&
+            IsBackupOf(name, locations_.SaveFileName()) &&
+            platform::HaveSameContent(folder / name, safety)) {
+            return true;
+        }
+    }
+    const std::string time = FormatFileTime(*kept.modificationTime);
+    std::string memo(messages::kKeptBeforeRestoreMemo);
+    for (int attempt = 1; attempt <= kKeepNameAttempts; ++attempt) {
+        const auto keepName =
+            TimestampedBackupName(locations_.SaveFileName(), time,
+                                  attempt == 1 ? memo : memo + std::to_string(attempt),
+                                  platform::MaxFileNameLength(folder));
+        if (!keepName) {
+            error = IoError{IoError::Kind::Other, safety, "バックアップ名が長すぎます"};
+            return false;
+        }
+        const auto target = folder / *keepName;
+        if (platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false, error)) {
+            keptBeforeRestore_ = *keepName;
+            return true;
+        }
+        if (error.kind != IoError::Kind::TargetExists) {
+            return false;
+        }
+        if (platform::HaveSameContent(target, safety)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 CommandResult BackupCommands::OnRestore() {
+    keptBeforeRestore_.reset();
     const int count = host_.SelectionCount();
     if (count == 0) {
         return CommandResult::NothingToDo;
@@ -74,51 +153,59 @@ CommandResult BackupCommands::OnRestore() {
         host_.Tell(messages::kMultipleSelection);
         return CommandResult::Failed;
     }
+    const auto& savePath = locations_.SavePath();
+    if (savePath.empty()) {
+        host_.Tell(messages::kNoSaveFileChosen);
+        return CommandResult::Failed;
+    }
     const auto sources = host_.SelectedNames(1);
-    if (host_.IsConfirmOnRestore() && !host_.AskOkCancel(messages::kConfirmRestore)) {
+    if (sources.empty()) {
+        host_.Tell(messages::kRestoreCopyFailed);
+        return CommandResult::Failed;
+    }
+    const std::filesystem::path& source = sources.front();
+    if (!AskToRestore(source)) {
         return CommandResult::Cancelled;
     }
-    const auto& savePath = locations_.SavePath();
-    if (!savePath.empty()) {
-        platform::RemoveStaleTempFiles(savePath.parent_path());
-    }
+    SweepSaveFolder();
     // The backup's data is made safe beside the save first, so that a backup
     // that cannot be read costs nothing, not even the previous safety copy.
-    // The save file may be a link the user set up; the file behind it is replaced.
+    // The save file may be a link the user set up; the file behind it is
+    // replaced, and keeps its own permissions.
     IoError error;
     platform::StagedCopy restored;
-    if (sources.empty() || !restored.Prepare(sources.front(), savePath, true, error)) {
+    if (!restored.Prepare(source, savePath, true, platform::Attributes::OfTarget, error)) {
         host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
         return CommandResult::Failed;
     }
-    // Without a copy of the current state a restore could lose it for good:
-    // stop unless there is no save file to lose.
-    const std::filesystem::path safety = SafetyCopyPath(savePath);
-    const auto keepPrevious = [&] {
-        if (platform::KeepPreviousVersion(savePath, safety, error) ||
-            error.kind == IoError::Kind::SourceMissing) {
-            return true;
-        }
-        host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
-        return false;
-    };
     // A save that already holds this backup (a double click, a second run)
     // must not replace the safety copy of the state before it. Should the
     // save change from the comparison on, it is put aside after all.
+    const std::filesystem::path safety = SafetyCopyPath(savePath);
     const auto checked = platform::IdentityOf(savePath);
     const bool alreadyRestored = checked && platform::EntryExists(safety) &&
-                                 platform::HaveSameContent(savePath, sources.front());
-    if (!alreadyRestored && !keepPrevious()) {
-        return CommandResult::Failed;
-    }
-    if (alreadyRestored && platform::IdentityOf(savePath) != checked && !keepPrevious()) {
-        return CommandResult::Failed;
+                                 platform::HaveSameContent(savePath, source);
+    if (!alreadyRestored || platform::IdentityOf(savePath) != checked) {
+        // Whatever the safety copy holds survives in a backup before it is
+        // replaced, so no sequence of restores loses a state.
+        if (!KeepSafetyState(safety, error)) {
+            host_.Tell(messages::WithCause(messages::kKeepBeforeRestoreFailed, error));
+            return CommandResult::Failed;
+        }
+        if (!platform::KeepPreviousVersion(savePath, safety, error) &&
+            error.kind != IoError::Kind::SourceMissing) {
+            host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
+            return CommandResult::Failed;
+        }
     }
     if (!restored.Commit(Overwrite::Allow, error)) {
         host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
         return CommandResult::Failed;
     }
     host_.SetStatus(messages::kRestored);
+    if (keptBeforeRestore_) {
+        host_.ShowCatalogueSelecting(source.filename().string());
+    }
     return CommandResult::Done;
 }
 
@@ -130,7 +217,7 @@ CommandResult BackupCommands::OnDelete() {
     const auto paths = host_.SelectedNames(count);
     deleteFailures_.clear();
     CommandResult result = CommandResult::Cancelled;
-    if (!paths.empty() && host_.AskOkCancel(messages::kConfirmDelete)) {
+    if (!paths.empty() && host_.AskOkCancel(messages::DeleteQuestion(paths))) {
         for (const auto& path : paths) {
             IoError error;
             if (!platform::RemoveEntry(path, error)) {

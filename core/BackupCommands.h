@@ -31,15 +31,24 @@ class BackupCommands {
     // What the last OnDelete could not remove, each with its cause. A failed
     // deletion loses nothing, so the front-end decides how to say it.
     const std::vector<platform::IoError>& DeleteFailures() const { return deleteFailures_; }
+    // The backup the last OnRestore made of the safety copy's state before
+    // replacing it, when no backup held that state yet.
+    const std::optional<std::string>& KeptBeforeRestore() const { return keptBeforeRestore_; }
 
   private:
     // The save file's time text, or absent once its file error is reported.
     std::optional<std::string> SaveFileTime();
     CommandResult CopyToBackup(const std::string& name, platform::Overwrite overwrite);
+    // Removes what copies killed midway left in the save file's folder.
+    void SweepSaveFolder() const;
+    bool AskToRestore(const std::filesystem::path& source);
+    // Makes sure a backup of this save holds the safety copy's state.
+    bool KeepSafetyState(const std::filesystem::path& safety, platform::IoError& error);
 
     const AppLocations& locations_;
     CommandHost& host_;
     std::vector<platform::IoError> deleteFailures_;
+    std::optional<std::string> keptBeforeRestore_;
 };
 
 }  // namespace tsumugiya

@@ -1,5 +1,8 @@
 #include "BackupNames.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace tsumugiya {
 
 bool IsValidUtf8(std::string_view text) {
@@ -76,6 +79,56 @@ std::optional<std::string> TimestampedBackupName(std::string_view saveFileName,
         return std::nullopt;
     }
     return name;
+}
+
+std::size_t MemoRoom(std::string_view saveFileName, std::string_view timeText,
+                     std::size_t maxNameLength) {
+    const std::size_t bare = saveFileName.size() + timeText.size() + 7;  // ".save." and "_"
+    return bare >= maxNameLength ? 0 : std::min(kMemoMaxBytes, maxNameLength - bare);
+}
+
+namespace {
+
+// The first character a file name cannot hold, as the user should see it.
+std::optional<std::string> ForbiddenCharacter(std::string_view memo) {
+    for (std::size_t i = 0; i < memo.size(); ++i) {
+        if (memo[i] == '/' || memo[i] == '\\') {
+            return "「" + std::string(1, memo[i]) + "」";
+        }
+        const auto c = static_cast<unsigned char>(memo[i]);
+        const auto next = i + 1 < memo.size() ? static_cast<unsigned char>(memo[i + 1]) : 0u;
+        // C0 controls and DEL, or a C1 control (U+0080..U+009F is C2 80..C2 9F).
+        const bool c0 = c < 0x20 || c == 0x7F;
+        const bool c1 = c == 0xC2 && next >= 0x80 && next <= 0x9F;
+        if (c0 || c1) {
+            char text[32];
+            std::snprintf(text, sizeof text, "制御文字 U+%04X", c1 ? next : c);
+            return std::string(text);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> MemoProblem(std::string_view memo, std::size_t room) {
+    if (!IsValidUtf8(memo)) {
+        return std::string("メモに UTF-8 として読めないバイトがあります。");
+    }
+    if (const auto character = ForbiddenCharacter(memo)) {
+        return "メモに" + *character + "は使えません（ファイル名に使えない文字です）。";
+    }
+    if (memo.size() > room) {
+        return "メモが " + std::to_string(memo.size() - room) +
+               " バイト長すぎます（このセーブファイルのバックアップ名に入るのは " +
+               std::to_string(room) + " バイトまでです）。";
+    }
+    return std::nullopt;
+}
+
+bool IsBackupOf(std::string_view backupName, std::string_view saveFileName) {
+    return backupName.size() > saveFileName.size() + 6 && backupName.starts_with(saveFileName) &&
+           backupName.substr(saveFileName.size()).starts_with(".save.");
 }
 
 std::string FixedBackupName(std::string_view saveFileName) {

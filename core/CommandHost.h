@@ -22,12 +22,17 @@ class CommandHost {
 
     // A modal question; true when the user chose OK.
     virtual bool AskOkCancel(std::string_view text) = 0;
+    // A question asked whatever the user agreed to beforehand (the confirm
+    // box, --yes): what it warns of must be seen. True when the user chose OK.
+    virtual bool WarnOkCancel(std::string_view text) = 0;
     // A modal message that waits until it is closed.
     virtual void Tell(std::string_view text) = 0;
     // A passing success note (the window title, for two seconds).
     virtual void SetStatus(std::string_view text) = 0;
     // Rebuilds the backup list from the folder.
     virtual void ShowCatalogue() = 0;
+    // The same, keeping this entry selected instead of the newest.
+    virtual void ShowCatalogueSelecting(const std::string& name) = 0;
     // The save file cannot be opened: name the file and the cause.
     virtual void ReportFileError(const platform::IoError& error) = 0;
 };

@@ -2,6 +2,29 @@
 
 namespace tsumugiya::messages {
 
+std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths) {
+    constexpr std::size_t kNamesShown = 10;
+    std::string text(kConfirmDelete);
+    for (std::size_t i = 0; i < paths.size() && i < kNamesShown; ++i) {
+        text += "\n" + paths[i].filename().string();
+    }
+    if (paths.size() > kNamesShown) {
+        text += "\nほか " + std::to_string(paths.size() - kNamesShown) + " 件";
+    }
+    return text;
+}
+
+std::string ForeignRestoreQuestion(std::string_view backupName,
+                                   const std::filesystem::path& savePath) {
+    return std::string(kConfirmRestore) + "\n" + std::string(backupName) +
+           " は別のセーブファイルのバックアップです。\n上書きするセーブファイル: " +
+           savePath.string();
+}
+
+std::string KeptBeforeRestoreNote(std::string_view backupName) {
+    return "それまでの控えをバックアップしました: " + std::string(backupName);
+}
+
 std::string FileErrorReport(const platform::IoError& error) {
     if (error.file.empty()) {
         return std::string(kNoSaveFileChosen);

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -21,19 +22,32 @@ inline constexpr std::string_view kConfirmDelete = "削除していいですか�
 inline constexpr std::string_view kSafetyCopyFailed =
     "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。";
 inline constexpr std::string_view kNoSaveFileChosen = "セーブファイルが選ばれていません。";
+inline constexpr std::string_view kKeepBeforeRestoreFailed =
+    "!!! 戻す前の控えをバックアップできなかったので、戻すのをやめました。";
+// The memo of a backup kept from the safety copy before it is replaced.
+inline constexpr std::string_view kKeptBeforeRestoreMemo = "戻す前";
 
 // The window's own texts.
 inline constexpr std::string_view kSettingsNotSaved = "!!! 設定ファイルを保存できませんでした。";
 inline constexpr std::string_view kSavePathRefused =
     "!!! このファイルはセーブファイルに選べません（パスが長すぎるか、使えない文字があります）。";
-inline constexpr std::string_view kSaveNameNotListed =
-    "ファイル名に「.」がないので、このセーブファイルのバックアップは作れても一覧に出ません。";
 inline constexpr std::string_view kFolderNotOpened = "フォルダーを開けませんでした。";
 inline constexpr std::string_view kBackupFolderMissing =
     "!!! バックアップフォルダーを作れませんでした。バックアップはできません。";
 inline constexpr std::string_view kDeleteFailed = "!!! 削除できなかったファイルがあります。";
 inline constexpr std::string_view kSaveFileNotThere =
     "このファイルはまだありません。このままセーブファイルに選びますか？";
+
+// The delete question, naming what it deletes: after Cancel the selection
+// moves, so the user must see which backups an OK removes.
+std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths);
+
+// The restore question for a backup of another save file, naming both.
+std::string ForeignRestoreQuestion(std::string_view backupName,
+                                   const std::filesystem::path& savePath);
+
+// The line that names the backup kept from the safety copy by a restore.
+std::string KeptBeforeRestoreNote(std::string_view backupName);
 
 // The report for a file that cannot be opened: names the file and the cause.
 std::string FileErrorReport(const platform::IoError& error);

@@ -136,13 +136,11 @@ std::string CTsumugiya_Dlg::MemoText() const {
 
 int CTsumugiya_Dlg::MemoRoom() const {
     // What a backup name leaves once the save's name and a time are in it.
-    const auto bare = TimestampedBackupName(locations_.SaveFileName(), FormatFileTime(0), "",
-                                            std::numeric_limits<std::size_t>::max());
-    const std::size_t nameMax = platform::MaxFileNameLength(locations_.BackupFolder());
-    if (!bare || bare->size() >= nameMax) {
-        return kMemoMaxBytes;  // no backup can be made; that is said when one is tried
-    }
-    return static_cast<int>(std::min<std::size_t>(kMemoMaxBytes, nameMax - bare->size()));
+    const std::size_t room =
+        tsumugiya::MemoRoom(locations_.SaveFileName(), FormatFileTime(0),
+                            platform::MaxFileNameLength(locations_.BackupFolder()));
+    // With no room at all no backup can be made; that is said when one is tried.
+    return static_cast<int>(room > 0 ? room : kMemoMaxBytes);
 }
 
 bool CTsumugiya_Dlg::IsConfirmOnRestore() const {
@@ -166,6 +164,10 @@ bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
     return box.exec() == QMessageBox::Ok;
 }
 
+bool CTsumugiya_Dlg::WarnOkCancel(std::string_view text) {
+    return AskOkCancel(text);
+}
+
 void CTsumugiya_Dlg::Tell(std::string_view text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
                     QMessageBox::Ok, this);
@@ -179,6 +181,10 @@ void CTsumugiya_Dlg::SetStatus(std::string_view text) {
 
 void CTsumugiya_Dlg::ShowCatalogue() {
     catalogue_.Refresh(backupList_);
+}
+
+void CTsumugiya_Dlg::ShowCatalogueSelecting(const std::string& name) {
+    catalogue_.Refresh(backupList_, name);
 }
 
 void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
@@ -245,9 +251,6 @@ void CTsumugiya_Dlg::AdoptSaveFile(const QString& path) {
         return;
     }
     ShowSavePath();
-    if (!BackupCatalogue::MatchesListing(FixedBackupName(locations_.SaveFileName()))) {
-        Tell(messages::kSaveNameNotListed);
-    }
 }
 
 void CTsumugiya_Dlg::ShowSavePath() {
@@ -279,6 +282,11 @@ void CTsumugiya_Dlg::done(int result) {
 }
 
 void CTsumugiya_Dlg::OnDestroy() {
+    // tsumugiya-cli use may have chosen another save meanwhile; writing this
+    // window's copy back would undo that.
+    if (locations_.SettingsChangedElsewhere()) {
+        return;
+    }
     platform::IoError error;
     if (!locations_.SaveSettings(error)) {
         Tell(messages::WithCause(messages::kSettingsNotSaved, error));

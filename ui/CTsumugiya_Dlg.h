@@ -38,9 +38,11 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     int SelectionCount() const override;
     std::vector<std::filesystem::path> SelectedNames(int max) const override;
     bool AskOkCancel(std::string_view text) override;
+    bool WarnOkCancel(std::string_view text) override;
     void Tell(std::string_view text) override;
     void SetStatus(std::string_view text) override;
     void ShowCatalogue() override;
+    void ShowCatalogueSelecting(const std::string& name) override;
     void ReportFileError(const platform::IoError& error) override;
 
     // The window's own commands.

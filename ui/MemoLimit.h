@@ -5,11 +5,11 @@
 #include <functional>
 #include <string>
 
+#include "BackupNames.h"
+
 namespace tsumugiya::ui {
 
-// The most UTF-8 bytes a memo may ever take; it becomes part of a file
-// name, which leaves it less room.
-inline constexpr int kMemoMaxBytes = 255;
+inline constexpr int kMemoMaxBytes = static_cast<int>(tsumugiya::kMemoMaxBytes);
 
 // The longest start of text that fits in maxBytes of UTF-8, never ending
 // inside a character (a surrogate pair counts as one).

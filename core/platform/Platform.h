@@ -73,6 +73,10 @@ bool EntryExists(const std::filesystem::path& entry);
 
 enum class Overwrite { Allow, Refuse };
 
+// Whose permission bits (and owner, where the system allows) a copy gets:
+// the source's, or those of the file it replaces (a new file gets the source's).
+enum class Attributes { OfSource, OfTarget };
+
 // Copies a whole file, commit-or-nothing: the data goes to a temporary file in
 // the target's folder, is flushed, gets the source's modification time and is
 // renamed over the target; the folder is flushed last. With Overwrite::Refuse
@@ -94,7 +98,7 @@ class StagedCopy {
     ~StagedCopy();
 
     bool Prepare(const std::filesystem::path& from, const std::filesystem::path& to,
-                 bool followTargetLink, IoError& error);
+                 bool followTargetLink, Attributes attributes, IoError& error);
     bool Commit(Overwrite overwrite, IoError& error);
 
   private:

@@ -156,7 +156,7 @@ TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLast) {
     for (int i = 0; i < host.list.Count(); ++i) {
         listed.push_back(host.list.Text(i));
     }
-    EXPECT_EQ(listed, (Texts{"s.dat.save.new", "s.dat.save.a", "s.dat.save.b", "s.dat.save.c",
+    EXPECT_EQ(listed, (Texts{"DATA.save.x", "s.dat.save.new", "s.dat.save.a", "s.dat.save.b", "s.dat.save.c",
                              "s.dat.save.d", "s.dat.save.e", "s.dat.save.old", "s.dat.save.dir",
                              "s.dat.save.link"}));
 }
@@ -203,10 +203,10 @@ TEST_F(CommandTest, QuickBackupOverwritesAndFailuresLeaveNothing) {
                      "Refresh", "FileError セーブファイルが選ばれていません。",
                      "FileError ファイル " + save.string() + " を開けません。\n" +
                          std::error_code(ENOENT, std::generic_category()).message()}));
-    // The memo that makes no file name has no file to name; the folder in
-    // the way of the quick backup does, with its cause.
+    // The memo that makes no file name says which character; the folder in
+    // the way of the quick backup is named, with its cause.
     ASSERT_EQ(host.told.size(), 2u);
-    EXPECT_EQ(host.told[0], kCopyFailed);
+    EXPECT_EQ(host.told[0], kCopyFailed + "\nメモに「/」は使えません（ファイル名に使えない文字です）。");
     EXPECT_TRUE(host.told[1].starts_with(kCopyFailed + "\n" + (backup / kQuick).string()))
         << host.told[1];
 }

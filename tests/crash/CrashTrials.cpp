@@ -117,10 +117,14 @@ struct Rig {
         const Outcome list = RunProgram(exe, {"list"}, root.path);
         EXPECT_EQ(list.status, 0) << context << "list failed: " << list.err;
         int kept = 0, made = 0;
+        std::vector<int> held(found.begin(), found.end());
         std::istringstream lines(list.out);
         for (std::string name; std::getline(lines, name);) {
             if (std::ranges::count(files, backups / name)) {
                 ++kept;
+            } else if (command == kRestore && name.ends_with("_戻す前")) {
+                // The safety copy's state, kept before the safety copy was replaced.
+                held.push_back(expect(backups / name, before[kSafety], before[kSafety]));
             } else if (command == kBackup && !name.starts_with(".tsumugiya-")) {
                 ++made;  // in this trial, since Prepare removed the older ones
                 expect(backups / name, before[kSave], before[kSave]);
@@ -129,6 +133,13 @@ struct Rig {
             }
         }
         EXPECT_EQ(kept, 4) << context << "a restore source or the quick backup is not listed";
+        // No restore, however interrupted, loses a state: each one there before is still
+        // whole in the save, the safety copy, the quick backup, a source or a kept backup.
+        held.insert(held.end(), std::begin(kSources), std::end(kSources));
+        for (const int state : before) {
+            EXPECT_TRUE(state == kMissing || std::ranges::count(held, state))
+                << context << StateText(state) << " is lost";
+        }
         EXPECT_TRUE(made > 0 || killed || command != kBackup) << context << "no new backup";
         return found;
     }

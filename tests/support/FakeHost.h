@@ -32,8 +32,13 @@ struct FakeHost : CommandHost {
     std::vector<fs::path> SelectedNames(int max) const override {
         return catalogue.SelectedPaths(list, max);
     }
+    bool WarnOkCancel(std::string_view text) override {
+        return AskOkCancel("(warning) " + std::string(text));
+    }
+    // Questions too are logged by their first line; asked keeps them whole.
     bool AskOkCancel(std::string_view text) override {
-        log.push_back("Ask " + std::string(text));
+        log.push_back("Ask " + std::string(text.substr(0, text.find('\n'))));
+        asked.emplace_back(text);
         const bool yes = answers.starts_with('y');
         answers.erase(0, 1);
         return yes;
@@ -48,6 +53,10 @@ struct FakeHost : CommandHost {
         log.emplace_back("Refresh");
         catalogue.Refresh(list);
     }
+    void ShowCatalogueSelecting(const std::string& name) override {
+        log.push_back("Refresh selecting " + name);
+        catalogue.Refresh(list, name);
+    }
     void ReportFileError(const platform::IoError& error) override {
         log.push_back("FileError " + messages::FileErrorReport(error));
     }
@@ -59,6 +68,7 @@ struct FakeHost : CommandHost {
     std::string answers;  // 'y' or 'n' for each question to come; no once it runs out
     Texts log;
     Texts told;
+    Texts asked;
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file

@@ -138,7 +138,9 @@ TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
     ClickRow(2, Qt::ControlModifier);
     BoxAnswerer boxes(QMessageBox::Ok);
     Click(kIdDelete);
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("削除していいですか？")});
+    // The question names both: after Cancel the newest is selected again.
+    EXPECT_EQ(boxes.texts, QStringList{QString::fromStdString("削除していいですか？\n" + kNewest +
+                                                              "\n" + kOldest)});
     EXPECT_EQ(Names(backups), Texts{kMiddle});
     EXPECT_EQ(ListTexts(), Texts{kMiddle});
     EXPECT_EQ(SelectedRows(), std::vector<int>{0});
@@ -277,10 +279,10 @@ TEST_F(DialogTest, PickingAnUnusableSavePathIsRefusedOrWarned) {
     EXPECT_EQ(locations.SavePath(), saveFile);
     EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), saveFile.string());
 
-    // A name without a dot is taken, with a word on why its backups will not list.
+    // A name without a dot is taken as it is: its backups are listed like any.
     const fs::path bare = folder / "game" / "SAVEDATA";
     dialog->AdoptSaveFile(QString::fromStdString(bare.string()));
-    EXPECT_EQ(boxes.texts.size(), 4);
+    EXPECT_EQ(boxes.texts.size(), 3);
     EXPECT_EQ(locations.SavePath(), bare);
 }
 

@@ -240,7 +240,8 @@ bool CopyData(int in, int out, off_t size, bool& shortCopy, int& err) {
 enum class Attempt { Done, SourceChanged, Failed };
 
 // Makes a flushed copy of from in temp, in to's folder; not yet in place.
-Attempt StageOnce(const fs::path& from, const fs::path& to, TempFile& temp, IoError& error) {
+Attempt StageOnce(const fs::path& from, const fs::path& to, Attributes attributes, TempFile& temp,
+                  IoError& error) {
     struct stat before {};
     UniqueFd source = OpenRegular(from, before, error);
     if (!source) {
@@ -262,8 +263,20 @@ Attempt StageOnce(const fs::path& from, const fs::path& to, TempFile& temp, IoEr
         (::stat(from.c_str(), &onDisk) == 0 && !SameState(before, onDisk))) {
         return Attempt::SourceChanged;
     }
+    mode_t mode = before.st_mode & 0777;
+    struct stat replaced {};
+    if (attributes == Attributes::OfTarget && ::stat(to.c_str(), &replaced) == 0 &&
+        S_ISREG(replaced.st_mode)) {
+        mode = replaced.st_mode & 0777;
+        // Only a privileged process may give a file away; otherwise the
+        // copy stays the user's own, as a new file would.
+        if (::fchown(temp.fd(), replaced.st_uid, replaced.st_gid) != 0 && errno != EPERM) {
+            Fail(error, IoError::Kind::Other, temp.path(), errno);
+            return Attempt::Failed;
+        }
+    }
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    if (::fchmod(temp.fd(), before.st_mode & 0777) != 0 || ::futimens(temp.fd(), times) != 0) {
+    if (::fchmod(temp.fd(), mode) != 0 || ::futimens(temp.fd(), times) != 0) {
         Fail(error, IoError::Kind::Other, temp.path(), errno);
         return Attempt::Failed;
     }
@@ -322,7 +335,7 @@ StagedCopy::StagedCopy() = default;
 StagedCopy::~StagedCopy() = default;
 
 bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTargetLink,
-                         IoError& error) {
+                         Attributes attributes, IoError& error) {
     impl_.reset();
     if (from.empty() || to.empty()) {
         return Fail(error, IoError::Kind::SourceMissing, from, ENOENT);
@@ -331,7 +344,7 @@ bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTa
     for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
         auto staged = std::make_unique<Impl>();
         staged->target = target;
-        switch (StageOnce(from, target, staged->temp, error)) {
+        switch (StageOnce(from, target, attributes, staged->temp, error)) {
             case Attempt::Done:
                 impl_ = std::move(staged);
                 return true;
@@ -377,7 +390,8 @@ bool EntryExists(const fs::path& entry) {
 bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite overwrite,
                         bool followTargetLink, IoError& error) {
     StagedCopy copy;
-    return copy.Prepare(from, to, followTargetLink, error) && copy.Commit(overwrite, error);
+    return copy.Prepare(from, to, followTargetLink, Attributes::OfSource, error) &&
+           copy.Commit(overwrite, error);
 }
 
 std::optional<FileIdentity> IdentityOf(const fs::path& file) {
