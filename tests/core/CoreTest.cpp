@@ -77,6 +77,34 @@ TEST(BackupNames, JoinPartsAndRefuseAnythingButOnePlainName) {
     EXPECT_FALSE(TimestampedBackupName("s", time, "城城", size - 1));
 }
 
+TEST(BackupNames, OneMemoRuleSaysWhatItRefuses) {
+    const std::size_t room = MemoRoom("slot1.dat", "2023年03月06日04時01分08秒", 255);
+    EXPECT_EQ(room, 255u - 9 - 32 - 7);  // name, time text (14 digits, 6 kanji), ".save." and "_"
+    EXPECT_EQ(MemoRoom("s", "", 4096), kMemoMaxBytes);
+    EXPECT_EQ(MemoRoom(std::string(250, 's'), "", 255), 0u);
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"城の前", std::nullopt},
+        {std::string(room, 'x'), std::nullopt},
+        {std::string(room + 2, 'x'), "メモが 2 バイト長すぎます"},
+        {"a/b", "メモに「/」は使えません"},
+        {"a\\b", "メモに「\\」は使えません"},
+        {"tab\t", "制御文字 U+0009"},
+        {"nel\xc2\x85", "制御文字 U+0085"},
+        {"\xff", "UTF-8 として読めない"},
+    };
+    for (const auto& [memo, reason] : cases) {
+        const auto problem = MemoProblem(memo, room);
+        EXPECT_EQ(problem.has_value(), reason.has_value()) << memo;
+        if (problem && reason) {
+            EXPECT_NE(problem->find(*reason), std::string::npos) << *problem;
+        }
+    }
+    // Another save's backups, even one whose name starts the same.
+    EXPECT_TRUE(IsBackupOf("slot1.save.x", "slot1"));
+    EXPECT_FALSE(IsBackupOf("slot1.dat.save.x", "slot1"));
+    EXPECT_FALSE(IsBackupOf("slot1.save.", "slot1"));
+}
+
 TEST(FileFinder, SumsFileSizesPast32Bits) {
     TempFolder dir;
     WriteFile(dir / "a.bin", std::string(1025, 'x'));
@@ -105,6 +133,35 @@ TEST(Locations, FollowTheExecutableAndTakeOnlyAbsolutePathsToAFile) {
         EXPECT_FALSE(locations.SetSaveFile(path)) << path;
         EXPECT_EQ(locations.SavePath(), "/games/slot1.dat");
     }
+}
+
+// The window writes its settings back at the end, but never over a save that
+// another program chose while it was open, unless the window chose one since.
+TEST(Locations, LeaveASettingsFileChangedElsewhereAndNameUnusableValues) {
+    TempFolder dir;
+    const fs::path ini = dir / "tsumugiya.ini";
+    WriteFile(ini, "[SaveFile]\nfolder=/a\nfilename=a.dat\n");
+    AppLocations window, cli;
+    window.InitSettingsPath(dir / "tsumugiya");
+    window.ReadSettings();
+    EXPECT_FALSE(window.SettingsChangedElsewhere());
+    cli.InitSettingsPath(dir / "tsumugiya");
+    ASSERT_TRUE(cli.SetSaveFile("/b/b.dat"));
+    platform::IoError error;
+    ASSERT_TRUE(cli.SaveSettings(error));
+    EXPECT_TRUE(window.SettingsChangedElsewhere());
+    ASSERT_TRUE(window.SetSaveFile("/c/c.dat"));  // the user's own pick wins
+    EXPECT_FALSE(window.SettingsChangedElsewhere());
+
+    WriteFile(ini, "[SaveFile]\nfolder=games\nfilename=a\xff.dat\n");
+    window.ReadSettings();
+    EXPECT_EQ(window.SavePath(), fs::path());
+    const auto problems = window.SettingsProblems();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0], "設定ファイルの folder=games は使えません（絶対パスではありません）。");
+    EXPECT_NE(problems[1].find("UTF-8"), std::string::npos) << problems[1];
+    ASSERT_TRUE(window.SaveSettings(error));  // kept as it was, not dropped
+    EXPECT_EQ(ReadFile(ini), "[SaveFile]\nfolder=games\nfilename=a\xff.dat\n");
 }
 
 // Whatever name is written comes back unchanged, even one that looks like INI
@@ -290,6 +347,76 @@ TEST_F(CommandTest, DeleteAsksAndRemovesLinksNotTheirTargets) {
     EXPECT_EQ(StateOf(save), kStateA);
     const std::string ask = "Ask 削除していいですか？";
     EXPECT_EQ(host.TakeLog(), (Texts{ask, "Refresh", ask, "Refresh"}));
+}
+
+// The state the safety copy holds survives any sequence of restores: before
+// it is replaced it becomes a backup, unless a backup of this save has it.
+TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
+    const fs::path a = backup / "slot1.dat.save.a", b = backup / "slot1.dat.save.b";
+    WriteFile(a, "backup A", kTimeA - 60);
+    WriteFile(b, "backup B", kTimeA - 30);
+    WriteFile(save, "progress P", kTimeB);  // never backed up
+    host.confirm = false;
+    const auto restore = [&](const fs::path& backupFile) {
+        host.Select({backupFile.filename().string()});
+        return commands.OnRestore();
+    };
+    ASSERT_EQ(restore(a), Done);
+    EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);  // no safety copy yet
+    ASSERT_EQ(restore(a), Done);                             // a double click adds nothing
+    host.TakeLog();
+    ASSERT_EQ(restore(b), Done);
+    const std::string keptP = "slot1.dat.save.2023年03月05日20時01分08秒_戻す前";
+    EXPECT_EQ(commands.KeptBeforeRestore(), keptP);
+    EXPECT_EQ(StateOf(backup / keptP), (FileState{"progress P", kTimeB}));
+    EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
+              std::pair(Content("backup B"), Content("backup A")));
+    // Said as usual; the list shows the new entry but keeps the restored one selected.
+    EXPECT_EQ(host.TakeLog(), (Texts{"Status  選択ファイルをロード", "Refresh selecting " +
+                                                                        b.filename().string()}));
+    EXPECT_EQ(host.list.Text(host.list.SelectedIndices(1).at(0)), b.filename().string());
+    // The safety copy holds A, which a backup has: nothing is added.
+    ASSERT_EQ(restore(a), Done);
+    EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);
+    EXPECT_EQ(Names(backup).size(), 3u);
+    // A name taken by other bytes moves the memo on; state B is kept as 戻す前2.
+    fs::remove(b);
+    const std::string clash = "slot1.dat.save.2023年03月05日19時00分38秒_戻す前";
+    WriteFile(backup / clash, "someone else's", kTimeA - 30);
+    WriteFile(backup / "slot1.dat.save.c", "backup C", kTimeA);
+    ASSERT_EQ(restore(backup / "slot1.dat.save.c"), Done);
+    EXPECT_EQ(StateOf(backup / (clash + "2")), (FileState{"backup B", kTimeA - 30}));
+}
+
+// Another save's backup, a restore with no save chosen, the save's own
+// permissions, and what a killed copy left in the save's folder.
+TEST_F(CommandTest, RestoreAsksSaysWhyAndKeepsTheSaveItsOwn) {
+    WriteFile(backup / "other.dat.save.x", "other game", kTimeB);
+    host.confirm = false;
+    host.Select({"other.dat.save.x"});
+    host.answers = "n";
+    EXPECT_EQ(commands.OnRestore(), Cancelled);
+    ASSERT_EQ(host.asked.size(), 1u);
+    EXPECT_EQ(host.asked[0], "(warning) 元のセーブファイルを上書きしていいですか？\n"
+                             "other.dat.save.x は別のセーブファイルのバックアップです。\n"
+                             "上書きするセーブファイル: " +
+                                 save.string());
+    EXPECT_EQ(StateOf(save), kStateA);
+
+    AppLocations unchosen;
+    unchosen.InitLocations(dir / "app/tsumugiya");
+    EXPECT_EQ(BackupCommands(unchosen, host).OnRestore(), Failed);
+    EXPECT_EQ(host.TakeLog().back(), "セーブファイルが選ばれていません。");
+
+    const fs::path stale = dir / "game/.tsumugiya-AbCd12.tmp";
+    WriteFile(stale, "left by a killed restore");
+    ::chmod(save.c_str(), 0440);
+    host.answers = "y";
+    EXPECT_EQ(commands.OnRestore(), Done);
+    struct stat st {};
+    ASSERT_EQ(::stat(save.c_str(), &st), 0);
+    EXPECT_EQ(std::pair(st.st_mode & 0777, ReadFile(save)), std::pair(0440u, Content("other game")));
+    EXPECT_FALSE(fs::exists(stale));
 }
 
 // Odd files where the save, the settings or a temporary file should be, and no

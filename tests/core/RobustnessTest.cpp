@@ -75,6 +75,30 @@ TEST_F(Robustness, BackupFolderThatIsFullOrRefusesWritesGetsNothing) {
     EXPECT_EQ(Snapshot(dir.path), before);
 }
 
+// A safety copy whose state no backup holds and that the backup folder cannot
+// take stops the restore: nothing is replaced, and the user is told why.
+TEST_F(Robustness, ASafetyCopyThatCannotBeKeptStopsTheRestore) {
+    MOUNT_OR_SKIP(disk, backup, "size=1m");
+    WriteFile(backup / "slot1.dat.save.a", "backup A", kTimeA);
+    WriteFile(backup / "slot1.dat.save.b", "backup B", kTimeA);
+    WriteFile(save, std::string(2 << 20, 'p'), kTimeB);  // more than the folder has room for
+    host.confirm = false;
+    host.Select({"slot1.dat.save.a"});
+    ASSERT_EQ(commands.OnRestore(), Done);
+    for (const bool readOnly : {false, true}) {
+        ASSERT_TRUE(!readOnly || disk.Remount(MS_RDONLY));
+        const auto before = std::pair(Snapshot(dir / "game"), Snapshot(backup));
+        host.Select({"slot1.dat.save.b"});
+        host.told.clear();
+        EXPECT_EQ(commands.OnRestore(), Failed);
+        EXPECT_EQ(std::pair(Snapshot(dir / "game"), Snapshot(backup)), before);
+        ASSERT_EQ(host.told.size(), 1u);
+        EXPECT_TRUE(host.told[0].starts_with(
+            "!!! 戻す前の控えをバックアップできなかったので、戻すのをやめました。\n"))
+            << host.told[0];
+    }
+}
+
 TEST_F(Robustness, FullOrReadOnlySaveFolderStopsARestoreWithTheSaveUnchanged) {
     const std::string stateA(256 << 10, 'a'), stateB(256 << 10, 'b');
     WriteFile(save, stateA);
