@@ -2,7 +2,7 @@
 # Times tsumugiya-cli against the plain shell commands that do the same work,
 # side by side in one run, and prints median times and ratios.
 #
-#   bench/run-benchmarks.sh
+#   bench/run-benchmarks.sh [CASE...]   copy, list, crowded, small (default: all)
 #
 # Environment (all optional):
 #   TSUMUGIYA_CLI     binary to measure (default: <repo>/build/cli/tsumugiya-cli,
@@ -11,6 +11,8 @@
 #                     put it on the disk you care about: fsync is free on tmpfs
 #   BENCH_KEEP=1      keep the scratch folder afterwards
 #   REPS_1M REPS_100M REPS_LIST REPS_4K LIST_COUNT   repetitions and list size
+#   TSUMUGIYA_CLI_BEFORE  an older build to time the restore among many backups
+#                     against, side by side
 #
 # Exit status: 0 every target met, 1 a target missed, 2 the run itself failed.
 
@@ -239,14 +241,12 @@ bench_copy() {
 }
 
 # --- list against ls -t -------------------------------------------------------
-bench_list() {
-    local dir="$WORK/list" i t tsu=() ls_t=()
-    note "list of $LIST_COUNT backups ..."
-    setup_cli "$dir"
-    mkdir -p "$dir/backup"
-    # Names as the tool makes them, each with its own modification time.
+# make_backups FOLDER COUNT: empty backups named as the tool names them, each
+# with its own modification time.
+make_backups() {
+    mkdir -p "$1"
     if command -v python3 >/dev/null; then
-        python3 - "$dir/backup" "$LIST_COUNT" <<'EOF'
+        python3 - "$1" "$2" <<'EOF'
 import os, sys, time
 folder, count = sys.argv[1], int(sys.argv[2])
 start = 1678042868  # 2023-03-06
@@ -258,13 +258,20 @@ for n in range(count):
     os.utime(path, (t, t))
 EOF
     else
-        local name
-        for ((i = 0; i < LIST_COUNT; i++)); do
+        local i t name
+        for ((i = 0; i < $2; i++)); do
             t=$((1678042868 + 61 * i))
             printf -v name 'slot1.dat.save.%(%Y年%m月%d日%H時%M分%S秒)T_%d' "$t" "$i"
-            touch -d "@$t" "$dir/backup/$name"
+            touch -d "@$t" "$1/$name"
         done
     fi
+}
+
+bench_list() {
+    local dir="$WORK/list" i t tsu=() ls_t=()
+    note "list of $LIST_COUNT backups ..."
+    setup_cli "$dir"
+    make_backups "$dir/backup" "$LIST_COUNT"
     sync
     local bin="$dir/tsumugiya-cli" got
     got=$("$bin" list | wc -l)
@@ -280,6 +287,65 @@ EOF
     done
     record "list $LIST_COUNT backups" tsu ls_t 1.5
     rm -rf "$dir"
+}
+
+# --- a restore among many backups ----------------------------------------------
+# Before the safety copy is replaced its state is looked for among the
+# backups, which costs one pass over the folder. With TSUMUGIYA_CLI_BEFORE (a
+# build without that pass) the same restores run with it too, in the same rounds.
+bench_crowded_restore() {
+    local bins=("$CLI") i k t
+    if [[ -n ${TSUMUGIYA_CLI_BEFORE:-} ]]; then
+        [[ -x $TSUMUGIYA_CLI_BEFORE ]] || die "TSUMUGIYA_CLI_BEFORE is not an executable"
+        bins+=("$TSUMUGIYA_CLI_BEFORE")
+    fi
+    note "restore 1 MiB among $LIST_COUNT backups ..."
+    local ref="$WORK/ref-crowded" samples_0=() samples_1=() ref_t=()
+    mkdir -p "$ref"
+    make_save "$ref/a" $((1 << 20))
+    make_save "$ref/b" $((1 << 20))
+    touch -d '2023-03-06 05:02:09' "$ref/b"
+    cp -p "$ref/a" "$ref/slot1.dat"
+    for k in "${!bins[@]}"; do
+        local dir="$WORK/crowded-$k"
+        mkdir -p "$dir"
+        cp "${bins[$k]}" "$dir/tsumugiya-cli"
+        make_backups "$dir/backup" "$LIST_COUNT"
+        cp -p "$ref/a" "$dir/backup/slot1.dat.save.ra"
+        cp -p "$ref/b" "$dir/backup/slot1.dat.save.rb"
+        cp -p "$ref/a" "$dir/slot1.dat"
+        "$dir/tsumugiya-cli" use "$dir/slot1.dat" >/dev/null || die "use failed"
+        run_timed t "$dir/tsumugiya-cli" restore slot1.dat.save.rb --yes
+    done
+    # Each round restores the other backup with every binary and copies it
+    # with cp, in an order that turns with the round.
+    local from runners=("${!bins[@]}" ref) n j who
+    n=${#runners[@]}
+    for ((i = 1; i <= REPS_LIST; i++)); do
+        if ((i % 2)); then from=a; else from=b; fi
+        for ((j = 0; j < n; j++)); do
+            who=${runners[$(((i + j) % n))]}
+            sync
+            if [[ $who == ref ]]; then
+                run_timed t cp_sync "$ref/$from" "$ref/slot1.dat"
+                ref_t+=("$t")
+            else
+                run_timed t "$WORK/crowded-$who/tsumugiya-cli" restore "slot1.dat.save.r$from" --yes
+                local -n into="samples_$who"
+                into+=("$t")
+                unset -n into
+            fi
+        done
+    done
+    for k in "${!bins[@]}"; do
+        cmp -s "$WORK/crowded-$k/slot1.dat" "$ref/$from" || die "restore among many did not work"
+    done
+    record "restore, $LIST_COUNT backups" samples_0 ref_t 1.3
+    if ((${#bins[@]} > 1)); then
+        # The baseline of this row is the build without the pass.
+        record "  the same, vs before" samples_0 samples_1 1.1
+    fi
+    rm -rf "$WORK"/crowded-* "$ref"
 }
 
 # --- a small backup end to end ------------------------------------------------
@@ -306,10 +372,19 @@ bench_small() {
 started=$SECONDS
 note "tsumugiya benchmark: $CLI (${build_type:-unknown build type})"
 note "scratch: $WORK ($fs_type), $(nproc) cores, kernel $(uname -r), $(cp --version | head -n1)"
-bench_copy "1 MiB" $((1 << 20)) "$REPS_1M"
-bench_copy "100 MiB" $((100 << 20)) "$REPS_100M"
-bench_list
-bench_small
+cases=("${@:-copy list crowded small}")
+for c in ${cases[*]}; do
+    case $c in
+        copy)
+            bench_copy "1 MiB" $((1 << 20)) "$REPS_1M"
+            bench_copy "100 MiB" $((100 << 20)) "$REPS_100M"
+            ;;
+        list) bench_list ;;
+        crowded) bench_crowded_restore ;;
+        small) bench_small ;;
+        *) die "unknown case $c (copy, list, crowded, small)" ;;
+    esac
+done
 
 echo
 echo "Medians in ms; baseline is 'cp -p SRC DST && sync' for copies and 'ls -t' for list."

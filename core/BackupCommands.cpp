@@ -1,7 +1,6 @@
 #include "BackupCommands.h"
 
 #include "BackupNames.h"
-#include "FileFinder.h"
 #include "FilePath.h"
 #include "FileTime.h"
 #include "Messages.h"
@@ -104,20 +103,27 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
         error = IoError{IoError::Kind::Other, {}, "バックアップフォルダーがありません"};
         return false;
     }
-    // One pass: only backups of this save with the same size and time can
-    // hold the same bytes, and only those are read.
-    CFileFinder finder(folder);
-    std::string name;
-    FindRecord record;
-    for (bool found = finder.FindFirst(name, record, kBackupListingPattern.substr(2)); found;
-         found = finder.FindNext(name, record)) {
-        if (record.size == kept.size && record.modificationTime == kept.modificationTime &&
-            IsBackupOf(name, locations_.SaveFileName()) &&
+    // One pass over the names: only backups of this save with the same size
+    // and time can hold the same bytes, and only those are read. A name the
+    // program made carries its state's time, so one with another time is
+    // passed over without reading its status.
+    const std::string time = FormatFileTime(*kept.modificationTime);
+    for (const std::string& name : platform::ListFolder(folder)) {
+        if (!IsBackupOf(name, locations_.SaveFileName())) {
+            continue;
+        }
+        const std::string_view rest = std::string_view(name).substr(
+            locations_.SaveFileName().size() + std::string_view(".save.").size());
+        const std::string_view named = rest.substr(0, rest.find('_'));
+        if (named != time && IsFileTimeText(named)) {
+            continue;
+        }
+        const platform::EntryStatus status = platform::StatusOf(folder / name);
+        if (status.size == kept.size && status.modificationTime == kept.modificationTime &&
             platform::HaveSameContent(folder / name, safety)) {
             return true;
         }
     }
-    const std::string time = FormatFileTime(*kept.modificationTime);
     std::string memo(messages::kKeptBeforeRestoreMemo);
     for (int attempt = 1; attempt <= kKeepNameAttempts; ++attempt) {
         const auto keepName =

@@ -375,16 +375,21 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     EXPECT_EQ(host.TakeLog(), (Texts{"Status  選択ファイルをロード", "Refresh selecting " +
                                                                         b.filename().string()}));
     EXPECT_EQ(host.list.Text(host.list.SelectedIndices(1).at(0)), b.filename().string());
-    // The safety copy holds A, which a backup has: nothing is added.
-    ASSERT_EQ(restore(a), Done);
-    EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);
+    // States that backups hold, under names with or without their time: nothing is added.
+    for (const fs::path& next : {a, backup / keptP, a}) {
+        ASSERT_EQ(restore(next), Done);
+        EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);
+    }
+    EXPECT_EQ(ReadFile(safety), "progress P");
     EXPECT_EQ(Names(backup).size(), 3u);
     // A name taken by other bytes moves the memo on; state B is kept as 戻す前2.
+    ASSERT_EQ(restore(b), Done);
     fs::remove(b);
     const std::string clash = "slot1.dat.save.2023年03月05日19時00分38秒_戻す前";
     WriteFile(backup / clash, "someone else's", kTimeA - 30);
     WriteFile(backup / "slot1.dat.save.c", "backup C", kTimeA);
-    ASSERT_EQ(restore(backup / "slot1.dat.save.c"), Done);
+    ASSERT_EQ(restore(backup / "slot1.dat.save.c"), Done);  // B goes to the safety copy
+    ASSERT_EQ(restore(a), Done);
     EXPECT_EQ(StateOf(backup / (clash + "2")), (FileState{"backup B", kTimeA - 30}));
 }
 
