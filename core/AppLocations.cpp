@@ -29,16 +29,18 @@ void AppLocations::InitLocations(const fs::path& executable) {
     InitBackupFolder(executable);
 }
 
-// Without the executable's own path there is no settings file or backup
-// folder: both stay empty rather than landing in "/" or the working folder.
-void AppLocations::InitSettingsPath(const fs::path& executable) {
-    if (!executable.is_absolute()) {
-        settingsPath_.clear();
-        return;
+// Worked out once, so that the settings file written at the end cannot
+// move both files to the other layout halfway through a run.
+void AppLocations::LocateFiles(const fs::path& executable) {
+    if (locatedFor_.empty() || locatedFor_ != executable) {
+        files_ = LocateProgramFiles(executable, installedBinFolder_);
+        locatedFor_ = executable;
     }
-    CFilePath self(executable.string());
-    settingsPath_ =
-        Join(self.GetDirectory().value_or(""), self.GetBaseName().value_or("") + ".ini");
+}
+
+void AppLocations::InitSettingsPath(const fs::path& executable) {
+    LocateFiles(executable);
+    settingsPath_ = files_.settingsPath;
 }
 
 void AppLocations::ReadSettings() {
@@ -60,13 +62,16 @@ void AppLocations::ReadSettings() {
 }
 
 void AppLocations::InitBackupFolder(const fs::path& executable) {
-    if (!executable.is_absolute()) {
-        backupFolder_.clear();
+    LocateFiles(executable);
+    backupFolder_ = files_.backupFolder;
+    backupFolderError_.reset();
+    if (backupFolder_.empty()) {
         return;
     }
-    CFilePath self(executable.string());
-    backupFolder_ = Join(self.GetDirectory().value_or(""), kBackupFolderName);
-    backupFolderError_.reset();
+    if (files_.layout == Layout::Xdg) {
+        std::error_code ignored;  // a failure shows when the backup folder itself is made
+        fs::create_directories(backupFolder_.parent_path(), ignored);
+    }
     CFileFinder finder(backupFolder_);
     platform::IoError error;
     if (!finder.Exists() && !finder.CreateFolder(error) && !finder.Exists()) {
@@ -145,6 +150,10 @@ bool AppLocations::SaveSettings(platform::IoError& error) const {
         error = platform::IoError{platform::IoError::Kind::Other, settingsPath_,
                                   "the program's own folder is unknown"};
         return false;
+    }
+    if (files_.layout == Layout::Xdg) {
+        std::error_code ignored;  // a failure shows when the file is written
+        fs::create_directories(settingsPath_.parent_path(), ignored);
     }
     return platform::WriteProfileStrings(
         settingsPath_, kSettingsSection,

@@ -5,23 +5,30 @@
 #include <string>
 #include <vector>
 
+#include "ProgramFiles.h"
 #include "platform/Platform.h"
 
 namespace tsumugiya {
 
-// Where everything is: the settings file and backup folder beside the
-// executable, and the save file the user picked. One instance lives for the
-// whole run and is handed to whoever needs it.
+// Where everything is: the settings file and backup folder (beside the
+// executable or in the user's XDG folders), and the save file the user
+// picked. One instance lives for the whole run and is handed to whoever
+// needs it.
 class AppLocations {
   public:
+    // installedBinFolder: where an installed copy runs from (see ProgramFiles.h).
+    explicit AppLocations(std::filesystem::path installedBinFolder = InstalledBinFolder())
+        : installedBinFolder_(std::move(installedBinFolder)) {}
+
     // All start-up steps at once; a front-end may run them one by one.
     void InitLocations(const std::filesystem::path& executable);
-    // settingsPath: executable folder + "/" + base name + ".ini".
+    // settingsPath: the executable's base name + ".ini", in the layout's folder.
     void InitSettingsPath(const std::filesystem::path& executable);
     // Reads folder and file name from the settings file and joins the save path.
     void ReadSettings();
-    // backupFolder: executable folder + "/backup", created when missing.
+    // backupFolder: "backup" in the layout's folder, created when missing.
     void InitBackupFolder(const std::filesystem::path& executable);
+    Layout FilesLayout() const { return files_.layout; }
     // Why the backup folder is missing after InitBackupFolder, if it is.
     const std::optional<platform::IoError>& BackupFolderError() const { return backupFolderError_; }
 
@@ -51,7 +58,11 @@ class AppLocations {
 
   private:
     void JoinSavePath();
+    void LocateFiles(const std::filesystem::path& executable);
 
+    std::filesystem::path installedBinFolder_;
+    std::filesystem::path locatedFor_;  // the executable files_ was worked out for
+    ProgramFiles files_;
     std::filesystem::path settingsPath_;
     std::string saveFolder_;
     std::string saveFileName_;

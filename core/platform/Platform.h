@@ -25,6 +25,19 @@ inline constexpr std::size_t kMaxPathLength = 4095;
 // Full path of the running executable; empty when it cannot be found.
 std::filesystem::path ExecutablePath();
 
+// The value of an environment variable; absent when unset.
+std::optional<std::string> EnvironmentValue(const std::string& name);
+
+// The user's home folder; empty when it cannot be found.
+std::filesystem::path HomeFolder();
+
+// True when this process may create files in the folder (a read-only mount
+// or missing rights say no).
+bool CanWriteIn(const std::filesystem::path& folder);
+
+// True when both paths name the same existing file or folder.
+bool SameEntry(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Local calendar time of a file time (seconds since 1970-01-01 UTC).
 struct CalendarTime {
     int year = 0;

@@ -9,6 +9,7 @@
 #include "FileFinder.h"
 #include "FilePath.h"
 #include "FileTime.h"
+#include "ProgramFiles.h"
 #include "support/FakeHost.h"
 
 using namespace tsumugiya;
@@ -133,6 +134,34 @@ TEST(Locations, FollowTheExecutableAndTakeOnlyAbsolutePathsToAFile) {
         EXPECT_FALSE(locations.SetSaveFile(path)) << path;
         EXPECT_EQ(locations.SavePath(), "/games/slot1.dat");
     }
+}
+
+// A portable copy keeps its files beside itself; an installed one in the
+// user's XDG folders, unless a settings file beside it says it is portable.
+TEST(Locations, ChooseTheLayoutByWhereTheProgramRuns) {
+    TempFolder dir;
+    fs::create_directories(dir / "bin");
+    const fs::path exe = dir / "bin/tsumugiya";
+    ::setenv("HOME", (dir / "home").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "cfg").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", "relative/data", 1);  // ignored, as the XDG rules say
+    EXPECT_EQ(LocateProgramFiles(exe, dir / "elsewhere").settingsPath, dir / "bin/tsumugiya.ini");
+    const ProgramFiles installed = LocateProgramFiles(exe, dir / "bin");
+    EXPECT_EQ(std::tuple(installed.layout, installed.settingsPath, installed.backupFolder),
+              std::tuple(Layout::Xdg, dir / "cfg/tsumugiya/tsumugiya.ini",
+                         dir / "home/.local/share/tsumugiya/backup"));
+    AppLocations locations(dir / "bin");
+    locations.InitLocations(exe);
+    ASSERT_TRUE(locations.SetSaveFile("/games/slot1.dat"));
+    platform::IoError error;
+    ASSERT_TRUE(locations.SaveSettings(error)) << error.cause;
+    EXPECT_TRUE(fs::is_directory(installed.backupFolder));
+    EXPECT_TRUE(fs::exists(installed.settingsPath));
+    WriteFile(dir / "bin/tsumugiya.ini", "");
+    EXPECT_EQ(LocateProgramFiles(exe, dir / "bin").layout, Layout::Portable);
+    EXPECT_EQ(LocateProgramFiles("tsumugiya", {}).settingsPath, fs::path());
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 // The window writes its settings back at the end, but never over a save that

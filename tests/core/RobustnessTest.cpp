@@ -10,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "ProgramFiles.h"
 #include "support/FakeHost.h"
 
 using namespace tsumugiya;
@@ -73,6 +74,20 @@ TEST_F(Robustness, BackupFolderThatIsFullOrRefusesWritesGetsNothing) {
     EXPECT_EQ(commands.OnBackup(), Failed);
     EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
     EXPECT_EQ(Snapshot(dir.path), before);
+}
+
+// A copy in a folder it cannot write to keeps its files in the XDG folders,
+// unless it already has a settings file there.
+TEST_F(Robustness, AProgramInAReadOnlyFolderUsesTheXdgFolders) {
+    const fs::path folder = dir / "ro";
+    fs::create_directories(folder);
+    MOUNT_OR_SKIP(disk, folder, "size=1m");
+    ASSERT_TRUE(disk.Remount(MS_RDONLY));
+    EXPECT_EQ(LocateProgramFiles(folder / "tsumugiya", {}).layout, Layout::Xdg);
+    ASSERT_TRUE(disk.Remount(0));
+    WriteFile(folder / "tsumugiya.ini", "");
+    ASSERT_TRUE(disk.Remount(MS_RDONLY));
+    EXPECT_EQ(LocateProgramFiles(folder / "tsumugiya", {}).layout, Layout::Portable);
 }
 
 // A safety copy whose state no backup holds and that the backup folder cannot

@@ -1,8 +1,13 @@
 // POSIX process and clock services.
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <system_error>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -18,6 +23,36 @@ fs::path ExecutablePath() {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     return ec ? fs::path() : self;
+}
+
+std::optional<std::string> EnvironmentValue(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+fs::path HomeFolder() {
+    if (const auto home = EnvironmentValue("HOME"); home && !home->empty()) {
+        return *home;
+    }
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir) {
+        return found->pw_dir;
+    }
+    return {};
+}
+
+bool CanWriteIn(const fs::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool SameEntry(const fs::path& a, const fs::path& b) {
+    struct stat one {};
+    struct stat two {};
+    return ::stat(a.c_str(), &one) == 0 && ::stat(b.c_str(), &two) == 0 &&
+           one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
 std::optional<CalendarTime> LocalTime(std::int64_t seconds) {

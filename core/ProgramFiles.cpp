@@ -1,0 +1,68 @@
+#include "ProgramFiles.h"
+
+#include "BackupNames.h"
+#include "FilePath.h"
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace tsumugiya {
+namespace {
+
+constexpr std::string_view kProgramFolder = "tsumugiya";
+
+// An XDG base folder: the variable when it holds an absolute path, else the
+// default below the home folder, as the XDG rules say.
+fs::path XdgFolder(const char* variable, std::string_view fallback) {
+    const auto value = platform::EnvironmentValue(variable);
+    if (value && !value->empty() && platform::IsSeparator(value->front())) {
+        return *value;
+    }
+    const fs::path home = platform::HomeFolder();
+    return home.empty() ? fs::path() : home / fallback;
+}
+
+}  // namespace
+
+fs::path InstalledBinFolder() {
+#ifdef TSUMUGIYA_INSTALLED_BINDIR
+    return TSUMUGIYA_INSTALLED_BINDIR;
+#else
+    return {};
+#endif
+}
+
+ProgramFiles LocateProgramFiles(const fs::path& executable, const fs::path& installedBinFolder) {
+    // Without the executable's own path there is nowhere to look: nothing
+    // lands in "/" or the working folder.
+    if (!executable.is_absolute()) {
+        return {};
+    }
+    CFilePath self(executable.string());
+    const fs::path folder = self.GetDirectory().value_or("/");
+    const std::string settingsName = self.GetBaseName().value_or("") + ".ini";
+    const ProgramFiles portable{Layout::Portable, folder / settingsName,
+                                folder / kBackupFolderName};
+    if (platform::EntryExists(portable.settingsPath)) {
+        return portable;
+    }
+    const bool installed =
+        !installedBinFolder.empty() && platform::SameEntry(folder, installedBinFolder);
+    if (!installed && platform::CanWriteIn(folder)) {
+        return portable;
+    }
+    const fs::path config = XdgFolder("XDG_CONFIG_HOME", ".config");
+    const fs::path data = XdgFolder("XDG_DATA_HOME", ".local/share");
+    if (config.empty() || data.empty()) {
+        return {Layout::Xdg, {}, {}};
+    }
+    return {Layout::Xdg, config / kProgramFolder / settingsName,
+            data / kProgramFolder / kBackupFolderName};
+}
+
+std::string_view LayoutName(Layout layout) {
+    return layout == Layout::Portable ? "ポータブル（プログラムと同じフォルダー）"
+                                      : "インストール（XDG フォルダー）";
+}
+
+}  // namespace tsumugiya
