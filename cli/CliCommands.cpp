@@ -1,8 +1,10 @@
 #include "CliCommands.h"
 
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <ostream>
+#include <system_error>
 
 #include "AppLocations.h"
 #include "BackupCatalogue.h"
@@ -225,22 +227,8 @@ class Session {
     BackupCommands commands_;
 };
 
-}  // namespace
-
-fs::path DialogExecutableFor(const fs::path& cliExecutable) {
-    CFilePath cli(cliExecutable.string());
-    std::string name = cli.GetBaseName().value_or("");
-    if (name.ends_with("-cli")) {
-        name.resize(name.size() - 4);
-    }
-    if (const auto& extension = cli.GetExtension()) {
-        name += "." + *extension;
-    }
-    return cliExecutable.parent_path() / name;
-}
-
-int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std::ostream& out,
-        std::ostream& err) {
+int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& args,
+               std::ostream& out, std::ostream& err) {
     Invocation call;
     std::string problem;
     if (!Parse(args, call, problem)) {
@@ -285,6 +273,40 @@ int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std
     }
     Session session(cliExecutable, out, err);
     return found->second.second(session);
+}
+
+}  // namespace
+
+fs::path DialogExecutableFor(const fs::path& cliExecutable) {
+    CFilePath cli(cliExecutable.string());
+    std::string name = cli.GetBaseName().value_or("");
+    if (name.ends_with("-cli")) {
+        name.resize(name.size() - 4);
+    }
+    if (const auto& extension = cli.GetExtension()) {
+        name += "." + *extension;
+    }
+    return cliExecutable.parent_path() / name;
+}
+
+// Output that did not arrive is a failure, as for ls: a script reading a
+// list cut short must not take it for the whole.
+int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std::ostream& out,
+        std::ostream& err) {
+    const int status = RunCommand(cliExecutable, args, out, err);
+    const bool wroteAll = out.good();
+    errno = 0;
+    out.flush();
+    if (out.good()) {
+        return status;
+    }
+    // errno names the cause only when this flush is what failed.
+    const int cause = errno;
+    err << "標準出力に書き込めませんでした。\n";
+    if (wroteAll && cause != 0) {
+        err << std::generic_category().message(cause) << '\n';
+    }
+    return status == kSuccess ? kFailed : status;
 }
 
 }  // namespace tsumugiya::cli

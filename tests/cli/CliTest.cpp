@@ -251,11 +251,17 @@ TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
     EXPECT_EQ(Snapshot(app.path), before);
 }
 
-TEST_F(Cli, SaveFileWithoutADotIsBackedUpAndListed) {
+// Saves without a dot in their name are listed too; as for ls, a listing cut
+// short by a full disk is a failure, said on stderr.
+TEST_F(Cli, ListShowsDotlessSavesAndFailsWhenItCannotBeWritten) {
     WriteFile(game / "save", "state A", kTimeA);
     ASSERT_EQ(Run({"use", (game / "save").string()}).status, 0);
     ASSERT_EQ(Run({"backup", "--memo", "x"}).status, 0);
     EXPECT_EQ(Run({"list"}).out, "save.save.2023年03月06日04時01分08秒_x\n");
+    const Outcome full =
+        RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", exe.string()}, app.path);
+    EXPECT_EQ(std::tuple(full.status, full.err),
+              std::tuple(1, "標準出力に書き込めませんでした。\nNo space left on device\n"));
 }
 
 }  // namespace
