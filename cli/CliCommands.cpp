@@ -1,8 +1,10 @@
 #include "CliCommands.h"
 
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <ostream>
+#include <system_error>
 
 #include "AppLocations.h"
 #include "BackupCatalogue.h"
@@ -10,27 +12,35 @@
 #include "BackupNames.h"
 #include "CliHost.h"
 #include "FilePath.h"
+#include "Messages.h"
 
 namespace fs = std::filesystem;
 
 namespace tsumugiya::cli {
 namespace {
 
+// Japanese like the program's own texts; the one English line is for those
+// who cannot read the rest.
 constexpr std::string_view kUsage =
-    "usage: tsumugiya-cli COMMAND [ARGUMENTS]\n"
+    "使い方: tsumugiya-cli コマンド [引数]\n"
+    "usage: tsumugiya-cli use|where|backup|quick|list|restore|delete [ARGUMENTS]\n"
     "\n"
-    "Keeps backups of one game save file, sharing settings and backups with the\n"
-    "tsumugiya window beside it.\n"
+    "ゲームのセーブファイルひとつをバックアップし、いつでも戻します。\n"
+    "設定ファイルとバックアップは、隣にある tsumugiya ウィンドウと共通です。\n"
     "\n"
-    "  use PATH                 choose the save file\n"
-    "  where                    show the settings file, save file and backup folder\n"
-    "  backup [--memo TEXT]     back the save file up under its time and a memo\n"
-    "  quick                    back the save file up under the fixed name (overwrites)\n"
-    "  list                     list the backups, newest first\n"
-    "  restore [NAME] [--yes]   put a backup (default: the newest) back over the save file\n"
-    "  delete NAME... [--yes]   delete backups\n"
+    "  use パス                  セーブファイルを選ぶ\n"
+    "  where                     設定ファイル、セーブファイル、バックアップの場所\n"
+    "  backup [--memo メモ]      更新日時とメモを名前にしてバックアップ\n"
+    "  quick                     固定名でバックアップ（毎回上書き）\n"
+    "  list                      バックアップを新しい順に並べる\n"
+    "  restore [名前] [--yes]    バックアップを戻す（名前なしならこのセーブの最新）\n"
+    "  delete 名前... [--yes]    バックアップを削除する\n"
     "\n"
-    "Exit status: 0 done, 1 failed or refused, 2 usage error.\n";
+    "  -y, --yes                 確認せずに実行する\n"
+    "  --                        これより後の引数はオプションとして読まない\n"
+    "  -h, --help                この説明を表示する\n"
+    "\n"
+    "終了ステータス: 0 成功、1 失敗または中止、2 使い方の誤り\n";
 
 struct Invocation {
     std::string command;
@@ -53,12 +63,16 @@ bool Parse(const std::vector<std::string>& args, Invocation& call, std::string& 
             call.help = true;
         } else if (arg == "--yes" || arg == "-y") {
             call.yes = true;
-        } else if (arg == "--memo" && i + 1 < args.size()) {
+        } else if (arg == "--memo") {
+            if (i + 1 == args.size()) {
+                problem = "--memo の値がありません。";
+                return false;
+            }
             call.memo = args[++i];
         } else if (arg.starts_with("--memo=")) {
             call.memo = arg.substr(7);
         } else {
-            problem = "unknown option " + arg;
+            problem = "知らないオプションです: " + arg;
             return false;
         }
     }
@@ -76,33 +90,45 @@ class Session {
         std::error_code ec;
         const fs::path absolute = fs::absolute(path, ec);
         if (ec || !locations_.SetSaveFile(absolute.string())) {
-            err_ << "Not a path to a save file: " << path << '\n';
+            err_ << messages::kSavePathRefused << '\n' << path << '\n';
             return kFailed;
         }
         platform::IoError error;
         if (!locations_.SaveSettings(error)) {
-            err_ << "Could not write " << error.file.string() << ": " << error.cause << '\n';
+            err_ << messages::WithCause(messages::kSettingsNotSaved, error) << '\n';
             return kFailed;
         }
-        out_ << "save: " << locations_.SavePath().string() << '\n';
+        out_ << "セーブファイル: " << locations_.SavePath().string() << '\n';
         return kSuccess;
     }
 
+    // What is wrong with the settings or the folder goes to stderr: stdout
+    // stays the three lines a script may read.
     int Where() {
-        out_ << "settings: " << locations_.SettingsPath().string() << '\n'
-             << "save: " << locations_.SavePath().string() << '\n'
-             << "backups: " << locations_.BackupFolder().string() << '\n';
+        out_ << "設定ファイル: " << locations_.SettingsPath().string() << '\n'
+             << "セーブファイル: " << locations_.SavePath().string() << '\n'
+             << "バックアップフォルダー: " << locations_.BackupFolder().string() << '\n';
+        for (const std::string& problem : locations_.SettingsProblems()) {
+            err_ << problem << '\n';
+        }
+        BackupFolderMissing();
         return kSuccess;
     }
 
     int Backup(const std::optional<std::string>& memo) {
         host_.SetMemo(memo.value_or(""));
-        return BackupFolderMissing() ? kFailed : Status(commands_.OnBackup());
+        return NoSaveFile() || BackupFolderMissing() ? kFailed : Status(commands_.OnBackup());
     }
 
-    int Quick() { return BackupFolderMissing() ? kFailed : Status(commands_.OnFixedNameBackup()); }
+    int Quick() {
+        return NoSaveFile() || BackupFolderMissing() ? kFailed
+                                                     : Status(commands_.OnFixedNameBackup());
+    }
 
     int List() {
+        if (BackupFolderMissing()) {
+            return kFailed;
+        }
         const MemoryBackupList& list = host_.List();
         for (int i = 0; i < list.Count(); ++i) {
             out_ << list.Text(i) << '\n';
@@ -111,18 +137,20 @@ class Session {
     }
 
     int Restore(const std::vector<std::string>& names, bool yes) {
+        if (NoSaveFile() || BackupFolderMissing()) {
+            return kFailed;
+        }
         // Without a name, the newest backup of this save file: the folder may
         // also hold backups of other saves.
         std::vector<std::string> chosen = names;
-        const std::string own = locations_.SaveFileName() + ".save.";
         const MemoryBackupList& list = host_.List();
         for (int i = 0; i < list.Count() && chosen.empty(); ++i) {
-            if (list.Text(i).starts_with(own)) {
+            if (IsBackupOf(list.Text(i), locations_.SaveFileName())) {
                 chosen.push_back(list.Text(i));
             }
         }
         if (chosen.empty()) {
-            err_ << "There are no backups of " << locations_.SaveFileName() << " in "
+            err_ << locations_.SaveFileName() << " のバックアップがありません。\n"
                  << locations_.BackupFolder().string() << '\n';
             return kFailed;
         }
@@ -130,17 +158,28 @@ class Session {
             return kFailed;
         }
         host_.SetAssumeYes(yes);
-        return Status(commands_.OnRestore());
+        const CommandResult result = commands_.OnRestore();
+        if (result == CommandResult::Done) {
+            out_ << chosen.front() << '\n';
+        }
+        // Said even after a later step failed: the backup is there all the same.
+        if (const auto& kept = commands_.KeptBeforeRestore()) {
+            out_ << messages::KeptBeforeRestoreNote(*kept) << '\n';
+        }
+        return Status(result);
     }
 
     int Delete(const std::vector<std::string>& names, bool yes) {
-        if (!Select(names)) {
+        if (BackupFolderMissing() || !Select(names)) {
             return kFailed;
         }
         host_.SetAssumeYes(yes);
         const CommandResult result = commands_.OnDelete();
+        if (!commands_.DeleteFailures().empty()) {
+            err_ << messages::kDeleteFailed << '\n';
+        }
         for (const platform::IoError& failure : commands_.DeleteFailures()) {
-            err_ << "Could not delete " << failure.file.string() << ": " << failure.cause << '\n';
+            err_ << failure.file.string() << ": " << failure.cause << '\n';
         }
         return Status(result);
     }
@@ -149,16 +188,29 @@ class Session {
     bool Select(const std::vector<std::string>& names) {
         std::string missing;
         if (!host_.SelectNames(names, missing)) {
-            err_ << "No backup named " << missing << '\n';
+            err_ << "その名前のバックアップはありません: " << missing << '\n';
             return false;
         }
+        return true;
+    }
+
+    // Says why, where the core would only know that the save path is empty.
+    bool NoSaveFile() {
+        if (!locations_.SavePath().empty()) {
+            return false;
+        }
+        err_ << messages::kNoSaveFileChosen << '\n';
+        for (const std::string& problem : locations_.SettingsProblems()) {
+            err_ << problem << '\n';
+        }
+        err_ << "tsumugiya-cli use パス で選べます。\n";
         return true;
     }
 
     // Says why there is no backup folder, rather than let a copy fail on it.
     bool BackupFolderMissing() {
         if (const auto& error = locations_.BackupFolderError()) {
-            err_ << "Could not create " << error->file.string() << ": " << error->cause << '\n';
+            err_ << messages::WithCause(messages::kBackupFolderMissing, *error) << '\n';
             return true;
         }
         return false;
@@ -175,6 +227,54 @@ class Session {
     BackupCommands commands_;
 };
 
+int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& args,
+               std::ostream& out, std::ostream& err) {
+    Invocation call;
+    std::string problem;
+    if (!Parse(args, call, problem)) {
+        err << problem << "\n\n" << kUsage;
+        return kUsageError;
+    }
+    if (call.help) {
+        out << kUsage;
+        return kSuccess;
+    }
+    using Handler = std::function<int(Session&)>;
+    const std::size_t n = call.operands.size();
+    const std::map<std::string, std::pair<bool, Handler>> table = {
+        {"use", {n == 1, [&](Session& s) { return s.Use(call.operands[0]); }}},
+        {"where", {n == 0, [](Session& s) { return s.Where(); }}},
+        {"backup", {n == 0, [&](Session& s) { return s.Backup(call.memo); }}},
+        {"quick", {n == 0, [](Session& s) { return s.Quick(); }}},
+        {"list", {n == 0, [](Session& s) { return s.List(); }}},
+        {"restore", {n <= 1, [&](Session& s) { return s.Restore(call.operands, call.yes); }}},
+        {"delete", {n >= 1, [&](Session& s) { return s.Delete(call.operands, call.yes); }}},
+    };
+    const auto found = table.find(call.command);
+    if (call.command.empty()) {
+        problem = "コマンドがありません。";
+    } else if (found == table.end()) {
+        problem = "知らないコマンドです: " + call.command;
+    } else if (!found->second.first) {
+        problem = call.command + " の引数の数が違います。";
+    } else if (call.memo && call.command != "backup") {
+        problem = "--memo は backup にだけ付けられます。";
+    } else if (call.yes && call.command != "restore" && call.command != "delete") {
+        problem = "--yes は restore と delete にだけ付けられます。";
+    }
+    if (!problem.empty()) {
+        err << problem << "\n\n" << kUsage;
+        return kUsageError;
+    }
+    if (!cliExecutable.is_absolute()) {
+        err << "このプログラムのあるフォルダーがわからないので、設定ファイルもバックアップも"
+               "見つけられません。\n";
+        return kFailed;
+    }
+    Session session(cliExecutable, out, err);
+    return found->second.second(session);
+}
+
 }  // namespace
 
 fs::path DialogExecutableFor(const fs::path& cliExecutable) {
@@ -189,46 +289,24 @@ fs::path DialogExecutableFor(const fs::path& cliExecutable) {
     return cliExecutable.parent_path() / name;
 }
 
+// Output that did not arrive is a failure, as for ls: a script reading a
+// list cut short must not take it for the whole.
 int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std::ostream& out,
         std::ostream& err) {
-    Invocation call;
-    std::string problem;
-    if (!Parse(args, call, problem)) {
-        err << problem << "\n\n" << kUsage;
-        return kUsageError;
+    const int status = RunCommand(cliExecutable, args, out, err);
+    const bool wroteAll = out.good();
+    errno = 0;
+    out.flush();
+    if (out.good()) {
+        return status;
     }
-    if (call.help) {
-        out << kUsage;
-        return kSuccess;
+    // errno names the cause only when this flush is what failed.
+    const int cause = errno;
+    err << "標準出力に書き込めませんでした。\n";
+    if (wroteAll && cause != 0) {
+        err << std::generic_category().message(cause) << '\n';
     }
-    using Handler = std::function<int(Session&)>;
-    const std::size_t n = call.operands.size();
-    const bool memoAllowed = call.command == "backup";
-    const bool yesAllowed = call.command == "restore" || call.command == "delete";
-    const std::map<std::string, std::pair<bool, Handler>> table = {
-        {"use", {n == 1, [&](Session& s) { return s.Use(call.operands[0]); }}},
-        {"where", {n == 0, [](Session& s) { return s.Where(); }}},
-        {"backup", {n == 0, [&](Session& s) { return s.Backup(call.memo); }}},
-        {"quick", {n == 0, [](Session& s) { return s.Quick(); }}},
-        {"list", {n == 0, [](Session& s) { return s.List(); }}},
-        {"restore", {n <= 1, [&](Session& s) { return s.Restore(call.operands, call.yes); }}},
-        {"delete", {n >= 1, [&](Session& s) { return s.Delete(call.operands, call.yes); }}},
-    };
-    const auto found = table.find(call.command);
-    if (found == table.end() || !found->second.first || (call.memo && !memoAllowed) ||
-        (call.yes && !yesAllowed)) {
-        const std::string problem = call.command.empty()   ? "no command"
-                                    : found == table.end() ? "unknown command " + call.command
-                                                           : "wrong use of " + call.command;
-        err << problem << "\n\n" << kUsage;
-        return kUsageError;
-    }
-    if (!cliExecutable.is_absolute()) {
-        err << "Cannot find this program's own folder, where its settings and backups live.\n";
-        return kFailed;
-    }
-    Session session(cliExecutable, out, err);
-    return found->second.second(session);
+    return status == kSuccess ? kFailed : status;
 }
 
 }  // namespace tsumugiya::cli

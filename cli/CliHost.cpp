@@ -2,11 +2,48 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <iostream>
 
 #include "Messages.h"
 
 namespace tsumugiya::cli {
+namespace {
+
+// The answer without surrounding blanks, ASCII letters lowered; a Japanese
+// input method may add an ideographic space.
+std::string Normalized(std::string_view answer) {
+    constexpr std::array<std::string_view, 4> kBlanks = {" ", "\t", "\r", "\u3000"};
+    for (bool trimmed = true; trimmed;) {
+        trimmed = false;
+        for (const std::string_view blank : kBlanks) {
+            if (answer.starts_with(blank)) {
+                answer.remove_prefix(blank.size());
+                trimmed = true;
+            }
+            if (answer.ends_with(blank)) {
+                answer.remove_suffix(blank.size());
+                trimmed = true;
+            }
+        }
+    }
+    std::string text(answer);
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return text;
+}
+
+// With a Japanese input method on, y and n arrive full-width.
+constexpr std::array<std::string_view, 5> kYes = {"y", "yes", "はい", "ｙ", "ｙｅｓ"};
+constexpr std::array<std::string_view, 6> kNo = {"", "n", "no", "いいえ", "ｎ", "ｎｏ"};
+
+bool IsOneOf(const std::string& answer, const auto& words) {
+    return std::find(words.begin(), words.end(), answer) != words.end();
+}
+
+}  // namespace
 
 CliHost::CliHost(const AppLocations& locations, std::ostream& out, std::ostream& err)
     : catalogue_(locations), out_(out), err_(err) {}
@@ -45,13 +82,28 @@ bool CliHost::AskOkCancel(std::string_view text) {
     }
     err_ << text << '\n';
     if (!::isatty(STDIN_FILENO)) {
-        err_ << "No terminal to answer on: nothing was changed (pass --yes to agree).\n";
+        err_ << "端末がないので答えられません。"
+                "何も変更していません（--yes で確認せずに実行します）。\n";
         return false;
     }
-    err_ << "[y/N] " << std::flush;
     std::string answer;
-    std::getline(std::cin, answer);
-    return answer == "y" || answer == "Y" || answer == "yes";
+    while (true) {
+        err_ << "はい/いいえ [y/N]: " << std::flush;
+        if (!std::getline(std::cin, answer)) {
+            err_ << '\n';
+            break;
+        }
+        answer = Normalized(answer);
+        if (IsOneOf(answer, kYes)) {
+            return true;
+        }
+        if (IsOneOf(answer, kNo)) {
+            break;
+        }
+        err_ << "はい か いいえ で答えてください。\n";
+    }
+    err_ << "何も変更していません。\n";
+    return false;
 }
 
 bool CliHost::WarnOkCancel(std::string_view text) {

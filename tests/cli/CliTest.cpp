@@ -1,6 +1,13 @@
 // tsumugiya-cli as a user runs it: each test installs a private copy in a
 // fresh folder, where its settings file and backup folder then appear.
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -15,6 +22,59 @@ namespace {
 constexpr std::int64_t kTimeA = 1678075268;  // 2023-03-06 04:01:08 UTC
 constexpr std::int64_t kTimeB = kTimeA + 3600;
 
+// Runs the program on a terminal of its own where input is typed, stdout to a
+// pipe; err is what the terminal showed. Lines are read as typed, without
+// echo or output processing, so err holds the program's own bytes.
+Outcome RunOnTerminal(const fs::path& program, Texts args, const fs::path& cwd,
+                      std::string_view input) {
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    char zone[] = "TZ=UTC0";
+    char* envp[] = {zone, nullptr};
+    termios mode{};
+    mode.c_cflag = CS8 | CREAD;
+    mode.c_lflag = ICANON;
+    int master = -1, out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t pid = ::forkpty(&master, nullptr, &mode, nullptr);
+    if (pid == 0) {
+        if (::dup2(out[1], 1) == 1 && ::chdir(cwd.c_str()) == 0) {
+            ::execve(argv[0], argv.data(), envp);
+        }
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    Outcome outcome;
+    const auto drain = [&](int fd, std::string& text) {
+        char buffer[4096];
+        pollfd ready{fd, POLLIN, 0};
+        for (ssize_t n = 1; n > 0;) {  // the terminal reads EIO once the program has ended
+            if (::poll(&ready, 1, 10'000) != 1) {
+                ::kill(pid, SIGKILL);  // waits for an answer that never comes
+            }
+            if ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
+                text.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        ::close(fd);
+    };
+    if (pid < 0 || ::write(master, input.data(), input.size()) < 0) {
+        throw std::runtime_error("no terminal");
+    }
+    drain(master, outcome.err);
+    drain(out[0], outcome.out);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return outcome;
+}
+
 class Cli : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -24,19 +84,21 @@ class Cli : public ::testing::Test {
     }
     Outcome Run(const std::vector<std::string>& args) { return RunProgram(exe, args, app.path); }
     std::string Where(const std::string& ini, const std::string& savePath) {
-        return "settings: " + (app / ini).string() + "\nsave: " + savePath +
-               "\nbackups: " + backups.string() + "\n";
+        return "設定ファイル: " + (app / ini).string() + "\nセーブファイル: " + savePath +
+               "\nバックアップフォルダー: " + backups.string() + "\n";
     }
 
     TempFolder app;
     fs::path game = app / "ゲーム データ", exe = app / "tsumugiya-cli", backups = app / "backup";
     fs::path save = game / "セーブ 1.dat";
     const std::string nameA = "セーブ 1.dat.save.2023年03月06日04時01分08秒_";
+    const std::string restored = " 選択ファイルをロード\n";
 };
 
 TEST_F(Cli, WholeSessionOnAJapaneseNameWithSpaces) {
     const Outcome use = RunProgram(exe, {"use", "セーブ 1.dat"}, game);  // relative to cwd
-    EXPECT_EQ(std::tuple(use.status, use.out), std::tuple(0, "save: " + save.string() + "\n"));
+    EXPECT_EQ(std::tuple(use.status, use.out),
+              std::tuple(0, "セーブファイル: " + save.string() + "\n"));
     EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", save.string()));
     const Outcome first = Run({"backup", "--memo", "城の前"});
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
@@ -48,32 +110,36 @@ TEST_F(Cli, WholeSessionOnAJapaneseNameWithSpaces) {
     ASSERT_EQ(Run({"quick"}).status, 0);
     EXPECT_EQ(Run({"list"}).out, "セーブ 1.dat.save.temp\n" + nameA + "城の前\n");
     const Outcome restore = Run({"restore", nameA + "城の前", "--yes"});
-    EXPECT_EQ(std::tuple(restore.status, restore.out), std::tuple(0, " 選択ファイルをロード\n"));
+    EXPECT_EQ(std::tuple(restore.status, restore.out, restore.err),
+              std::tuple(0, restored + nameA + "城の前\n", ""));
     EXPECT_EQ(std::pair(StateOf(save), ReadFile(game / "セーブ 1.dat.s")),
               std::pair(FileState("state A", kTimeA), Content("state B")));
-    ASSERT_EQ(Run({"restore", "--yes"}).status, 0);  // the newest
+    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + "セーブ 1.dat.save.temp\n");  // the newest
     EXPECT_EQ(ReadFile(save), "state B");
     EXPECT_EQ(Run({"delete", nameA + "城の前", "セーブ 1.dat.save.temp", "--yes"}).status, 0);
     EXPECT_EQ(Names(backups), Texts{});
 }
 
-TEST_F(Cli, SaveFileWithoutADotIsBackedUpAndListed) {
-    WriteFile(game / "save", "state A", kTimeA);
-    const Outcome use = Run({"use", (game / "save").string()});
-    EXPECT_EQ(std::tuple(use.status, use.err), std::tuple(0, ""));
-    ASSERT_EQ(Run({"backup", "--memo", "x"}).status, 0);
-    EXPECT_EQ(Run({"list"}).out, "save.save.2023年03月06日04時01分08秒_x\n");
-}
-
-TEST_F(Cli, ABackupFolderThatCannotBeMadeIsSaidWithItsCause) {
+// A state that was never backed up survives any sequence of restores: the
+// safety copy holding it is kept as a backup before it is replaced, once.
+TEST_F(Cli, RestoresKeepTheSafetyCopysStateAndSayWhere) {
     ASSERT_EQ(Run({"use", save.string()}).status, 0);
-    WriteFile(save, "state A", kTimeA);
-    fs::remove_all(backups);
-    WriteFile(backups, "a file where the folder should be");
-    const Outcome quick = Run({"quick"});
-    EXPECT_EQ(quick.status, 1);
-    EXPECT_TRUE(quick.err.starts_with("Could not create " + backups.string() + ": ")) << quick.err;
-    EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
+    ASSERT_EQ(Run({"backup", "--memo", "A"}).status, 0);
+    WriteFile(save, "state B", kTimeB);
+    ASSERT_EQ(Run({"backup", "--memo", "B"}).status, 0);
+    WriteFile(save, "progress P", kTimeB + 3600);
+    const std::string nameB = "セーブ 1.dat.save.2023年03月06日05時01分08秒_B";
+    const std::string kept = "セーブ 1.dat.save.2023年03月06日06時01分08秒_戻す前";
+    EXPECT_EQ(Run({"restore", nameA + "A", "--yes"}).out, restored + nameA + "A\n");
+    const Outcome second = Run({"restore", nameB, "--yes"});
+    EXPECT_EQ(
+        std::tuple(second.status, second.out),
+        std::tuple(0, restored + nameB + "\nそれまでの控えをバックアップしました: " + kept + "\n"));
+    EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + nameA + "A\n");
+    EXPECT_EQ(ReadFile(backups / kept), "progress P");
+    EXPECT_EQ(Run({"restore", nameB, "--yes"}).out, restored + nameB + "\n");
+    EXPECT_EQ(Names(backups).size(), 3u);
+    EXPECT_EQ(ReadFile(game / "セーブ 1.dat.s"), "state A");
 }
 
 TEST_F(Cli, SettingsFileIsNamedAfterTheBinaryWithoutCli) {
@@ -89,11 +155,46 @@ TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
         const Outcome run = Run(args);
         EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(2, ""))
             << testing::PrintToString(args);
-        EXPECT_NE(run.err.find("\n\nusage: tsumugiya-cli COMMAND"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("\n\n使い方: tsumugiya-cli コマンド"), std::string::npos) << run.err;
     }
+    const Outcome memo = Run({"backup", "--memo"});
+    EXPECT_EQ(std::tuple(memo.status, memo.err.substr(0, memo.err.find('\n'))),
+              std::tuple(2, "--memo の値がありません。"));
     const Outcome help = Run({"--help"});
-    EXPECT_EQ(std::tuple(help.status, help.out.substr(0, 7), help.err),
-              std::tuple(0, "usage: ", ""));
+    EXPECT_EQ(std::tuple(help.status, help.out.starts_with("使い方: "), help.err),
+              std::tuple(0, true, ""));
+}
+
+// Whatever cannot be done says why, on stderr with status 1.
+TEST_F(Cli, RefusalsSayWhy) {
+    const Outcome none = Run({"restore"});
+    EXPECT_EQ(
+        std::tuple(none.status, none.out, none.err),
+        std::tuple(1, "",
+                   "セーブファイルが選ばれていません。\ntsumugiya-cli use パス で選べます。\n"));
+    const std::string settings = "[SaveFile]\nfolder=ゲーム データ\nfilename=セーブ 1.dat\n";
+    WriteFile(app / "tsumugiya.ini", settings);
+    const std::string problem =
+        "設定ファイルの folder=ゲーム データ は使えません（絶対パスではありません）。\n";
+    const Outcome where = Run({"where"});
+    EXPECT_EQ(std::tuple(where.status, where.out, where.err),
+              std::tuple(0, Where("tsumugiya.ini", ""), problem));
+    EXPECT_EQ(Run({"backup"}).err, "セーブファイルが選ばれていません。\n" + problem +
+                                       "tsumugiya-cli use パス で選べます。\n");
+    EXPECT_EQ(ReadFile(app / "tsumugiya.ini"), settings);
+
+    ASSERT_EQ(Run({"use", save.string()}).status, 0);
+    EXPECT_EQ(Run({"restore"}).err,
+              "セーブ 1.dat のバックアップがありません。\n" + backups.string() + "\n");
+    fs::remove_all(backups);
+    WriteFile(backups, "a file where the folder should be");
+    const Outcome quick = Run({"quick"});
+    EXPECT_EQ(quick.status, 1);
+    EXPECT_TRUE(quick.err.starts_with(
+        "!!! バックアップフォルダーを作れませんでした。バックアップはできません。\n" +
+        backups.string() + ": "))
+        << quick.err;
+    EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
 }
 
 // No terminal to say yes on, or names that are not listed backups however they
@@ -119,13 +220,48 @@ TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
     EXPECT_EQ(Snapshot(app.path), before);
 }
 
-TEST_F(Cli, RestoreWithoutANameTakesTheNewestOfThisSaveOnly) {
+// Another save's backup is never put back unseen: asked for on a terminal,
+// warned of with --yes.
+TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
     ASSERT_EQ(Run({"use", save.string()}).status, 0);
     ASSERT_EQ(Run({"backup"}).status, 0);
     WriteFile(backups / "other.dat.save.newer", "another game", kTimeB);
-    WriteFile(save, "state B", kTimeB);
-    EXPECT_EQ(Run({"restore", "--yes"}).status, 0);
-    EXPECT_EQ(ReadFile(save), Content("state A"));
+    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + nameA + "\n");  // the newest of this save
+    const std::string question =
+        "元のセーブファイルを上書きしていいですか？\nother.dat.save.newer "
+        "は別のセーブファイルのバックアップです。\n上書きするセーブファイル: " +
+        save.string() + "\n";
+    const std::string prompt = "はい/いいえ [y/N]: ";
+    const Outcome asked =
+        RunOnTerminal(exe, {"restore", "other.dat.save.newer"}, app.path, "たぶん\n　はい\n");
+    EXPECT_EQ(std::tuple(asked.status, asked.out, asked.err),
+              std::tuple(0, restored + "other.dat.save.newer\n",
+                         question + prompt + "はい か いいえ で答えてください。\n" + prompt));
+    EXPECT_EQ(ReadFile(save), "another game");
+    WriteFile(save, "state C", kTimeB);
+    const Outcome warned = Run({"restore", "other.dat.save.newer", "--yes"});
+    EXPECT_EQ(std::tuple(warned.status, warned.err), std::tuple(0, "警告: " + question));
+    EXPECT_EQ(ReadFile(save), "another game");
+
+    const auto before = Snapshot(app.path);
+    const Outcome declined = RunOnTerminal(exe, {"delete", nameA}, app.path, "いいえ\n");
+    EXPECT_EQ(std::tuple(declined.status, declined.err),
+              std::tuple(1, "削除していいですか？\n" + nameA + "\n" + prompt +
+                                "何も変更していません。\n"));
+    EXPECT_EQ(Snapshot(app.path), before);
+}
+
+// Saves without a dot in their name are listed too; as for ls, a listing cut
+// short by a full disk is a failure, said on stderr.
+TEST_F(Cli, ListShowsDotlessSavesAndFailsWhenItCannotBeWritten) {
+    WriteFile(game / "save", "state A", kTimeA);
+    ASSERT_EQ(Run({"use", (game / "save").string()}).status, 0);
+    ASSERT_EQ(Run({"backup", "--memo", "x"}).status, 0);
+    EXPECT_EQ(Run({"list"}).out, "save.save.2023年03月06日04時01分08秒_x\n");
+    const Outcome full =
+        RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", exe.string()}, app.path);
+    EXPECT_EQ(std::tuple(full.status, full.err),
+              std::tuple(1, "標準出力に書き込めませんでした。\nNo space left on device\n"));
 }
 
 }  // namespace
