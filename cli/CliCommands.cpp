@@ -103,9 +103,10 @@ class Session {
     }
 
     // What is wrong with the settings or the folder goes to stderr: stdout
-    // stays the three lines a script may read.
+    // stays the four lines a script may read.
     int Where() {
-        out_ << "設定ファイル: " << locations_.SettingsPath().string() << '\n'
+        out_ << "配置: " << LayoutName(locations_.FilesLayout()) << '\n'
+             << "設定ファイル: " << locations_.SettingsPath().string() << '\n'
              << "セーブファイル: " << locations_.SavePath().string() << '\n'
              << "バックアップフォルダー: " << locations_.BackupFolder().string() << '\n';
         for (const std::string& problem : locations_.SettingsProblems()) {
@@ -142,11 +143,14 @@ class Session {
         }
         // Without a name, the newest backup of this save file: the folder may
         // also hold backups of other saves.
+        // A named backup is looked up alone, never by listing the whole folder.
         std::vector<std::string> chosen = names;
-        const MemoryBackupList& list = host_.List();
-        for (int i = 0; i < list.Count() && chosen.empty(); ++i) {
-            if (IsBackupOf(list.Text(i), locations_.SaveFileName())) {
-                chosen.push_back(list.Text(i));
+        if (chosen.empty()) {
+            const MemoryBackupList& list = host_.List();
+            for (int i = 0; i < list.Count() && chosen.empty(); ++i) {
+                if (IsBackupOf(list.Text(i), locations_.SaveFileName())) {
+                    chosen.push_back(list.Text(i));
+                }
             }
         }
         if (chosen.empty()) {
