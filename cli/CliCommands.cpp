@@ -11,6 +11,7 @@
 #include "BackupCommands.h"
 #include "BackupNames.h"
 #include "CliHost.h"
+#include "DesktopNotification.h"
 #include "FilePath.h"
 #include "Messages.h"
 
@@ -38,9 +39,33 @@ constexpr std::string_view kUsage =
     "\n"
     "  -y, --yes                 確認せずに実行する\n"
     "  --                        これより後の引数はオプションとして読まない\n"
+    "  --notify                  結果をデスクトップ通知でも知らせる（ホットキー用）\n"
     "  -h, --help                この説明を表示する\n"
+    "  --version                 バージョンを表示する\n"
     "\n"
     "終了ステータス: 0 成功、1 失敗または中止、2 使い方の誤り\n";
+
+// Passes everything on to a stream and keeps a copy of it.
+struct TeeStream : std::streambuf {
+    explicit TeeStream(std::ostream& to) : target(to) {}
+    int overflow(int c) override {
+        if (c != traits_type::eof()) {
+            text += static_cast<char>(c);
+            target.put(static_cast<char>(c));
+        }
+        return target ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        text.append(s, static_cast<std::size_t>(n));
+        target.write(s, n);
+        return target ? n : 0;
+    }
+    int sync() override { return target.flush() ? 0 : -1; }
+
+    std::ostream& target;
+    std::string text;
+    std::ostream stream{this};
+};
 
 struct Invocation {
     std::string command;
@@ -48,6 +73,8 @@ struct Invocation {
     std::optional<std::string> memo;
     bool yes = false;
     bool help = false;
+    bool version = false;
+    bool notify = false;
 };
 
 // Options may stand anywhere; "--" ends them so that names may start with "-".
@@ -61,6 +88,10 @@ bool Parse(const std::vector<std::string>& args, Invocation& call, std::string& 
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
             call.help = true;
+        } else if (arg == "--version") {
+            call.version = true;
+        } else if (arg == "--notify") {
+            call.notify = true;
         } else if (arg == "--yes" || arg == "-y") {
             call.yes = true;
         } else if (arg == "--memo") {
@@ -243,6 +274,10 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
         out << kUsage;
         return kSuccess;
     }
+    if (call.version) {
+        out << "tsumugiya-cli " TSUMUGIYA_VERSION "\n";
+        return kSuccess;
+    }
     using Handler = std::function<int(Session&)>;
     const std::size_t n = call.operands.size();
     const std::map<std::string, std::pair<bool, Handler>> table = {
@@ -275,8 +310,22 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
                "見つけられません。\n";
         return kFailed;
     }
-    Session session(cliExecutable, out, err);
-    return found->second.second(session);
+    if (!call.notify) {
+        Session session(cliExecutable, out, err);
+        return found->second.second(session);
+    }
+    // What the terminal would show goes to the notification too: the status
+    // on success, the messages on failure.
+    TeeStream teeOut(out), teeErr(err);
+    int status = kFailed;
+    {
+        Session session(cliExecutable, teeOut.stream, teeErr.stream);
+        status = found->second.second(session);
+    }
+    const std::string& said = status == kSuccess ? teeOut.text : teeErr.text;
+    ShowDesktopNotification(said.ends_with('\n') ? said.substr(0, said.size() - 1) : said,
+                            status != kSuccess);
+    return status;
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#!/usr/bin/python3
+"""A stand-in desktop notification service on the session bus: writes each
+Notify call's summary and body to a file, one JSON array a line."""
+import json
+import sys
+
+import dbus
+import dbus.mainloop.glib
+import dbus.service
+from gi.repository import GLib
+
+INTERFACE = "org.freedesktop.Notifications"
+
+
+class Recorder(dbus.service.Object):
+    def __init__(self, bus, log):
+        super().__init__(bus, "/org/freedesktop/Notifications")
+        self.log = log
+
+    @dbus.service.method(INTERFACE, in_signature="susssasa{sv}i", out_signature="u")
+    def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
+        self.log.write(json.dumps([str(app), str(summary), str(body)], ensure_ascii=False) + "\n")
+        self.log.flush()
+        return 1
+
+    @dbus.service.method(INTERFACE, out_signature="as")
+    def GetCapabilities(self):
+        return ["body"]
+
+    @dbus.service.method(INTERFACE, out_signature="ssss")
+    def GetServerInformation(self):
+        return ("recorder", "tsumugiya tests", "1", "1.2")
+
+
+def main():
+    dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    with open(sys.argv[1], "a", encoding="utf-8") as log:
+        name = dbus.service.BusName(INTERFACE, bus)  # noqa: F841 (held while running)
+        Recorder(bus, log)
+        loop = GLib.MainLoop()
+        GLib.timeout_add_seconds(60, loop.quit)  # never outlives a stuck test
+        print("ready", flush=True)
+        loop.run()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# tsumugiya-cli --notify as a hotkey runs it: on a private session bus with a
+# service that records the notifications, then with no bus at all.
+#   notify-test.sh TSUMUGIYA_CLI
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+if ! command -v dbus-run-session >/dev/null || ! /usr/bin/python3 -c "import dbus, gi" 2>/dev/null; then
+    echo "skipped: needs dbus-run-session, python3-dbus and python3-gi"
+    exit 77
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cli="$work/tsumugiya-cli"
+cp "$1" "$cli"
+printf 'state A' >"$work/slot1.dat"
+touch -d '2023-03-06 04:01:08 UTC' "$work/slot1.dat"
+export TZ=UTC0
+"$cli" use "$work/slot1.dat" >/dev/null
+
+fail() {
+    echo "FAIL: $*" >&2
+    [[ ! -f $work/notes ]] || sed 's/^/  recorded: /' "$work/notes" >&2
+    exit 1
+}
+
+# Debian's own python3 has the dbus and gi modules. The listener says
+# "ready" once it owns the name; the commands run after that.
+export cli work here
+dbus-run-session -- bash -c '
+    /usr/bin/python3 "$here/notify-listener.py" "$work/notes" >"$work/ready" &
+    for _ in $(seq 100); do grep -q ready "$work/ready" && break; sleep 0.05; done
+    grep -q ready "$work/ready" || exit 3
+    "$cli" quick --notify >/dev/null
+    "$cli" restore no-such-backup --yes --notify 2>/dev/null && exit 4
+    kill %1
+' || fail "the commands on the private bus ended with status $?"
+
+# One notification each: the status text, then the refusal.
+[[ $(wc -l <"$work/notes") == 2 ]] || fail "expected 2 notifications"
+/usr/bin/python3 - "$work/notes" <<'PY' || fail "the notifications do not say what the commands said"
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8")]
+assert lines[0] == ["tsumugiya-cli", "Tsumugiya", "slot1.dat.save.temp にバックアップ"], lines[0]
+assert lines[1][1] == "Tsumugiya" and "no-such-backup" in lines[1][2], lines[1]
+PY
+
+# No bus: the backup is made and the command ends as without --notify, at once.
+rm "$work/backup/slot1.dat.save.temp"
+start=$SECONDS
+env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work/nowhere" DISPLAY= "$cli" quick --notify \
+    >/dev/null || fail "quick --notify without a bus failed"
+[[ -f $work/backup/slot1.dat.save.temp ]] || fail "quick --notify without a bus made no backup"
+((SECONDS - start < 5)) || fail "quick --notify without a bus took $((SECONDS - start)) s"
+echo "notify: 2 notifications recorded; without a bus the command works alone"
