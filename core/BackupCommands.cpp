@@ -59,8 +59,7 @@ CommandResult BackupCommands::OnBackup() {
     const std::string memo = host_.MemoText();
     const auto& folder = locations_.BackupFolder();
     const std::size_t maxName = platform::MaxFileNameLength(folder);
-    const auto problem =
-        MemoProblem(memo, MemoRoom(locations_.SaveFileName(), *time, maxName));
+    const auto problem = MemoProblem(memo, MemoRoom(locations_.SaveFileName(), *time, maxName));
     const auto name = TimestampedBackupName(locations_.SaveFileName(), *time, memo, maxName);
     if (problem || !name) {
         host_.Tell(std::string(messages::kBackupCopyFailed) + "\n" +
@@ -126,10 +125,9 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
     }
     std::string memo(messages::kKeptBeforeRestoreMemo);
     for (int attempt = 1; attempt <= kKeepNameAttempts; ++attempt) {
-        const auto keepName =
-            TimestampedBackupName(locations_.SaveFileName(), time,
-                                  attempt == 1 ? memo : memo + std::to_string(attempt),
-                                  platform::MaxFileNameLength(folder));
+        const auto keepName = TimestampedBackupName(
+            locations_.SaveFileName(), time, attempt == 1 ? memo : memo + std::to_string(attempt),
+            platform::MaxFileNameLength(folder));
         if (!keepName) {
             error = IoError{IoError::Kind::Other, safety, "バックアップ名が長すぎます"};
             return false;
@@ -189,8 +187,8 @@ CommandResult BackupCommands::OnRestore() {
     // save change from the comparison on, it is put aside after all.
     const std::filesystem::path safety = SafetyCopyPath(savePath);
     const auto checked = platform::IdentityOf(savePath);
-    const bool alreadyRestored = checked && platform::EntryExists(safety) &&
-                                 platform::HaveSameContent(savePath, source);
+    const bool alreadyRestored =
+        checked && platform::EntryExists(safety) && platform::HaveSameContent(savePath, source);
     if (!alreadyRestored || platform::IdentityOf(savePath) != checked) {
         // Whatever the safety copy holds survives in a backup before it is
         // replaced, so no sequence of restores loses a state.

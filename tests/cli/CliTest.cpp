@@ -84,7 +84,8 @@ class Cli : public ::testing::Test {
     }
     Outcome Run(const std::vector<std::string>& args) { return RunProgram(exe, args, app.path); }
     std::string Where(const std::string& ini, const std::string& savePath) {
-        return "配置: ポータブル（プログラムと同じフォルダー）\n設定ファイル: " + (app / ini).string() + "\nセーブファイル: " + savePath +
+        return "配置: ポータブル（プログラムと同じフォルダー）\n設定ファイル: " +
+               (app / ini).string() + "\nセーブファイル: " + savePath +
                "\nバックアップフォルダー: " + backups.string() + "\n";
     }
 

@@ -242,9 +242,9 @@ TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLast) {
     for (int i = 0; i < host.list.Count(); ++i) {
         listed.push_back(host.list.Text(i));
     }
-    EXPECT_EQ(listed, (Texts{"DATA.save.x", "s.dat.save.new", "s.dat.save.a", "s.dat.save.b", "s.dat.save.c",
-                             "s.dat.save.d", "s.dat.save.e", "s.dat.save.old", "s.dat.save.dir",
-                             "s.dat.save.link"}));
+    EXPECT_EQ(listed, (Texts{"DATA.save.x", "s.dat.save.new", "s.dat.save.a", "s.dat.save.b",
+                             "s.dat.save.c", "s.dat.save.d", "s.dat.save.e", "s.dat.save.old",
+                             "s.dat.save.dir", "s.dat.save.link"}));
 }
 
 TEST_F(CommandTest, BackupKeepsTheSaveTimeAndNeverReplacesAnEntry) {
@@ -292,7 +292,8 @@ TEST_F(CommandTest, QuickBackupOverwritesAndFailuresLeaveNothing) {
     // The memo that makes no file name says which character; the folder in
     // the way of the quick backup is named, with its cause.
     ASSERT_EQ(host.told.size(), 2u);
-    EXPECT_EQ(host.told[0], kCopyFailed + "\nメモに「/」は使えません（ファイル名に使えない文字です）。");
+    EXPECT_EQ(host.told[0],
+              kCopyFailed + "\nメモに「/」は使えません（ファイル名に使えない文字です）。");
     EXPECT_TRUE(host.told[1].starts_with(kCopyFailed + "\n" + (backup / kQuick).string()))
         << host.told[1];
 }
@@ -392,7 +393,7 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     };
     ASSERT_EQ(restore(a), Done);
     EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);  // no safety copy yet
-    ASSERT_EQ(restore(a), Done);                             // a double click adds nothing
+    ASSERT_EQ(restore(a), Done);                            // a double click adds nothing
     host.TakeLog();
     ASSERT_EQ(restore(b), Done);
     const std::string keptP = "slot1.dat.save.2023年03月05日20時01分08秒_戻す前";
@@ -401,8 +402,8 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
               std::pair(Content("backup B"), Content("backup A")));
     // Said as usual; the list shows the new entry but keeps the restored one selected.
-    EXPECT_EQ(host.TakeLog(), (Texts{"Status  選択ファイルをロード", "Refresh selecting " +
-                                                                        b.filename().string()}));
+    EXPECT_EQ(host.TakeLog(), (Texts{"Status  選択ファイルをロード",
+                                     "Refresh selecting " + b.filename().string()}));
     EXPECT_EQ(host.list.Text(host.list.SelectedIndices(1).at(0)), b.filename().string());
     // States that backups hold, under names with or without their time: nothing is added.
     for (const fs::path& next : {a, backup / keptP, a}) {
@@ -431,10 +432,11 @@ TEST_F(CommandTest, RestoreAsksSaysWhyAndKeepsTheSaveItsOwn) {
     host.answers = "n";
     EXPECT_EQ(commands.OnRestore(), Cancelled);
     ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0], "(warning) 元のセーブファイルを上書きしていいですか？\n"
-                             "other.dat.save.x は別のセーブファイルのバックアップです。\n"
-                             "上書きするセーブファイル: " +
-                                 save.string());
+    EXPECT_EQ(host.asked[0],
+              "(warning) 元のセーブファイルを上書きしていいですか？\n"
+              "other.dat.save.x は別のセーブファイルのバックアップです。\n"
+              "上書きするセーブファイル: " +
+                  save.string());
     EXPECT_EQ(StateOf(save), kStateA);
 
     AppLocations unchosen;
@@ -449,7 +451,8 @@ TEST_F(CommandTest, RestoreAsksSaysWhyAndKeepsTheSaveItsOwn) {
     EXPECT_EQ(commands.OnRestore(), Done);
     struct stat st {};
     ASSERT_EQ(::stat(save.c_str(), &st), 0);
-    EXPECT_EQ(std::pair(st.st_mode & 0777, ReadFile(save)), std::pair(0440u, Content("other game")));
+    EXPECT_EQ(std::pair(st.st_mode & 0777, ReadFile(save)),
+              std::pair(0440u, Content("other game")));
     EXPECT_FALSE(fs::exists(stale));
 }
 
