@@ -115,6 +115,7 @@ TEST_F(DialogTest, RestoreAsksThenPutsTheSelectedBackBehindASafetyCopy) {
     EXPECT_EQ(ReadFile(saveFile), "newest");
 }
 
+
 TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
     Open();
     ClickRow(0);
@@ -234,8 +235,10 @@ TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
     const fs::path other = folder / "game" / "slot2.dat";  // does not exist
     // Typed into the name field, as a user would name a file not there yet;
     // selectFile() leaves the field alone while it has the focus.
+    QString nameLabel;
     FileDialogAnswerer picker([&](QFileDialog& files) {
         files.setDirectory(QString::fromStdString(other.parent_path().string()));
+        nameLabel = files.findChild<QLabel*>(QStringLiteral("fileNameLabel"))->text();
         auto* name = files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
         name->setText(QString::fromStdString(other.filename().string()));
@@ -249,6 +252,7 @@ TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
         EXPECT_TRUE(question.texts[0].startsWith(QString::fromStdString(other.string())));
     }
     EXPECT_TRUE(picker.Answered());
+    EXPECT_EQ(nameLabel, QStringLiteral("ファイル名(&N):"));  // in the program's language
     EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), other.string());
     EXPECT_EQ(locations.SavePath(), other);
     EXPECT_FALSE(fs::exists(other));
