@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <algorithm>
 #include <limits>
@@ -126,12 +127,22 @@ void CTsumugiya_Dlg::ConnectCommands() {
     connect(&controls_.Require<QListWidget>(kIdMapList), &QListWidget::currentRowChanged, this,
             [this] { OnSelChangeMapList(); });
     auto& memo = controls_.Require<QLineEdit>(kIdMemo);
-    memo.setValidator(new MemoValidator([this] { return MemoRoom(); }, &memo));
+    memo.setValidator(new MemoValidator([this] { return MemoRoom(); },
+                                        [this](const QString& why) { ShowMemoRefusal(why); },
+                                        &memo));
 }
 
+// A memo that no longer fits (another save file was picked) goes as it is:
+// the backup then says why it cannot be made rather than cut it quietly.
 std::string CTsumugiya_Dlg::MemoText() const {
-    const QString memo = controls_.Require<QLineEdit>(kIdMemo).text();
-    return CutToUtf8Bytes(memo, MemoRoom()).toStdString();
+    return controls_.Require<QLineEdit>(kIdMemo).text().toStdString();
+}
+
+void CTsumugiya_Dlg::ShowMemoRefusal(const QString& why) {
+    // Just below the field, where the eyes are while typing, as a file
+    // manager says why it refuses a character in a name.
+    auto& memo = controls_.Require<QLineEdit>(kIdMemo);
+    QToolTip::showText(memo.mapToGlobal(QPoint(0, memo.height())), why, &memo);
 }
 
 int CTsumugiya_Dlg::MemoRoom() const {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 #include "ControlIds.h"
@@ -114,6 +115,7 @@ TEST_F(DialogTest, RestoreAsksThenPutsTheSelectedBackBehindASafetyCopy) {
     EXPECT_TRUE(unexpected.texts.isEmpty());
     EXPECT_EQ(ReadFile(saveFile), "newest");
 }
+
 
 
 TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
@@ -322,41 +324,44 @@ TEST_F(DialogTest, ANameThatIsNotUtf8IsDeletedAsItsOwnBytes) {
     EXPECT_EQ(ReadFile(backups / lookalike), "lookalike");
 }
 
-TEST_F(DialogTest, TheMemoNeverTakesMoreThanAFileNameCanCarry) {
+TEST_F(DialogTest, TheMemoTakesOnlyWhatABackupNameCanCarryAndSaysWhy) {
     Open();
     auto& memo = Get<QLineEdit>(kIdMemo);
+    memo.setFocus();
+    const auto tip = [] { return QToolTip::isVisible() ? QToolTip::text() : QString(); };
+
+    // Characters no file name holds are left out of what is typed or pasted.
+    memo.insert(QStringLiteral("ボス"));
+    EXPECT_EQ(tip(), QString());
+    QTest::keyClicks(&memo, QStringLiteral("/"));
+    EXPECT_EQ(memo.text(), QStringLiteral("ボス"));
+    EXPECT_TRUE(tip().contains(QStringLiteral("「/」"))) << tip().toStdString();
+    memo.insert(QStringLiteral("戦\\2\t回目"));
+    EXPECT_EQ(memo.text(), QStringLiteral("ボス戦2回目"));
+    EXPECT_TRUE(tip().contains(QStringLiteral("「\\」"))) << tip().toStdString();
+
     // A backup name holds 255 bytes; the save's name and time take their share.
-    const int room = 255 - static_cast<int>(kSaveStamp.size());
-    memo.insert(QString(200, QChar(0x3042)));  // あ, three bytes each
-    EXPECT_EQ(memo.text().toUtf8().size(), room / 3 * 3);
-    EXPECT_EQ(dialog->MemoText(), memo.text().toStdString());
-    Click(kIdBackup);  // and the longest memo still makes a backup
-    EXPECT_EQ(ReadFile(backups / (kSaveStamp + memo.text().toStdString())), "current");
-
-    // Full, with the cursor at the start: typing changes nothing, and the
-    // end of the memo is not pushed out.
-    memo.setText(QString(room, QLatin1Char('m')));
-    const QString full = memo.text();
-    memo.setCursorPosition(0);
-    QTest::keyClick(&memo, Qt::Key_X);
-    EXPECT_EQ(memo.text(), full);
-
     // A paste into the middle keeps what fits of itself, and all of the rest.
+    const int room = 255 - static_cast<int>(kSaveStamp.size());
     const QString rest = QString(room - 8, QLatin1Char('r'));
     memo.setText(QStringLiteral("前") + rest);  // five bytes left
     memo.setCursorPosition(1);
     memo.insert(QStringLiteral("0123456789"));
     EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
+    EXPECT_TRUE(tip().contains(QStringLiteral("5 バイト長すぎます"))) << tip().toStdString();
+    Click(kIdBackup);  // and the longest memo still makes a backup
+    EXPECT_EQ(ReadFile(backups / (kSaveStamp + memo.text().toStdString())), "current");
 
-    memo.clear();
-    QString emoji;
-    for (int i = 0; i < 100; ++i) {
-        emoji += QString::fromUtf8("😀");  // four bytes, two UTF-16 units
-    }
-    memo.insert(QStringLiteral("ab") + emoji);
-    const QByteArray bytes = memo.text().toUtf8();
-    EXPECT_EQ(bytes.size(), 2 + (room - 2) / 4 * 4);
-    EXPECT_EQ(QString::fromUtf8(bytes), memo.text());  // no half of a pair left
+    // A save with a longer name leaves less room: the backup says so, whole.
+    WriteFile(folder / "game" / "slot1.dat.longer", "longer", kSaveTime);
+    dialog->AdoptSaveFile(QString::fromStdString(saveFile.string() + ".longer"));
+    BoxAnswerer boxes(QMessageBox::Ok);
+    Click(kIdBackup);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("7 バイト長すぎます")))
+        << boxes.texts[0].toStdString();
+    EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
+    QToolTip::hideText();
 }
 
 }  // namespace
