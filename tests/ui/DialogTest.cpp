@@ -5,9 +5,11 @@
 
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
@@ -115,6 +117,7 @@ TEST_F(DialogTest, RestoreAsksThenPutsTheSelectedBackBehindASafetyCopy) {
     EXPECT_TRUE(unexpected.texts.isEmpty());
     EXPECT_EQ(ReadFile(saveFile), "newest");
 }
+
 
 
 
@@ -361,6 +364,29 @@ TEST_F(DialogTest, TheMemoTakesOnlyWhatABackupNameCanCarryAndSaysWhy) {
     EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("7 バイト長すぎます")))
         << boxes.texts[0].toStdString();
     EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
+    QToolTip::hideText();
+}
+
+TEST_F(DialogTest, ALongNameScrollsSidewaysAndShowsWholeAsItsTooltip) {
+    const std::string longName =
+        kSaveStamp.substr(0, kSaveStamp.size() - 1) + "_" + std::string(150, 'w') + "の前";
+    AddBackup(longName, 1699200000, "long");  // between the newest and the middle
+    Open();
+    QListWidget& list = List();
+    ASSERT_EQ(ListTexts()[1], longName);
+    EXPECT_TRUE(list.horizontalScrollBar()->isVisible());
+
+    const auto tipAt = [&](int row) {
+        const QPoint at = list.visualItemRect(list.item(row)).center();
+        QHelpEvent event(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list.viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(0), QString());  // shown whole: no tip
+    EXPECT_EQ(tipAt(1).toStdString(), longName);
+    // Scrolled to its end, the name is still cut off at its start.
+    list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum());
+    EXPECT_EQ(tipAt(1).toStdString(), longName);
     QToolTip::hideText();
 }
 
