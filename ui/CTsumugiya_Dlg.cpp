@@ -101,11 +101,20 @@ void CTsumugiya_Dlg::OnInitDialog() {
     locations_.ReadSettings();
     ShowSavePath();
     locations_.InitBackupFolder(executable_);
+    std::string startProblems;
+    for (const std::string& problem : locations_.SettingsProblems()) {
+        startProblems += problem + "\n";
+    }
+    if (!startProblems.empty()) {
+        startProblems += locations_.SettingsPath().string();  // which file to look at
+    }
     if (const auto& error = locations_.BackupFolderError()) {
+        startProblems += (startProblems.empty() ? "" : "\n\n") +
+                         messages::WithCause(messages::kBackupFolderMissing, *error);
+    }
+    if (!startProblems.empty()) {
         // Said once the window is up, so the box has it behind.
-        QTimer::singleShot(0, this, [this, error = *error] {
-            Tell(messages::WithCause(messages::kBackupFolderMissing, error));
-        });
+        QTimer::singleShot(0, this, [this, startProblems] { Tell(startProblems); });
     }
     ShowCatalogue();
     controls_.Require<QPushButton>(kIdBackup).setFocus();
@@ -294,8 +303,9 @@ void CTsumugiya_Dlg::done(int result) {
 
 void CTsumugiya_Dlg::OnDestroy() {
     // tsumugiya-cli use may have chosen another save meanwhile; writing this
-    // window's copy back would undo that.
-    if (locations_.SettingsChangedElsewhere()) {
+    // window's copy back would undo that. Settings the window could not use
+    // (and said so at start) stay as the user wrote them, for the user to mend.
+    if (locations_.SettingsChangedElsewhere() || !locations_.SettingsProblems().empty()) {
         return;
     }
     platform::IoError error;

@@ -121,6 +121,7 @@ TEST_F(DialogTest, RestoreAsksThenPutsTheSelectedBackBehindASafetyCopy) {
 
 
 
+
 TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
     Open();
     ClickRow(0);
@@ -199,19 +200,31 @@ TEST_F(DialogTest, FailuresNameTheFileAndTheCauseAsPlainText) {
         boxes.texts[1].contains(QString::fromStdString((folder / "tsumugiya.ini").string())));
 }
 
-TEST_F(DialogTest, ABackupFolderThatCannotBeMadeIsSaidAtStart) {
+TEST_F(DialogTest, WhatIsWrongAtStartIsSaidOnceAndUnusableSettingsStay) {
+    WriteSettings("game/", "slot1.dat");  // not absolute
+    const fs::path settings = folder / "tsumugiya.ini";
+    const auto settingsBefore = ReadFile(settings);
     fs::remove_all(backups);
     WriteFile(backups, "a file where the folder should be");
     BoxAnswerer boxes(QMessageBox::Ok);
     dialog = std::make_unique<CTsumugiya_Dlg>(locations, executable);
     dialog->show();  // the box comes up over the window, not before it
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 2000);
-    EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("!!! バックアップフォルダー")));
+    const QStringList lines = boxes.texts[0].split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 4) << boxes.texts[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("folder=game "))) << lines[0].toStdString();
+    EXPECT_EQ(lines[1].toStdString(), settings.string());
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("!!! バックアップフォルダー")));
     EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(backups.string())));
+    EXPECT_TRUE(Get<QLabel>(kIdSavePath).text().isEmpty());
+
+    dialog->close();
+    EXPECT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(ReadFile(settings), settingsBefore);  // not even the slash taken off
     EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
 }
 
-TEST_F(DialogTest, EveryOrderlyEndWritesTheSettings) {
+TEST_F(DialogTest, EveryOrderlyEndWritesTheSettingsUnlessChosenElsewhere) {
     const fs::path settings = folder / "tsumugiya.ini";
     for (const auto key : {Qt::Key_Escape, Qt::Key_Return}) {
         Open();
@@ -233,6 +246,19 @@ TEST_F(DialogTest, EveryOrderlyEndWritesTheSettings) {
     fs::remove(settings);
     dialog->close();
     EXPECT_TRUE(fs::exists(settings));
+
+    // tsumugiya-cli use chose another save while the window was open.
+    Open();
+    WriteSettings("/elsewhere", "slot9.dat");
+    const auto chosenElsewhere = ReadFile(settings);
+    dialog->close();
+    EXPECT_EQ(ReadFile(settings), chosenElsewhere);
+    // A save picked in the window after that is the later choice.
+    Open();
+    WriteSettings("/elsewhere", "slot8.dat");
+    dialog->AdoptSaveFile(QString::fromStdString(saveFile.string()));
+    dialog->close();
+    EXPECT_NE(ReadFile(settings)->find("filename=slot1.dat"), std::string::npos);
 }
 
 TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
