@@ -108,19 +108,48 @@ TEST_F(DialogTest, RestoreAsksThenPutsTheSelectedBackBehindASafetyCopy) {
     EXPECT_EQ(StateOf(saveFile), StateOf(backups / kMiddle));
     EXPECT_EQ(ReadFile(fs::path(saveFile.string() + ".s")), "current");
     EXPECT_EQ(Title(), "Tsumugiya :  選択ファイルをロード");
-
-    // Unticked: no question at all.
-    Get<QCheckBox>(kIdConfirmOnRestore).setChecked(false);
-    ClickRow(0);
-    BoxAnswerer unexpected(QMessageBox::Cancel);
-    Click(kIdRestore);
-    EXPECT_TRUE(unexpected.texts.isEmpty());
-    EXPECT_EQ(ReadFile(saveFile), "newest");
 }
 
+TEST_F(DialogTest, RestoresInARowKeepEveryStateAndTheRestoredEntrySelected) {
+    WriteFile(saveFile, "progress", kSaveTime);  // never backed up
+    Open();
+    Get<QCheckBox>(kIdConfirmOnRestore).setChecked(false);  // unticked: no question
+    BoxAnswerer unexpected(QMessageBox::Cancel);
+    ClickRow(2);  // the oldest: the progress goes to the safety copy
+    Click(kIdRestore);
+    ClickRow(1);  // the middle: the safety copy's progress must not be lost
+    Click(kIdRestore);
+    EXPECT_TRUE(unexpected.texts.isEmpty());
 
+    const std::string kept = kSaveStamp + "戻す前";
+    EXPECT_EQ(ReadFile(backups / kept), "progress");
+    EXPECT_EQ(ReadFile(saveFile), "middle");
+    EXPECT_EQ(ReadFile(fs::path(saveFile.string() + ".s")), "oldest");
+    EXPECT_EQ(ListTexts(), (Texts{kept, kNewest, kMiddle, kOldest}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{2});  // the restored one, not the new one
+    EXPECT_EQ(Title(), "Tsumugiya :  選択ファイルをロード");
+}
 
-
+TEST_F(DialogTest, AnotherSavesBackupIsAlwaysAskedAboutNamingBothFiles) {
+    const std::string other = "slot2.dat.save.2023年11月20日00時00分00秒_";
+    AddBackup(other, 1700438400, "slot 2");
+    Open();
+    Get<QCheckBox>(kIdConfirmOnRestore).setChecked(false);
+    ASSERT_EQ(ListTexts().front(), other);
+    {
+        BoxAnswerer boxes(QMessageBox::Cancel);
+        Click(kIdRestore);
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(other)));
+        EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(saveFile.string())));
+        // Qt's own buttons speak the program's language.
+        EXPECT_TRUE(boxes.buttons[0].contains(QStringLiteral("キャンセル")))
+            << boxes.buttons[0].join(' ').toStdString();
+    }
+    EXPECT_EQ(ReadFile(saveFile), "current");
+    EXPECT_FALSE(fs::exists(saveFile.string() + ".s"));
+    EXPECT_EQ(Names(backups).size(), 4u);
+}
 
 TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
     Open();
