@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-dev
-    qt6-base-dev xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho
+    qt6-base-dev qt6-translations-l10n xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho
     libnotify-dev dbus python3-dbus python3-gi)
 
 install_missing() {

@@ -1,7 +1,10 @@
 #include "CTsumugiya_App.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSettings>
+#include <QTranslator>
 
 #include "AppLocations.h"
 #include "CTsumugiya_Dlg.h"
@@ -30,6 +33,17 @@ void CTsumugiya_App::SetUpToolkit(const std::filesystem::path& executable) {
     // otherwise remember their folders and views in the user's home.
     for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
         QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    }
+    // The program speaks Japanese, so Qt's own buttons and file dialog do too,
+    // whatever the system's language, down to the file kinds the dialog
+    // lists. Without the translation the words stay English.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        delete translator;
     }
     // The layout font for everything not given another, message boxes too.
     QApplication::setFont(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)).Font());

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <algorithm>
 #include <limits>
@@ -100,11 +101,20 @@ void CTsumugiya_Dlg::OnInitDialog() {
     locations_.ReadSettings();
     ShowSavePath();
     locations_.InitBackupFolder(executable_);
+    std::string startProblems;
+    for (const std::string& problem : locations_.SettingsProblems()) {
+        startProblems += problem + "\n";
+    }
+    if (!startProblems.empty()) {
+        startProblems += locations_.SettingsPath().string();  // which file to look at
+    }
     if (const auto& error = locations_.BackupFolderError()) {
+        startProblems += (startProblems.empty() ? "" : "\n\n") +
+                         messages::WithCause(messages::kBackupFolderMissing, *error);
+    }
+    if (!startProblems.empty()) {
         // Said once the window is up, so the box has it behind.
-        QTimer::singleShot(0, this, [this, error = *error] {
-            Tell(messages::WithCause(messages::kBackupFolderMissing, error));
-        });
+        QTimer::singleShot(0, this, [this, startProblems] { Tell(startProblems); });
     }
     ShowCatalogue();
     controls_.Require<QPushButton>(kIdBackup).setFocus();
@@ -126,12 +136,22 @@ void CTsumugiya_Dlg::ConnectCommands() {
     connect(&controls_.Require<QListWidget>(kIdMapList), &QListWidget::currentRowChanged, this,
             [this] { OnSelChangeMapList(); });
     auto& memo = controls_.Require<QLineEdit>(kIdMemo);
-    memo.setValidator(new MemoValidator([this] { return MemoRoom(); }, &memo));
+    memo.setValidator(new MemoValidator([this] { return MemoRoom(); },
+                                        [this](const QString& why) { ShowMemoRefusal(why); },
+                                        &memo));
 }
 
+// A memo that no longer fits (another save file was picked) goes as it is:
+// the backup then says why it cannot be made rather than cut it quietly.
 std::string CTsumugiya_Dlg::MemoText() const {
-    const QString memo = controls_.Require<QLineEdit>(kIdMemo).text();
-    return CutToUtf8Bytes(memo, MemoRoom()).toStdString();
+    return controls_.Require<QLineEdit>(kIdMemo).text().toStdString();
+}
+
+void CTsumugiya_Dlg::ShowMemoRefusal(const QString& why) {
+    // Just below the field, where the eyes are while typing, as a file
+    // manager says why it refuses a character in a name.
+    auto& memo = controls_.Require<QLineEdit>(kIdMemo);
+    QToolTip::showText(memo.mapToGlobal(QPoint(0, memo.height())), why, &memo);
 }
 
 int CTsumugiya_Dlg::MemoRoom() const {
@@ -283,8 +303,9 @@ void CTsumugiya_Dlg::done(int result) {
 
 void CTsumugiya_Dlg::OnDestroy() {
     // tsumugiya-cli use may have chosen another save meanwhile; writing this
-    // window's copy back would undo that.
-    if (locations_.SettingsChangedElsewhere()) {
+    // window's copy back would undo that. Settings the window could not use
+    // (and said so at start) stay as the user wrote them, for the user to mend.
+    if (locations_.SettingsChangedElsewhere() || !locations_.SettingsProblems().empty()) {
         return;
     }
     platform::IoError error;

@@ -67,6 +67,8 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     void ShowSavePath();
     // How many bytes of memo a backup name can still take.
     int MemoRoom() const;
+    // Says why typed or pasted text was left out of the memo.
+    void ShowMemoRefusal(const QString& why);
     void OnDestroy();
 
     AppLocations& locations_;

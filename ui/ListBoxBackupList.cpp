@@ -1,13 +1,47 @@
 #include "ListBoxBackupList.h"
 
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace tsumugiya::ui {
 namespace {
 
 constexpr int kNameBytesRole = Qt::UserRole;
 
+// Names an entry in full as its tooltip while the list's width cuts it off;
+// one that shows whole needs no tip.
+class WholeNameTips : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip || !index.isValid()) {
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        }
+        // option.rect is the entry's row, as wide as the list; the name
+        // takes its size hint's width from the row's left edge.
+        const int width = sizeHint(option, index).width();
+        const QRect visible = view->viewport()->rect();
+        if (option.rect.left() < visible.left() ||
+            option.rect.left() + width > visible.right() + 1) {
+            QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(),
+                               view->viewport(), option.rect);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+};
+
 }  // namespace
+
+ListBoxBackupList::ListBoxBackupList(QListWidget& list) : list_(list) {
+    list_.setItemDelegate(new WholeNameTips(&list_));
+}
 
 void ListBoxBackupList::Clear() {
     list_.clear();

@@ -11,7 +11,8 @@ namespace tsumugiya::ui {
 // valid UTF-8 still leads back to exactly that file.
 class ListBoxBackupList : public BackupList {
   public:
-    explicit ListBoxBackupList(QListWidget& list) : list_(list) {}
+    // Gives the list a tooltip with the whole name of an entry it cuts off.
+    explicit ListBoxBackupList(QListWidget& list);
 
     void Clear() override;
     void Append(const std::string& text) override;

@@ -15,18 +15,23 @@ inline constexpr int kMemoMaxBytes = static_cast<int>(tsumugiya::kMemoMaxBytes);
 // inside a character (a surrogate pair counts as one).
 QString CutToUtf8Bytes(const QString& text, int maxBytes);
 
-// Keeps the memo field within a number of UTF-8 bytes, asked for each time
-// since it depends on the save file's name. What does not fit is dropped
-// from the text just typed or pasted (before the cursor), never from the
-// memo already there; at the limit a keystroke changes nothing.
+// Holds the memo field to the rule every backup name's memo follows
+// (MemoProblem), with the room asked for each time since it depends on the
+// save file's name. What breaks it is dropped from the text just typed or
+// pasted: characters no file name can hold wherever they are (the memo
+// already there has none), what does not fit from before the cursor, never
+// from the memo already there. Each time something is dropped, refused hears
+// why, in the user's words.
 class MemoValidator : public QValidator {
   public:
-    MemoValidator(std::function<int()> maxBytes, QObject* parent)
-        : QValidator(parent), maxBytes_(std::move(maxBytes)) {}
+    MemoValidator(std::function<int()> room, std::function<void(const QString&)> refused,
+                  QObject* parent)
+        : QValidator(parent), room_(std::move(room)), refused_(std::move(refused)) {}
     State validate(QString& input, int& pos) const override;
 
   private:
-    std::function<int()> maxBytes_;
+    std::function<int()> room_;
+    std::function<void(const QString&)> refused_;
 };
 
 }  // namespace tsumugiya::ui

@@ -43,10 +43,15 @@ QWidget* CreateListBox(const ControlTemplate& control, QWidget& dialog) {
                                ? QAbstractItemView::ExtendedSelection
                                : QAbstractItemView::SingleSelection);
     list->setSortingEnabled(false);
-    list->setUniformItemSizes(true);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list->setVerticalScrollBarPolicy(
-        control.Has(QStringLiteral("WS_VSCROLL")) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    const auto policy = [&](const char* style) {
+        return control.Has(QString::fromLatin1(style)) ? Qt::ScrollBarAsNeeded
+                                                       : Qt::ScrollBarAlwaysOff;
+    };
+    list->setHorizontalScrollBarPolicy(policy("WS_HSCROLL"));
+    list->setVerticalScrollBarPolicy(policy("WS_VSCROLL"));
+    // Uniform sizes would take the first entry's width for all, and the
+    // sideways scrolling would stop short of longer names further down.
+    list->setUniformItemSizes(!control.Has(QStringLiteral("WS_HSCROLL")));
     return list;
 }
 

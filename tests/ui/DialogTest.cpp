@@ -5,10 +5,13 @@
 
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 #include "ControlIds.h"
@@ -105,14 +108,47 @@ TEST_F(DialogTest, RestoreAsksThenPutsTheSelectedBackBehindASafetyCopy) {
     EXPECT_EQ(StateOf(saveFile), StateOf(backups / kMiddle));
     EXPECT_EQ(ReadFile(fs::path(saveFile.string() + ".s")), "current");
     EXPECT_EQ(Title(), "Tsumugiya :  選択ファイルをロード");
+}
 
-    // Unticked: no question at all.
-    Get<QCheckBox>(kIdConfirmOnRestore).setChecked(false);
-    ClickRow(0);
+TEST_F(DialogTest, RestoresInARowKeepEveryStateAndTheRestoredEntrySelected) {
+    WriteFile(saveFile, "progress", kSaveTime);  // never backed up
+    Open();
+    Get<QCheckBox>(kIdConfirmOnRestore).setChecked(false);  // unticked: no question
     BoxAnswerer unexpected(QMessageBox::Cancel);
+    ClickRow(2);  // the oldest: the progress goes to the safety copy
+    Click(kIdRestore);
+    ClickRow(1);  // the middle: the safety copy's progress must not be lost
     Click(kIdRestore);
     EXPECT_TRUE(unexpected.texts.isEmpty());
-    EXPECT_EQ(ReadFile(saveFile), "newest");
+
+    const std::string kept = kSaveStamp + "戻す前";
+    EXPECT_EQ(ReadFile(backups / kept), "progress");
+    EXPECT_EQ(ReadFile(saveFile), "middle");
+    EXPECT_EQ(ReadFile(fs::path(saveFile.string() + ".s")), "oldest");
+    EXPECT_EQ(ListTexts(), (Texts{kept, kNewest, kMiddle, kOldest}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{2});  // the restored one, not the new one
+    EXPECT_EQ(Title(), "Tsumugiya :  選択ファイルをロード");
+}
+
+TEST_F(DialogTest, AnotherSavesBackupIsAlwaysAskedAboutNamingBothFiles) {
+    const std::string other = "slot2.dat.save.2023年11月20日00時00分00秒_";
+    AddBackup(other, 1700438400, "slot 2");
+    Open();
+    Get<QCheckBox>(kIdConfirmOnRestore).setChecked(false);
+    ASSERT_EQ(ListTexts().front(), other);
+    {
+        BoxAnswerer boxes(QMessageBox::Cancel);
+        Click(kIdRestore);
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(other)));
+        EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(saveFile.string())));
+        // Qt's own buttons speak the program's language.
+        EXPECT_TRUE(boxes.buttons[0].contains(QStringLiteral("キャンセル")))
+            << boxes.buttons[0].join(' ').toStdString();
+    }
+    EXPECT_EQ(ReadFile(saveFile), "current");
+    EXPECT_FALSE(fs::exists(saveFile.string() + ".s"));
+    EXPECT_EQ(Names(backups).size(), 4u);
 }
 
 TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
@@ -157,14 +193,6 @@ TEST_F(DialogTest, SeveralSelectedAreDeletedTogetherButNeverRestored) {
     ASSERT_TRUE(boxes.texts[2].contains(named)) << boxes.texts[2].toStdString();
     EXPECT_GT(boxes.texts[2].size(), boxes.texts[2].indexOf(named) + named.size());  // a cause
     fs::remove_all(stuck);
-
-    // Shift extends over a range after a plain click.
-    AddBackup(kNewest, 1699500000, "newest");
-    AddBackup(kOldest, 1698829200, "oldest");
-    Click(kIdRefresh);
-    ClickRow(0);
-    ClickRow(2, Qt::ShiftModifier);
-    EXPECT_EQ(SelectedRows(), (std::vector<int>{0, 1, 2}));
 }
 
 TEST_F(DialogTest, FailuresNameTheFileAndTheCauseAsPlainText) {
@@ -193,19 +221,31 @@ TEST_F(DialogTest, FailuresNameTheFileAndTheCauseAsPlainText) {
         boxes.texts[1].contains(QString::fromStdString((folder / "tsumugiya.ini").string())));
 }
 
-TEST_F(DialogTest, ABackupFolderThatCannotBeMadeIsSaidAtStart) {
+TEST_F(DialogTest, WhatIsWrongAtStartIsSaidOnceAndUnusableSettingsStay) {
+    WriteSettings("game/", "slot1.dat");  // not absolute
+    const fs::path settings = folder / "tsumugiya.ini";
+    const auto settingsBefore = ReadFile(settings);
     fs::remove_all(backups);
     WriteFile(backups, "a file where the folder should be");
     BoxAnswerer boxes(QMessageBox::Ok);
     dialog = std::make_unique<CTsumugiya_Dlg>(locations, executable);
     dialog->show();  // the box comes up over the window, not before it
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 2000);
-    EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("!!! バックアップフォルダー")));
+    const QStringList lines = boxes.texts[0].split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 4) << boxes.texts[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("folder=game "))) << lines[0].toStdString();
+    EXPECT_EQ(lines[1].toStdString(), settings.string());
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("!!! バックアップフォルダー")));
     EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(backups.string())));
+    EXPECT_TRUE(Get<QLabel>(kIdSavePath).text().isEmpty());
+
+    dialog->close();
+    EXPECT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(ReadFile(settings), settingsBefore);  // not even the slash taken off
     EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
 }
 
-TEST_F(DialogTest, EveryOrderlyEndWritesTheSettings) {
+TEST_F(DialogTest, EveryOrderlyEndWritesTheSettingsUnlessChosenElsewhere) {
     const fs::path settings = folder / "tsumugiya.ini";
     for (const auto key : {Qt::Key_Escape, Qt::Key_Return}) {
         Open();
@@ -227,6 +267,19 @@ TEST_F(DialogTest, EveryOrderlyEndWritesTheSettings) {
     fs::remove(settings);
     dialog->close();
     EXPECT_TRUE(fs::exists(settings));
+
+    // tsumugiya-cli use chose another save while the window was open.
+    Open();
+    WriteSettings("/elsewhere", "slot9.dat");
+    const auto chosenElsewhere = ReadFile(settings);
+    dialog->close();
+    EXPECT_EQ(ReadFile(settings), chosenElsewhere);
+    // A save picked in the window after that is the later choice.
+    Open();
+    WriteSettings("/elsewhere", "slot8.dat");
+    dialog->AdoptSaveFile(QString::fromStdString(saveFile.string()));
+    dialog->close();
+    EXPECT_NE(ReadFile(settings)->find("filename=slot1.dat"), std::string::npos);
 }
 
 TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
@@ -234,8 +287,10 @@ TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
     const fs::path other = folder / "game" / "slot2.dat";  // does not exist
     // Typed into the name field, as a user would name a file not there yet;
     // selectFile() leaves the field alone while it has the focus.
+    QString nameLabel;
     FileDialogAnswerer picker([&](QFileDialog& files) {
         files.setDirectory(QString::fromStdString(other.parent_path().string()));
+        nameLabel = files.findChild<QLabel*>(QStringLiteral("fileNameLabel"))->text();
         auto* name = files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
         name->setText(QString::fromStdString(other.filename().string()));
@@ -249,6 +304,7 @@ TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
         EXPECT_TRUE(question.texts[0].startsWith(QString::fromStdString(other.string())));
     }
     EXPECT_TRUE(picker.Answered());
+    EXPECT_EQ(nameLabel, QStringLiteral("ファイル名(&N):"));  // in the program's language
     EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), other.string());
     EXPECT_EQ(locations.SavePath(), other);
     EXPECT_FALSE(fs::exists(other));
@@ -267,22 +323,20 @@ TEST_F(DialogTest, PickingASaveFileShowsItAtOnceAndWritesNothing) {
 TEST_F(DialogTest, PickingAnUnusableSavePathIsRefusedOrWarned) {
     Open();
     BoxAnswerer boxes(QMessageBox::Ok);
-    dialog->AdoptSaveFile(QString::fromStdString("/" + std::string(5000, 'a') + ".dat"));
+    dialog->AdoptSaveFile(QStringLiteral("relative/slot.dat"));  // which paths: the core's tests
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("!!! ")));
-    dialog->AdoptSaveFile(QStringLiteral("relative/slot.dat"));
-    EXPECT_EQ(boxes.texts.size(), 2);
     // A name the dialog could not decode would lead to a look-alike file.
     dialog->AdoptSaveFile(QString::fromStdString((folder / "game").string()) +
                           QStringLiteral("/slot\uFFFD.dat"));
-    EXPECT_EQ(boxes.texts.size(), 3);
+    EXPECT_EQ(boxes.texts.size(), 2);
     EXPECT_EQ(locations.SavePath(), saveFile);
     EXPECT_EQ(Get<QLabel>(kIdSavePath).toolTip().toStdString(), saveFile.string());
 
     // A name without a dot is taken as it is: its backups are listed like any.
     const fs::path bare = folder / "game" / "SAVEDATA";
     dialog->AdoptSaveFile(QString::fromStdString(bare.string()));
-    EXPECT_EQ(boxes.texts.size(), 3);
+    EXPECT_EQ(boxes.texts.size(), 2);
     EXPECT_EQ(locations.SavePath(), bare);
 }
 
@@ -318,41 +372,67 @@ TEST_F(DialogTest, ANameThatIsNotUtf8IsDeletedAsItsOwnBytes) {
     EXPECT_EQ(ReadFile(backups / lookalike), "lookalike");
 }
 
-TEST_F(DialogTest, TheMemoNeverTakesMoreThanAFileNameCanCarry) {
+TEST_F(DialogTest, TheMemoTakesOnlyWhatABackupNameCanCarryAndSaysWhy) {
     Open();
     auto& memo = Get<QLineEdit>(kIdMemo);
+    memo.setFocus();
+    const auto tip = [] { return QToolTip::isVisible() ? QToolTip::text() : QString(); };
+
+    // Characters no file name holds are left out of what is typed or pasted.
+    memo.insert(QStringLiteral("ボス"));
+    EXPECT_EQ(tip(), QString());
+    QTest::keyClicks(&memo, QStringLiteral("/"));
+    EXPECT_EQ(memo.text(), QStringLiteral("ボス"));
+    EXPECT_TRUE(tip().contains(QStringLiteral("「/」"))) << tip().toStdString();
+    memo.insert(QStringLiteral("戦\\2\t回目"));
+    EXPECT_EQ(memo.text(), QStringLiteral("ボス戦2回目"));
+    EXPECT_TRUE(tip().contains(QStringLiteral("「\\」"))) << tip().toStdString();
+
     // A backup name holds 255 bytes; the save's name and time take their share.
-    const int room = 255 - static_cast<int>(kSaveStamp.size());
-    memo.insert(QString(200, QChar(0x3042)));  // あ, three bytes each
-    EXPECT_EQ(memo.text().toUtf8().size(), room / 3 * 3);
-    EXPECT_EQ(dialog->MemoText(), memo.text().toStdString());
-    Click(kIdBackup);  // and the longest memo still makes a backup
-    EXPECT_EQ(ReadFile(backups / (kSaveStamp + memo.text().toStdString())), "current");
-
-    // Full, with the cursor at the start: typing changes nothing, and the
-    // end of the memo is not pushed out.
-    memo.setText(QString(room, QLatin1Char('m')));
-    const QString full = memo.text();
-    memo.setCursorPosition(0);
-    QTest::keyClick(&memo, Qt::Key_X);
-    EXPECT_EQ(memo.text(), full);
-
     // A paste into the middle keeps what fits of itself, and all of the rest.
+    const int room = 255 - static_cast<int>(kSaveStamp.size());
     const QString rest = QString(room - 8, QLatin1Char('r'));
     memo.setText(QStringLiteral("前") + rest);  // five bytes left
     memo.setCursorPosition(1);
     memo.insert(QStringLiteral("0123456789"));
     EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
+    EXPECT_TRUE(tip().contains(QStringLiteral("5 バイト長すぎます"))) << tip().toStdString();
+    Click(kIdBackup);  // and the longest memo still makes a backup
+    EXPECT_EQ(ReadFile(backups / (kSaveStamp + memo.text().toStdString())), "current");
 
-    memo.clear();
-    QString emoji;
-    for (int i = 0; i < 100; ++i) {
-        emoji += QString::fromUtf8("😀");  // four bytes, two UTF-16 units
-    }
-    memo.insert(QStringLiteral("ab") + emoji);
-    const QByteArray bytes = memo.text().toUtf8();
-    EXPECT_EQ(bytes.size(), 2 + (room - 2) / 4 * 4);
-    EXPECT_EQ(QString::fromUtf8(bytes), memo.text());  // no half of a pair left
+    // A save with a longer name leaves less room: the backup says so, whole.
+    WriteFile(folder / "game" / "slot1.dat.longer", "longer", kSaveTime);
+    dialog->AdoptSaveFile(QString::fromStdString(saveFile.string() + ".longer"));
+    BoxAnswerer boxes(QMessageBox::Ok);
+    Click(kIdBackup);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("7 バイト長すぎます")))
+        << boxes.texts[0].toStdString();
+    EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
+    QToolTip::hideText();
+}
+
+TEST_F(DialogTest, ALongNameScrollsSidewaysAndShowsWholeAsItsTooltip) {
+    const std::string longName =
+        kSaveStamp.substr(0, kSaveStamp.size() - 1) + "_" + std::string(150, 'w') + "の前";
+    AddBackup(longName, 1699200000, "long");  // between the newest and the middle
+    Open();
+    QListWidget& list = List();
+    ASSERT_EQ(ListTexts()[1], longName);
+    EXPECT_TRUE(list.horizontalScrollBar()->isVisible());
+
+    const auto tipAt = [&](int row) {
+        const QPoint at = list.visualItemRect(list.item(row)).center();
+        QHelpEvent event(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list.viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(0), QString());  // shown whole: no tip
+    EXPECT_EQ(tipAt(1).toStdString(), longName);
+    // Scrolled to its end, the name is still cut off at its start.
+    list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum());
+    EXPECT_EQ(tipAt(1).toStdString(), longName);
+    QToolTip::hideText();
 }
 
 }  // namespace

@@ -24,6 +24,11 @@ BoxAnswerer::BoxAnswerer(QMessageBox::StandardButton answer) {
         texts << box->text();
         captions << box->windowTitle();
         formats << box->textFormat();
+        QStringList words;
+        for (const QAbstractButton* button : box->buttons()) {
+            words << button->text();
+        }
+        buttons << words;
         if (answer == QMessageBox::Escape) {
             QTest::keyClick(box, Qt::Key_Escape);
         } else {

@@ -18,7 +18,7 @@
 namespace tsumugiya::test {
 
 // Answers every modal message box that opens while it lives, recording
-// each box's caption and text.
+// each box's caption, text and the words on its buttons.
 class BoxAnswerer {
   public:
     // Escape stands for closing the box without choosing a button.
@@ -27,6 +27,7 @@ class BoxAnswerer {
     QStringList texts;
     QStringList captions;
     QList<Qt::TextFormat> formats;
+    QList<QStringList> buttons;
 
   private:
     QTimer poll_;
