@@ -45,7 +45,7 @@ endif()
 # another prefix would take itself for a portable one.
 install(CODE "
     if(NOT CMAKE_INSTALL_PREFIX STREQUAL \"${CMAKE_INSTALL_PREFIX}\")
-        message(WARNING \"This build was configured for ${CMAKE_INSTALL_PREFIX}; installed in \${CMAKE_INSTALL_PREFIX} the programs keep their settings and backups beside themselves, not in the XDG folders. Configure with -DCMAKE_INSTALL_PREFIX=\${CMAKE_INSTALL_PREFIX} to install there.\")
+        message(WARNING \"This build was configured for ${CMAKE_INSTALL_PREFIX}; installed in \${CMAKE_INSTALL_PREFIX} the programs do not know themselves as installed and, where they can write, keep their settings and backups beside themselves instead of in the XDG folders. Configure with -DCMAKE_INSTALL_PREFIX=\${CMAKE_INSTALL_PREFIX} to install there.\")
     endif()
 ")
 
