@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-dev
-    qt6-base-dev xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho)
+    qt6-base-dev xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho
+    dpkg-dev file lintian desktop-file-utils appstream man-db)
 
 install_missing() {
     local missing=() p
