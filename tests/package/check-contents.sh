@@ -53,8 +53,9 @@ expected="-rwxr-xr-x ./usr/bin/tsumugiya
 -rw-r--r-- ./usr/share/man/man1/tsumugiya-cli.1.gz
 -rw-r--r-- ./usr/share/man/man1/tsumugiya.1.gz
 -rw-r--r-- ./usr/share/metainfo/io.github.tsumugiya.metainfo.xml"
+expected=$(LC_ALL=C sort -k2 <<<"$expected")
 listing=$(dpkg-deb -c "$deb")
-actual=$(awk '$1 !~ /^d/ {print $1, $6}' <<<"$listing" | sort -k2)
+actual=$(awk '$1 !~ /^d/ {print $1, $6}' <<<"$listing" | LC_ALL=C sort -k2)
 [[ $actual == "$expected" ]] ||
     problem "file list differs (- expected, + in the package):
 $(diff <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | grep '^[<>]' | sed 's/^</-/; s/^>/+/')"
@@ -108,21 +109,33 @@ done
 cli=$root/usr/bin/tsumugiya-cli
 manual=$root/usr/share/man/man1/tsumugiya-cli.1.gz
 if [[ -x $cli && -f $manual ]]; then
-    text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -E UTF-8 -l "$manual" 2>/dev/null)
+    # Rendered wide, with words hyphenated across lines joined again.
+    text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -E UTF-8 -l "$manual" 2>/dev/null |
+        sed -e ':a' -e '/‐$/{N;s/‐\n *//;ba}')
     help=$("$cli" --help) || problem "tsumugiya-cli --help failed"
-    # Every command the program's own usage lists, every long option it
-    # mentions, and the options that do not take a command.
-    words=$(sed -n 's/^  \([a-z][a-z-]*\) .*/\1/p' <<<"$help")
-    words+=" $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u)"
-    words+=" --help --version --notify"
-    for word in $words; do
-        grep -qw -- "$word" <<<"$text" || problem "tsumugiya-cli(1) does not mention $word"
+    # Each command the program's own usage lists, and each long option it
+    # mentions, needs an entry of its own (a tag line), not just a mention.
+    commands=$(sed -n 's/^  \([a-z][a-z-]*\) .*/\1/p' <<<"$help")
+    [[ -n $commands ]] || problem "found no commands in tsumugiya-cli --help:
+$help"
+    for command in $commands; do
+        grep -Eq "^ {7}$command( |\$)" <<<"$text" || problem "tsumugiya-cli(1) has no entry for the command $command"
+    done
+    options=$( (grep -o -- '--[a-z][a-z-]*' <<<"$help"; printf '%s\n' --help --version --notify) | sort -u)
+    for option in $options; do
+        grep -Eq -- "^ {7}(-[a-z], )?$option([ =,]|\$)" <<<"$text" ||
+            problem "tsumugiya-cli(1) has no entry for the option $option"
     done
     for status in 0 1 2; do
-        grep -Eq "^ +$status +[A-Z]" <<<"$text" || problem "tsumugiya-cli(1) does not explain exit status $status"
+        grep -Eq "^ {7}$status +[A-Z]" <<<"$text" || problem "tsumugiya-cli(1) does not explain exit status $status"
     done
-    for file in tsumugiya.ini backup/ .s _戻す前 XDG_CONFIG_HOME XDG_DATA_HOME; do
-        grep -qF -- "$file" <<<"$text" || problem "tsumugiya-cli(1) does not mention $file"
+    # shellcheck disable=SC2016,SC2088 # the page's own text, not to expand
+    for file in '$XDG_CONFIG_HOME/tsumugiya/tsumugiya.ini' '$XDG_DATA_HOME/tsumugiya/backup/' \
+        '~/.config/tsumugiya/tsumugiya.ini' '~/.local/share/tsumugiya/backup/'; do
+        grep -qF -- "$file" <<<"$text" || problem "tsumugiya-cli(1) does not give the path $file"
+    done
+    for file in 'NAME\.s' 'NAME\.save\.temp' 'NAME\.save\.TIME_MEMO' 'NAME\.save\.TIME_戻す前'; do
+        grep -Eq "^ {7}$file( |\$)" <<<"$text" || problem "tsumugiya-cli(1) has no entry for the file ${file//\\/}"
     done
 fi
 

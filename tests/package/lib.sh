@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the package checks: how they report.
 fail() {
     printf 'FAIL: %s\n' "$*" >&2

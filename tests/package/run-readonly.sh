@@ -28,8 +28,9 @@ root=$out/root
     fail "no unpacked programs in $root/usr/bin (run the package.deb test first)"
 version=$(dpkg-deb -f "$(package_file "$out")" Version)
 
-mount --bind "$root" "$root" 2>/dev/null && mount -o remount,bind,ro "$root" 2>/dev/null ||
+if ! mount --bind "$root" "$root" 2>/dev/null || ! mount -o remount,bind,ro "$root" 2>/dev/null; then
     skip "mounting $root read-only was refused"
+fi
 ! touch "$root/usr/bin/probe" 2>/dev/null || fail "$root is still writable after the read-only mount"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tsumugiya-package.XXXXXX")
