@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-dev
     qt6-base-dev qt6-translations-l10n xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho
-    libnotify-dev dbus python3-dbus python3-gi)
+    libnotify-dev dbus python3-dbus python3-gi
+    dpkg-dev file lintian desktop-file-utils appstream man-db)
 
 install_missing() {
     local missing=() p

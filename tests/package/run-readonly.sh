@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Runs both programs from the unpacked .deb as an installed copy would run:
+# the unpacked root is mounted read-only (in a private mount namespace, so
+# nothing leaks out), HOME and the XDG folders point at scratch folders.
+# tsumugiya-cli has to take the XDG layout and use, back up and restore
+# there; the window has to start offscreen and keep running until killed;
+# neither may leave anything in HOME outside its own XDG folders.
+#
+# Usage: run-readonly.sh OUT
+# Exits 0 on success, 1 on a fault, 77 (skipped) where mounting is refused.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+if [[ ${1:-} != --inside ]]; then
+    [[ $# -eq 1 ]] || fail "usage: $0 OUT"
+    # Root gets a mount namespace directly; anyone else through a user
+    # namespace, where a read-only bind mount is allowed too.
+    for how in "unshare -m" "unshare -r -m"; do
+        if $how --propagation private true 2>/dev/null; then
+            exec $how --propagation private bash "$0" --inside "$1"
+        fi
+    done
+    skip "no private mount namespace here (unshare -m and unshare -r -m refused); the read-only run needs one"
+fi
+out=$2
+root=$out/root
+[[ -x $root/usr/bin/tsumugiya-cli && -x $root/usr/bin/tsumugiya ]] ||
+    fail "no unpacked programs in $root/usr/bin (run the package.deb test first)"
+version=$(dpkg-deb -f "$(package_file "$out")" Version)
+
+if ! mount --bind "$root" "$root" 2>/dev/null || ! mount -o remount,bind,ro "$root" 2>/dev/null; then
+    skip "mounting $root read-only was refused"
+fi
+! touch "$root/usr/bin/probe" 2>/dev/null || fail "$root is still writable after the read-only mount"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tsumugiya-package.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/game" "$work/runtime"
+chmod 700 "$work/runtime"
+cli=$root/usr/bin/tsumugiya-cli
+layout_note="(an installed or unwritable copy takes the XDG layout since the core's layout change; built without it, the programs keep their files beside themselves and fail here)"
+
+# A home of its own for each program; the XDG folders are set to places
+# other than their defaults so that a program ignoring them shows.
+# Prints the environment as arguments for env -i.
+home_env() {
+    local home=$work/$1
+    mkdir -p "$home"
+    printf '%s\n' "PATH=/usr/bin:/bin" "LANG=C.UTF-8" "TZ=JST-9" "HOME=$home" \
+        "XDG_CONFIG_HOME=$home/config" "XDG_DATA_HOME=$home/data" \
+        "XDG_RUNTIME_DIR=$work/runtime"
+}
+# Files and folders in a home other than the program's own XDG folders.
+strays() {
+    local home=$work/$1
+    (cd "$home" && find . -mindepth 1 | sed 's|^\./||' |
+        grep -vxE 'config|data|config/tsumugiya(/.*)?|data/tsumugiya(/.*)?') || true
+}
+
+# run NAME ARGS...: runs tsumugiya-cli in home NAME; sets status, stdout, stderr.
+run() {
+    local home=$1
+    shift
+    mapfile -t environment < <(home_env "$home")
+    status=0
+    env -i "${environment[@]}" "$cli" "$@" </dev/null >"$work/stdout" 2>"$work/stderr" || status=$?
+    stdout=$(<"$work/stdout")
+    stderr=$(<"$work/stderr")
+}
+must_succeed() {
+    ((status == 0)) || fail "tsumugiya-cli $* exited $status, expected 0
+stdout: $stdout
+stderr: $stderr"
+}
+
+# --- tsumugiya-cli ------------------------------------------------------------
+run cli --version
+[[ $status -eq 0 && $stdout == *"$version"* ]] ||
+    fail "tsumugiya-cli --version printed '$stdout' (exit $status); expected the package's version $version (the option came with the CLI's notify change; project(VERSION) and the package version must agree)
+stderr: $stderr"
+
+cfg=$work/cli/config data=$work/cli/data
+run cli where
+must_succeed where
+[[ $stdout == *"$cfg/tsumugiya/tsumugiya.ini"* && $stdout == *"$data/tsumugiya/backup"* ]] ||
+    fail "tsumugiya-cli where from a read-only /usr/bin printed:
+$stdout
+expected the settings file $cfg/tsumugiya/tsumugiya.ini and the backup folder $data/tsumugiya/backup
+$layout_note"
+
+# Without the XDG variables, their defaults under HOME.
+mapfile -t environment < <(home_env defaults | grep -v '^XDG_[CD]')
+defaults=$(env -i "${environment[@]}" "$cli" where 2>&1) || true
+[[ $defaults == *"$work/defaults/.config/tsumugiya/tsumugiya.ini"* &&
+    $defaults == *"$work/defaults/.local/share/tsumugiya/backup"* ]] ||
+    fail "tsumugiya-cli where without XDG_CONFIG_HOME and XDG_DATA_HOME printed:
+$defaults
+expected ~/.config/tsumugiya/tsumugiya.ini and ~/.local/share/tsumugiya/backup under HOME=$work/defaults
+$layout_note"
+
+save=$work/game/slot1.dat
+printf 'SAVE ONE \0\377 城の前\n' >"$save"
+touch -d @1710018249 "$save"
+cp -p "$save" "$work/state-one"
+run cli use "$save"
+must_succeed use
+grep -qx 'filename=slot1.dat' "$cfg/tsumugiya/tsumugiya.ini" 2>/dev/null ||
+    fail "after use, $cfg/tsumugiya/tsumugiya.ini does not name slot1.dat $layout_note"
+
+run cli backup --memo 城の前
+must_succeed backup
+backups=("$data"/tsumugiya/backup/slot1.dat.save.*_城の前)
+[[ ${#backups[@]} -eq 1 && -f ${backups[0]} ]] ||
+    fail "after backup, expected one slot1.dat.save.*_城の前 in $data/tsumugiya/backup, found: $(ls -A "$data/tsumugiya/backup" 2>&1)"
+cmp -s "$save" "${backups[0]}" || fail "the backup ${backups[0]} differs from the save file"
+
+printf 'SAVE TWO\n' >"$save"
+cp "$save" "$work/state-two"
+run cli restore --yes
+must_succeed restore --yes
+cmp -s "$save" "$work/state-one" || fail "after restore --yes the save file does not hold the backed-up state"
+cmp -s "$save.s" "$work/state-two" || fail "after restore --yes, $save.s does not hold the state before the restore"
+
+leftovers=$(strays cli)
+[[ -z $leftovers ]] || fail "tsumugiya-cli wrote outside its XDG folders in HOME: $leftovers"
+
+# --- the window ---------------------------------------------------------------
+mapfile -t environment < <(home_env window)
+status=0
+env -i "${environment[@]}" QT_QPA_PLATFORM=offscreen timeout 2 "$root/usr/bin/tsumugiya" \
+    </dev/null >"$work/window.log" 2>&1 || status=$?
+# timeout's 124: still running when the time was up, as it should be.
+((status == 124)) || fail "tsumugiya ended on its own with status $status before it was closed, expected it to keep running
+$(cat "$work/window.log")"
+[[ -d $work/window/data/tsumugiya/backup ]] ||
+    fail "tsumugiya did not prepare its backup folder $work/window/data/tsumugiya/backup $layout_note
+$(cat "$work/window.log")"
+leftovers=$(strays window)
+[[ -z $leftovers ]] || fail "tsumugiya wrote outside its XDG folders in HOME: $leftovers"
+
+echo "both programs ran from a read-only root in the XDG layout"
