@@ -19,8 +19,8 @@ std::string FormatFileTime(std::int64_t time) {
 }
 
 bool IsFileTimeText(std::string_view text) {
-    constexpr std::pair<int, std::string_view> kFields[] = {
-        {4, "年"}, {2, "月"}, {2, "日"}, {2, "時"}, {2, "分"}, {2, "秒"}};
+    constexpr std::pair<int, std::string_view> kFields[] = {{4, "年"}, {2, "月"}, {2, "日"},
+                                                            {2, "時"}, {2, "分"}, {2, "秒"}};
     for (const auto& [digits, unit] : kFields) {
         for (int i = 0; i < digits; ++i) {
             if (text.empty() || text.front() < '0' || text.front() > '9') {
