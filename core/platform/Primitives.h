@@ -68,7 +68,8 @@ std::int64_t ReadSome(const File& in, char* buffer, std::size_t size);
 bool Flush(const File& file, const fs::path& path, IoError& error);
 
 // Puts data already written to the file by anyone on disk; false when this
-// process cannot.
+// process cannot, or when a second name could not be renamed or removed
+// again (Windows: another program holds the file without delete sharing).
 bool FlushStored(const fs::path& file);
 
 // Gives a staged copy its attributes (the source's modification time and its

@@ -151,7 +151,7 @@ TEST_F(Cli, RestoresKeepTheSafetyCopysStateAndSayWhere) {
         std::tuple(second.status, second.out),
         std::tuple(0, restored + nameB + "\nそれまでの控えをバックアップしました: " + kept + "\n"));
     EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + nameA + "A\n");
-    EXPECT_EQ(ReadFile(backups / kept), "progress P");
+    EXPECT_EQ(ReadFile(backups / U8(kept)), "progress P");
     EXPECT_EQ(Run({"restore", nameB, "--yes"}).out, restored + nameB + "\n");
     EXPECT_EQ(Names(backups).size(), 3u);
     EXPECT_EQ(ReadFile(game / U8("セーブ 1.dat.s")), "state A");

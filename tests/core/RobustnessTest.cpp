@@ -196,25 +196,24 @@ TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
 // Each settings text gives either no save file or exactly the configured one,
 // and a backup after it writes nothing outside the backup folder.
 TEST_F(Robustness, HostileSettingsGiveTheExactPathOrNone) {
-    const std::string game = Utf8((dir / "game")), name = "\nfilename=slot1.dat\n";
+    const std::string game = Utf8(dir / "game"), name = "\nfilename=slot1.dat\n";
+    const std::string save = std::string(1, platform::kSeparator) + "slot1.dat";
     std::string garbage(64 << 10, '\0');  // bytes of every value, in no order
     for (std::size_t i = 0; i < garbage.size(); ++i) {
         garbage[i] = static_cast<char>((i * 2654435761u) >> 24);
     }
     const std::pair<std::string, std::string> cases[] = {
-        {"[SaveFile]\nfolder=" + game + name, game + "/slot1.dat"},
-        {"[SaveFile]\r\nfolder=\"" + game + "\"\r\nfilename=\"slot1.dat\"\r\n",
-         game + "/slot1.dat"},
-        {"[SaveFile]\nfolder=" + game + "//" + name, game + "//slot1.dat"},  // one trimmed
-        {"[SaveFile]\n;" + std::string(10 << 20, 'x') + "\nfolder=" + game + name,
-         game + "/slot1.dat"},
+        {"[SaveFile]\nfolder=" + game + name, game + save},
+        {"[SaveFile]\r\nfolder=\"" + game + "\"\r\nfilename=\"slot1.dat\"\r\n", game + save},
+        {"[SaveFile]\nfolder=" + game + "//" + name, game + "/" + save},  // one trimmed
+        {"[SaveFile]\n;" + std::string(10 << 20, 'x') + "\nfolder=" + game + name, game + save},
         {"[SaveFile]\nfolder=" + game + "\nfilename=../../x\n", ""},
         {"[SaveFile]\nfolder=game" + name, ""},
         {"[SaveFile]\nfolder=" + game + "\n", ""},
         {"folder=" + game + name, ""},
         {"", ""},
         {garbage, ""},
-        {"[SaveFile]\nfolder=/" + std::string(4999, 'a') + name, ""},
+        {"[SaveFile]\nfolder=" + Abs("/") + std::string(platform::kMaxPathLength, 'a') + name, ""},
     };
     const auto outside = [&] {
         auto entries = Snapshot(dir.path);

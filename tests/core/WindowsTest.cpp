@@ -28,6 +28,12 @@ bool IsReadOnly(const fs::path& file) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// Wine keeps names as UTF-8 on the Linux file system, whose 255-byte limit
+// is stricter than the 255 UTF-16 units Windows documents.
+bool UnderWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 const std::string kNameA = "slot1.dat.save.2023年03月05日19時01分08秒_";
 
 // "..\x" or "D:x" would leave the backup folder; "NUL" is a device anywhere.
@@ -101,22 +107,27 @@ TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
     WriteFile(backup / "slot1.dat.save.b", "state B", kTimeB);
     host.confirm = false;
     for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
-        const Held held(save, GENERIC_READ, share);
-        ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
-        host.TakeLog();
-        EXPECT_EQ(commands.OnFixedNameBackup(), share ? Done : Failed) << share;
-        host.Select({"slot1.dat.save.b"});
-        EXPECT_EQ(commands.OnRestore(), Failed) << share;  // no delete sharing: no rename over it
-        EXPECT_EQ(host.TakeLog().front().substr(0, 3), "!!!") << share;
+        {
+            const Held held(save, GENERIC_READ, share);
+            ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(commands.OnFixedNameBackup(), share ? Done : Failed) << share;
+            host.TakeLog();
+            host.Select({"slot1.dat.save.b"});
+            EXPECT_EQ(commands.OnRestore(), Failed) << share;  // no delete sharing: no rename
+            EXPECT_FALSE(host.TakeLog().empty()) << share;     // and the user is told why
+        }
+        EXPECT_EQ(StateOf(save), kStateA) << share;
     }
-    EXPECT_EQ(StateOf(save), kStateA);
-    EXPECT_EQ(Names(dir / "game"), (Texts{"slot1.dat", "slot1.dat.s"}));
+    // Windows may or may not replace a file that is open with delete sharing.
+    CommandResult result;
     {
         const Held open(save, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
         host.Select({"slot1.dat.save.b"});
-        EXPECT_EQ(commands.OnRestore(), Done);
+        result = commands.OnRestore();
     }
-    EXPECT_EQ(std::pair(StateOf(save), ReadFile(safety)), std::pair(kStateB, Content("state A")));
+    EXPECT_EQ(StateOf(save), result == Done ? kStateB : kStateA);
+    EXPECT_EQ(ReadFile(safety), "state A");
+    EXPECT_EQ(Names(dir / "game"), (Texts{"slot1.dat", "slot1.dat.s"}));  // nothing half-done
 }
 
 // A save the player made read-only stays so through a restore; its backups
@@ -139,11 +150,11 @@ TEST_F(CommandTest, AReadOnlySaveKeepsItsAttributeThroughARestore) {
 
 // Japanese names pass no code page, and paths past 260 characters work for
 // the program's own files and the save alike. Names count UTF-16 units, so a
-// memo of 200 kanji (600 bytes) still fits.
+// memo of 200 kanji (600 bytes) still fits on Windows.
 TEST_F(CommandTest, JapaneseAndLongPathsReachTheSameFiles) {
     fs::path deep = dir.path;
     platform::IoError error;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 24; ++i) {
         deep /= U8("セーブデータのフォルダー" + std::to_string(i));
         ASSERT_TRUE(platform::CreateDirectory(deep, error)) << error.cause;
     }
@@ -156,11 +167,11 @@ TEST_F(CommandTest, JapaneseAndLongPathsReachTheSameFiles) {
     FakeHost deepHost{there};
     BackupCommands deepCommands{there, deepHost};
     std::string memo;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0, kanji = UnderWine() ? 60 : 200; i < kanji; ++i) {
         memo += "城";
     }
     deepHost.memo = memo;
-    ASSERT_EQ(deepCommands.OnBackup(), Done) << deepHost.TakeLog().front();
+    ASSERT_EQ(deepCommands.OnBackup(), Done) << deepHost.told.back();
     const Texts names = platform::ListFolder(deep / "backup");
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(names[0].starts_with("城の前.dat.save.") && names[0].ends_with(memo)) << names[0];
@@ -171,6 +182,7 @@ TEST_F(CommandTest, JapaneseAndLongPathsReachTheSameFiles) {
     std::string bytes;
     ASSERT_TRUE(platform::ReadWholeFile(longSave, bytes));
     EXPECT_EQ(bytes, "state A");
+    ASSERT_TRUE(there.SaveSettings(error)) << error.cause;
     ASSERT_TRUE(platform::ReadWholeFile(deep / U8("紡ぎ屋.ini"), bytes));
     EXPECT_NE(bytes.find("filename=城の前.dat"), std::string::npos) << bytes;
 }

@@ -89,7 +89,7 @@ class CommandTest : public ::testing::Test {
     }
 
     TempFolder dir;
-    fs::path backup = dir / "app/backup", save = dir / "game/slot1.dat",
+    fs::path backup = dir / "app" / "backup", save = dir / "game" / "slot1.dat",
              safety = U8(Utf8(save) + ".s");
     AppLocations locations;
     FakeHost host{locations};

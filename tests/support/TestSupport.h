@@ -55,6 +55,18 @@ inline std::string Utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+// An absolute path on this system written the POSIX way: on Windows it
+// gets a drive.
+#ifdef _WIN32
+inline std::string Abs(std::string_view posix) {
+    return "C:" + std::string(posix);
+}
+#else
+inline std::string Abs(std::string_view posix) {
+    return std::string(posix);
+}
+#endif
+
 // Sets or, given no value, removes an environment variable of this process.
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value);
 

@@ -219,8 +219,11 @@ bool Flush(const File& file, const fs::path& path, IoError& error) {
 }
 
 // FlushFileBuffers needs write access; a read-only save gets a copy instead.
+// A second name shares the file's sharing: while another program holds it
+// without delete sharing, a link could be made but neither renamed nor
+// removed again, so DELETE access is asked for too and a copy made instead.
 bool FlushStored(const fs::path& file) {
-    const File handle = Open(file, GENERIC_WRITE, kShareAll, OPEN_EXISTING);
+    const File handle = Open(file, GENERIC_WRITE | DELETE, kShareAll, OPEN_EXISTING);
     return handle && ::FlushFileBuffers(Native(handle));
 }
 
