@@ -13,6 +13,9 @@ namespace tsumugiya::platform::sys {
 
 namespace fs = std::filesystem;
 
+// Closes a descriptor or a handle.
+void Close(std::intptr_t native);
+
 // Owns one open file (a descriptor or a handle) and closes it when it goes away.
 class File {
   public:
@@ -30,7 +33,12 @@ class File {
     }
     ~File() { reset(); }
 
-    void reset(Native native = kNone);
+    void reset(Native native = kNone) {
+        if (native_ != kNone) {
+            Close(native_);
+        }
+        native_ = native;
+    }
     Native release() {
         const Native native = native_;
         native_ = kNone;

@@ -110,11 +110,8 @@ bool CopyAll(int in, int out, off_t& offset, int& err) {
 
 namespace sys {
 
-void File::reset(Native native) {
-    if (native_ != kNone) {
-        ::close(static_cast<int>(native_));
-    }
-    native_ = native;
+void Close(std::intptr_t native) {
+    ::close(static_cast<int>(native));
 }
 
 // O_NONBLOCK keeps a FIFO or device from blocking the open; it is cleared

@@ -136,13 +136,6 @@ bool WriteAll(HANDLE out, const char* data, std::size_t size) {
 
 namespace sys {
 
-void File::reset(Native native) {
-    if (native_ != kNone) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(native_));
-    }
-    native_ = native;
-}
-
 // Writers and renames by the game stay possible while the save is read: the
 // state check after the copy catches them.
 File OpenForReading(const fs::path& file, FileIdentity& state, IoError& error) {
@@ -162,6 +155,10 @@ File OpenForReading(const fs::path& file, FileIdentity& state, IoError& error) {
         in.reset();
     }
     return in;
+}
+
+void Close(std::intptr_t native) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(native));
 }
 
 bool StateOf(const File& file, FileIdentity& state) {
