@@ -9,6 +9,11 @@ export WINEPREFIX=$2 WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC0
 server=/usr/lib/wine/wineserver64
 case $action in
 start)
+    # A run that was interrupted may have left its session behind.
+    if [ -d "$WINEPREFIX" ]; then
+        "$server" -k </dev/null >/dev/null 2>&1 || true
+        "$server" -w </dev/null >/dev/null 2>&1 || true
+    fi
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     "$server" -p </dev/null >/dev/null 2>&1
