@@ -119,8 +119,8 @@ class Session {
 
     int Use(const std::string& path) {
         std::error_code ec;
-        const fs::path absolute = fs::absolute(path, ec);
-        if (ec || !locations_.SetSaveFile(absolute.string())) {
+        const fs::path absolute = fs::absolute(platform::PathFromUtf8(path), ec);
+        if (ec || !locations_.SetSaveFile(platform::Utf8Of(absolute))) {
             err_ << messages::kSavePathRefused << '\n' << path << '\n';
             return kFailed;
         }
@@ -129,7 +129,7 @@ class Session {
             err_ << messages::WithCause(messages::kSettingsNotSaved, error) << '\n';
             return kFailed;
         }
-        out_ << "セーブファイル: " << locations_.SavePath().string() << '\n';
+        out_ << "セーブファイル: " << platform::Utf8Of(locations_.SavePath()) << '\n';
         return kSuccess;
     }
 
@@ -137,9 +137,9 @@ class Session {
     // stays the four lines a script may read.
     int Where() {
         out_ << "配置: " << LayoutName(locations_.FilesLayout()) << '\n'
-             << "設定ファイル: " << locations_.SettingsPath().string() << '\n'
-             << "セーブファイル: " << locations_.SavePath().string() << '\n'
-             << "バックアップフォルダー: " << locations_.BackupFolder().string() << '\n';
+             << "設定ファイル: " << platform::Utf8Of(locations_.SettingsPath()) << '\n'
+             << "セーブファイル: " << platform::Utf8Of(locations_.SavePath()) << '\n'
+             << "バックアップフォルダー: " << platform::Utf8Of(locations_.BackupFolder()) << '\n';
         for (const std::string& problem : locations_.SettingsProblems()) {
             err_ << problem << '\n';
         }
@@ -186,7 +186,7 @@ class Session {
         }
         if (chosen.empty()) {
             err_ << locations_.SaveFileName() << " のバックアップがありません。\n"
-                 << locations_.BackupFolder().string() << '\n';
+                 << platform::Utf8Of(locations_.BackupFolder()) << '\n';
             return kFailed;
         }
         if (!Select(chosen)) {
@@ -214,7 +214,7 @@ class Session {
             err_ << messages::kDeleteFailed << '\n';
         }
         for (const platform::IoError& failure : commands_.DeleteFailures()) {
-            err_ << failure.file.string() << ": " << failure.cause << '\n';
+            err_ << platform::Utf8Of(failure.file) << ": " << failure.cause << '\n';
         }
         return Status(result);
     }
@@ -331,7 +331,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
 }  // namespace
 
 fs::path DialogExecutableFor(const fs::path& cliExecutable) {
-    CFilePath cli(cliExecutable.string());
+    CFilePath cli(platform::Utf8Of(cliExecutable));
     std::string name = cli.GetBaseName().value_or("");
     if (name.ends_with("-cli")) {
         name.resize(name.size() - 4);
@@ -339,7 +339,7 @@ fs::path DialogExecutableFor(const fs::path& cliExecutable) {
     if (const auto& extension = cli.GetExtension()) {
         name += "." + *extension;
     }
-    return cliExecutable.parent_path() / name;
+    return cliExecutable.parent_path() / platform::PathFromUtf8(name);
 }
 
 // Output that did not arrive is a failure, as for ls: a script reading a

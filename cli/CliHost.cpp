@@ -1,12 +1,17 @@
 #include "CliHost.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
 #include <iostream>
 
 #include "Messages.h"
+#include "platform/Platform.h"
 
 namespace tsumugiya::cli {
 namespace {
@@ -42,6 +47,38 @@ constexpr std::array<std::string_view, 6> kNo = {"", "n", "no", "いいえ", "�
 bool IsOneOf(const std::string& answer, const auto& words) {
     return std::find(words.begin(), words.end(), answer) != words.end();
 }
+
+#ifdef _WIN32
+// _isatty also says yes for NUL; only a console has a console mode.
+bool InputIsTerminal() {
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+// The console's UTF-16 line, as UTF-8: a byte read in the UTF-8 code page
+// loses Japanese input on many Windows versions.
+bool ReadAnswer(std::string& answer) {
+    std::wstring line;
+    wchar_t c = 0;
+    DWORD got = 0;
+    while (::ReadConsoleW(::GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1) {
+        if (c == L'\n') {
+            answer = platform::Utf8Of(std::filesystem::path(line));
+            return true;
+        }
+        line += c;
+    }
+    return false;
+}
+#else
+bool InputIsTerminal() {
+    return ::isatty(STDIN_FILENO);
+}
+
+bool ReadAnswer(std::string& answer) {
+    return static_cast<bool>(std::getline(std::cin, answer));
+}
+#endif
 
 }  // namespace
 
@@ -81,7 +118,7 @@ bool CliHost::AskOkCancel(std::string_view text) {
         return true;
     }
     err_ << text << '\n';
-    if (!::isatty(STDIN_FILENO)) {
+    if (!InputIsTerminal()) {
         err_ << "端末がないので答えられません。"
                 "何も変更していません（--yes で確認せずに実行します）。\n";
         return false;
@@ -89,7 +126,7 @@ bool CliHost::AskOkCancel(std::string_view text) {
     std::string answer;
     while (true) {
         err_ << "はい/いいえ [y/N]: " << std::flush;
-        if (!std::getline(std::cin, answer)) {
+        if (!ReadAnswer(answer)) {
             err_ << '\n';
             break;
         }

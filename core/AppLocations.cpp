@@ -85,8 +85,8 @@ void AppLocations::InitBackupFolder(const fs::path& executable) {
 void AppLocations::JoinSavePath() {
     const std::string joined = Join(saveFolder_, saveFileName_);
     if (IsPlainFileName(saveFileName_) && !HasLineBreak(saveFolder_) &&
-        platform::IsSeparator(joined.front()) && joined.size() <= platform::kMaxPathLength) {
-        savePath_ = joined;
+        platform::IsAbsolutePath(joined) && joined.size() <= platform::kMaxPathLength) {
+        savePath_ = platform::PathFromUtf8(joined);
     } else {
         savePath_.clear();
     }
@@ -94,7 +94,7 @@ void AppLocations::JoinSavePath() {
 
 bool AppLocations::SetSaveFile(const std::string& path) {
     CFilePath split(path);
-    if (path.empty() || !platform::IsSeparator(path.front()) || !split.GetFileName() ||
+    if (!platform::IsAbsolutePath(path) || !split.GetFileName() ||
         !IsPlainFileName(*split.GetFileName()) || HasLineBreak(path) ||
         path.size() > platform::kMaxPathLength) {
         return false;
@@ -127,7 +127,7 @@ std::vector<std::string> AppLocations::SettingsProblems() const {
     if (!saveFolder_.empty()) {
         if (!IsValidUtf8(saveFolder_)) {
             unusable(kFolderKey, saveFolder_, "UTF-8 として読めない文字があります");
-        } else if (!platform::IsSeparator(saveFolder_.front())) {
+        } else if (!platform::IsAbsolutePath(saveFolder_)) {
             unusable(kFolderKey, saveFolder_, "絶対パスではありません");
         } else if (HasLineBreak(saveFolder_)) {
             unusable(kFolderKey, saveFolder_, "改行があります");

@@ -57,7 +57,7 @@ bool BackupCatalogue::MatchesListing(std::string_view name) {
 
 bool BackupCatalogue::Lists(const std::string& name) const {
     return !locations_.BackupFolder().empty() && IsEntryName(name) && MatchesListing(name) &&
-           platform::EntryExists(locations_.BackupFolder() / name);
+           platform::EntryExists(locations_.BackupFolder() / platform::PathFromUtf8(name));
 }
 
 std::vector<std::filesystem::path> BackupCatalogue::SelectedPaths(const BackupList& list,
@@ -70,7 +70,7 @@ std::vector<std::filesystem::path> BackupCatalogue::SelectedPaths(const BackupLi
         const std::string text = list.Text(index);
         // A list entry only ever names something inside the backup folder.
         if (IsEntryName(text) && !locations_.BackupFolder().empty()) {
-            paths.push_back(locations_.BackupFolder() / text);
+            paths.push_back(locations_.BackupFolder() / platform::PathFromUtf8(text));
         }
     }
     return paths;

@@ -36,7 +36,8 @@ CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite ov
     const auto& folder = locations_.BackupFolder();
     const bool copied =
         !folder.empty() &&
-        platform::CopyFileAtomically(locations_.SavePath(), folder / name, overwrite, false, error);
+        platform::CopyFileAtomically(locations_.SavePath(), folder / platform::PathFromUtf8(name),
+                                     overwrite, false, error);
     if (!copied && error.kind == IoError::Kind::TargetExists) {
         host_.Tell(messages::kNameTaken);
         return CommandResult::Failed;
@@ -67,7 +68,7 @@ CommandResult BackupCommands::OnBackup() {
         host_.ShowCatalogue();
         return CommandResult::Failed;
     }
-    if (!folder.empty() && CFilePath((folder / *name).string()).Exists()) {
+    if (!folder.empty() && platform::EntryExists(folder / platform::PathFromUtf8(*name))) {
         host_.Tell(messages::kNameTaken);
         return CommandResult::Failed;
     }
@@ -85,7 +86,7 @@ CommandResult BackupCommands::OnFixedNameBackup() {
 
 // Another save's backup is never put back unasked, whatever the confirm box says.
 bool BackupCommands::AskToRestore(const std::filesystem::path& source) {
-    const std::string name = source.filename().string();
+    const std::string name = platform::Utf8Of(source.filename());
     if (!IsBackupOf(name, locations_.SaveFileName())) {
         return host_.WarnOkCancel(messages::ForeignRestoreQuestion(name, locations_.SavePath()));
     }
@@ -117,9 +118,10 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
         if (named != time && IsFileTimeText(named)) {
             continue;
         }
-        const platform::EntryStatus status = platform::StatusOf(folder / name);
+        const platform::EntryStatus status =
+            platform::StatusOf(folder / platform::PathFromUtf8(name));
         if (status.size == kept.size && status.modificationTime == kept.modificationTime &&
-            platform::HaveSameContent(folder / name, safety)) {
+            platform::HaveSameContent(folder / platform::PathFromUtf8(name), safety)) {
             return true;
         }
     }
@@ -132,7 +134,7 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
             error = IoError{IoError::Kind::Other, safety, "バックアップ名が長すぎます"};
             return false;
         }
-        const auto target = folder / *keepName;
+        const auto target = folder / platform::PathFromUtf8(*keepName);
         if (platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false, error)) {
             keptBeforeRestore_ = *keepName;
             return true;
@@ -208,7 +210,7 @@ CommandResult BackupCommands::OnRestore() {
     }
     host_.SetStatus(messages::kRestored);
     if (keptBeforeRestore_) {
-        host_.ShowCatalogueSelecting(source.filename().string());
+        host_.ShowCatalogueSelecting(platform::Utf8Of(source.filename()));
     }
     return CommandResult::Done;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Platform.h"
+
 namespace tsumugiya {
 
 bool IsValidUtf8(std::string_view text) {
@@ -47,8 +49,8 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 bool IsEntryName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == name.npos &&
-           name.find('\0') == name.npos;
+    return !name.empty() && name != "." && name != ".." && name.find('\0') == name.npos &&
+           platform::IsNameOnThisSystem(name);
 }
 
 bool IsPlainFileName(std::string_view name) {
@@ -75,7 +77,7 @@ std::optional<std::string> TimestampedBackupName(std::string_view saveFileName,
     std::string name;
     name.reserve(saveFileName.size() + timeText.size() + memo.size() + 7);
     name.append(saveFileName).append(".save.").append(timeText).append("_").append(memo);
-    if (name.size() > maxLength || !IsPlainFileName(name)) {
+    if (platform::NameLength(name) > maxLength || !IsPlainFileName(name)) {
         return std::nullopt;
     }
     return name;
@@ -83,7 +85,9 @@ std::optional<std::string> TimestampedBackupName(std::string_view saveFileName,
 
 std::size_t MemoRoom(std::string_view saveFileName, std::string_view timeText,
                      std::size_t maxNameLength) {
-    const std::size_t bare = saveFileName.size() + timeText.size() + 7;  // ".save." and "_"
+    // ".save." and "_"
+    const std::size_t bare =
+        platform::NameLength(saveFileName) + platform::NameLength(timeText) + 7;
     return bare >= maxNameLength ? 0 : std::min(kMemoMaxBytes, maxNameLength - bare);
 }
 
@@ -92,7 +96,7 @@ namespace {
 // The first character a file name cannot hold, as the user should see it.
 std::optional<std::string> ForbiddenCharacter(std::string_view memo) {
     for (std::size_t i = 0; i < memo.size(); ++i) {
-        if (memo[i] == '/' || memo[i] == '\\') {
+        if (platform::kNameForbiddenCharacters.find(memo[i]) != std::string_view::npos) {
             return "「" + std::string(1, memo[i]) + "」";
         }
         const auto c = static_cast<unsigned char>(memo[i]);
@@ -118,10 +122,11 @@ std::optional<std::string> MemoProblem(std::string_view memo, std::size_t room) 
     if (const auto character = ForbiddenCharacter(memo)) {
         return "メモに" + *character + "は使えません（ファイル名に使えない文字です）。";
     }
-    if (memo.size() > room) {
-        return "メモが " + std::to_string(memo.size() - room) +
-               " バイト長すぎます（このセーブファイルのバックアップ名に入るのは " +
-               std::to_string(room) + " バイトまでです）。";
+    if (const std::size_t length = platform::NameLength(memo); length > room) {
+        const std::string unit = platform::kNameLengthInBytes ? " バイト" : " 文字";
+        return "メモが " + std::to_string(length - room) + unit +
+               "長すぎます（このセーブファイルのバックアップ名に入るのは " + std::to_string(room) +
+               unit + "までです）。";
     }
     return std::nullopt;
 }
@@ -136,7 +141,7 @@ std::string FixedBackupName(std::string_view saveFileName) {
 }
 
 std::filesystem::path SafetyCopyPath(const std::filesystem::path& savePath) {
-    return std::filesystem::path(savePath.string() + ".s");
+    return platform::PathFromUtf8(platform::Utf8Of(savePath) + ".s");
 }
 
 }  // namespace tsumugiya

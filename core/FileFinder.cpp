@@ -36,7 +36,8 @@ bool CFileFinder::Advance(std::string& name, FindRecord& record) {
         std::string& entry = entries_[next_++];
         if (platform::MatchesWildcard(pattern_, entry)) {
             const auto folder = folder_ ? *folder_ : std::filesystem::path(".");
-            const platform::EntryStatus status = platform::StatusOf(folder / entry);
+            const platform::EntryStatus status =
+                platform::StatusOf(folder / platform::PathFromUtf8(entry));
             record = FindRecord{status.isDirectory, status.size, status.modificationTime, entry};
             name = std::move(entry);
             return true;
@@ -95,7 +96,7 @@ bool CFileFinder::DeleteMatching(std::optional<std::string_view> suffix) {
         }
     });
     for (const std::string& name : doomed) {
-        platform::RemoveEntry(*folder_ / name);
+        platform::RemoveEntry(*folder_ / platform::PathFromUtf8(name));
     }
     return true;
 }

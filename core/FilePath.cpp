@@ -11,7 +11,7 @@ void CFilePath::Set(std::string path) {
 }
 
 bool CFilePath::SetFromModule() {
-    std::string self = platform::ExecutablePath().string();
+    std::string self = platform::Utf8Of(platform::ExecutablePath());
     if (self.empty()) {
         Clear();
         return false;

@@ -6,7 +6,7 @@ std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths) {
     constexpr std::size_t kNamesShown = 10;
     std::string text(kConfirmDelete);
     for (std::size_t i = 0; i < paths.size() && i < kNamesShown; ++i) {
-        text += "\n" + paths[i].filename().string();
+        text += "\n" + platform::Utf8Of(paths[i].filename());
     }
     if (paths.size() > kNamesShown) {
         text += "\nほか " + std::to_string(paths.size() - kNamesShown) + " 件";
@@ -18,7 +18,7 @@ std::string ForeignRestoreQuestion(std::string_view backupName,
                                    const std::filesystem::path& savePath) {
     return std::string(kConfirmRestore) + "\n" + std::string(backupName) +
            " は別のセーブファイルのバックアップです。\n上書きするセーブファイル: " +
-           savePath.string();
+           platform::Utf8Of(savePath);
 }
 
 std::string KeptBeforeRestoreNote(std::string_view backupName) {
@@ -29,14 +29,14 @@ std::string FileErrorReport(const platform::IoError& error) {
     if (error.file.empty()) {
         return std::string(kNoSaveFileChosen);
     }
-    return "ファイル " + error.file.string() + " を開けません。\n" + error.cause;
+    return "ファイル " + platform::Utf8Of(error.file) + " を開けません。\n" + error.cause;
 }
 
 std::string WithCause(std::string_view text, const platform::IoError& error) {
     if (error.file.empty() && error.cause.empty()) {
         return std::string(text);
     }
-    return std::string(text) + "\n" + error.file.string() + ": " + error.cause;
+    return std::string(text) + "\n" + platform::Utf8Of(error.file) + ": " + error.cause;
 }
 
 }  // namespace tsumugiya::messages

@@ -15,8 +15,8 @@ constexpr std::string_view kProgramFolder = "tsumugiya";
 // default below the home folder, as the XDG rules say.
 fs::path XdgFolder(const char* variable, std::string_view fallback) {
     const auto value = platform::EnvironmentValue(variable);
-    if (value && !value->empty() && platform::IsSeparator(value->front())) {
-        return *value;
+    if (value && platform::IsAbsolutePath(*value)) {
+        return platform::PathFromUtf8(*value);
     }
     const fs::path home = platform::HomeFolder();
     return home.empty() ? fs::path() : home / fallback;
@@ -38,12 +38,12 @@ ProgramFiles LocateProgramFiles(const fs::path& executable, const fs::path& inst
     if (!executable.is_absolute()) {
         return {};
     }
-    CFilePath self(executable.string());
-    const fs::path folder = self.GetDirectory().value_or("/");
+    CFilePath self(platform::Utf8Of(executable));
+    const fs::path folder = platform::PathFromUtf8(self.GetDirectory().value_or("/"));
     const std::string settingsName = self.GetBaseName().value_or("") + ".ini";
-    const ProgramFiles portable{Layout::Portable, folder / settingsName,
+    const ProgramFiles portable{Layout::Portable, folder / platform::PathFromUtf8(settingsName),
                                 folder / kBackupFolderName};
-    if (platform::EntryExists(portable.settingsPath)) {
+    if (!platform::kHasXdgFolders || platform::EntryExists(portable.settingsPath)) {
         return portable;
     }
     const bool installed =
@@ -56,7 +56,7 @@ ProgramFiles LocateProgramFiles(const fs::path& executable, const fs::path& inst
     if (config.empty() || data.empty()) {
         return {Layout::Xdg, {}, {}};
     }
-    return {Layout::Xdg, config / kProgramFolder / settingsName,
+    return {Layout::Xdg, config / kProgramFolder / platform::PathFromUtf8(settingsName),
             data / kProgramFolder / kBackupFolderName};
 }
 

@@ -9,6 +9,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-
     qt6-base-dev qt6-translations-l10n xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho
     libnotify-dev dbus python3-dbus python3-gi
     dpkg-dev file lintian desktop-file-utils appstream man-db)
+# --- Windows: cross compiler and Wine for the Windows programs and suites ----
+packages+=(g++-mingw-w64-x86-64-posix wine64)
+# --- end Windows ---------------------------------------------------------------
 
 install_missing() {
     local missing=() p
@@ -49,6 +52,10 @@ test)
     # the crash trials kill processes on purpose and stay in the plain build.
     build build-sanitize -DTSUMUGIYA_SANITIZE=ON -DTSUMUGIYA_BUILD_TESTS=ON
     ctest --test-dir build-sanitize --output-on-failure --timeout 300 --label-exclude crash
+    # --- Windows: tsumugiya-cli.exe and the core and CLI suites, run under Wine
+    build build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTSUMUGIYA_BUILD_TESTS=ON
+    ctest --test-dir build-win --output-on-failure --timeout 300 -j2
+    # --- end Windows -------------------------------------------------------------
     ;;
 *)
     echo "usage: $0 start|test" >&2

@@ -16,11 +16,45 @@ namespace tsumugiya::platform {
 // True for the characters that separate folders in a path on this platform.
 bool IsSeparator(char c);
 
-// The character used when the program joins a folder and a name.
-inline constexpr char kSeparator = '/';
+// True for a path that does not depend on the working folder (or drive).
+bool IsAbsolutePath(std::string_view path);
 
-// Longest path, in bytes, the program accepts for the save file.
+// True when the file system takes this text as one name in a folder (no
+// separator, nothing the system reads as a device or a stream).
+bool IsNameOnThisSystem(std::string_view name);
+
+#ifdef _WIN32
+// The character used when the program joins a folder and a name.
+inline constexpr char kSeparator = '\\';
+// Characters no file name may hold, as the user is told about them.
+inline constexpr std::string_view kNameForbiddenCharacters = "/\\:*?\"<>|";
+// Longest path, in bytes, the program accepts for the save file (32,767
+// UTF-16 units at three bytes each at most).
+inline constexpr std::size_t kMaxPathLength = 32767 * 3;
+// Whether an installed copy keeps its files in the user's XDG folders; on
+// Windows they always sit beside the program.
+inline constexpr bool kHasXdgFolders = false;
+// Whether NameLength counts bytes (else UTF-16 units).
+inline constexpr bool kNameLengthInBytes = false;
+#else
+inline constexpr char kSeparator = '/';
+inline constexpr std::string_view kNameForbiddenCharacters = "/\\";
 inline constexpr std::size_t kMaxPathLength = 4095;
+inline constexpr bool kHasXdgFolders = true;
+inline constexpr bool kNameLengthInBytes = true;
+#endif
+
+// Paths hold UTF-8 text inside the program. The std::string conversions of
+// std::filesystem::path use the ANSI code page on Windows, so text always
+// goes through char8_t.
+inline std::filesystem::path PathFromUtf8(std::string_view text) {
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+}
+inline std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 // Full path of the running executable; empty when it cannot be found.
 std::filesystem::path ExecutablePath();
@@ -166,8 +200,13 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 // File-name wildcard match: "*" any run, "?" one character, letters of any case.
 bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
-// Longest file name, in bytes, that the folder's file system accepts.
+// Longest file name that the folder's file system accepts, in the units of
+// NameLength.
 std::size_t MaxFileNameLength(const std::filesystem::path& folder);
+
+// Length of a UTF-8 name in the units the file system limits: bytes on
+// POSIX, UTF-16 units on Windows.
+std::size_t NameLength(std::string_view name);
 
 // --- Settings file -------------------------------------------------------------
 

@@ -1,12 +1,14 @@
 // tsumugiya-cli as a user runs it: each test installs a private copy in a
 // fresh folder, where its settings file and backup folder then appear.
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -19,9 +21,16 @@ using Calls = std::vector<std::vector<std::string>>;
 
 namespace {
 
+#ifdef _WIN32
+const std::string kExe = ".exe";
+#else
+const std::string kExe;
+#endif
+const std::string kCliName = "tsumugiya-cli" + kExe;
 constexpr std::int64_t kTimeA = 1678075268;  // 2023-03-06 04:01:08 UTC
 constexpr std::int64_t kTimeB = kTimeA + 3600;
 
+#ifndef _WIN32
 // Runs the program on a terminal of its own where input is typed, stdout to a
 // pipe; err is what the terminal showed. Lines are read as typed, without
 // echo or output processing, so err holds the program's own bytes.
@@ -74,6 +83,11 @@ Outcome RunOnTerminal(const fs::path& program, Texts args, const fs::path& cwd,
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return outcome;
 }
+#else
+Outcome RunOnTerminal(const fs::path&, Texts, const fs::path&, std::string_view) {
+    throw std::logic_error("no terminal on Windows");
+}
+#endif
 
 class Cli : public ::testing::Test {
   protected:
@@ -85,13 +99,13 @@ class Cli : public ::testing::Test {
     Outcome Run(const std::vector<std::string>& args) { return RunProgram(exe, args, app.path); }
     std::string Where(const std::string& ini, const std::string& savePath) {
         return "配置: ポータブル（プログラムと同じフォルダー）\n設定ファイル: " +
-               (app / ini).string() + "\nセーブファイル: " + savePath +
-               "\nバックアップフォルダー: " + backups.string() + "\n";
+               Utf8((app / ini)) + "\nセーブファイル: " + savePath +
+               "\nバックアップフォルダー: " + Utf8(backups) + "\n";
     }
 
     TempFolder app;
-    fs::path game = app / "ゲーム データ", exe = app / "tsumugiya-cli", backups = app / "backup";
-    fs::path save = game / "セーブ 1.dat";
+    fs::path game = app / U8("ゲーム データ"), exe = app / kCliName, backups = app / "backup";
+    fs::path save = game / U8("セーブ 1.dat");
     const std::string nameA = "セーブ 1.dat.save.2023年03月06日04時01分08秒_";
     const std::string restored = " 選択ファイルをロード\n";
 };
@@ -99,8 +113,8 @@ class Cli : public ::testing::Test {
 TEST_F(Cli, WholeSessionOnAJapaneseNameWithSpaces) {
     const Outcome use = RunProgram(exe, {"use", "セーブ 1.dat"}, game);  // relative to cwd
     EXPECT_EQ(std::tuple(use.status, use.out),
-              std::tuple(0, "セーブファイル: " + save.string() + "\n"));
-    EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", save.string()));
+              std::tuple(0, "セーブファイル: " + Utf8(save) + "\n"));
+    EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(save)));
     const Outcome first = Run({"backup", "--memo", "城の前"});
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
               std::tuple(0, nameA + "城の前 にバックアップ\n", ""));
@@ -113,7 +127,7 @@ TEST_F(Cli, WholeSessionOnAJapaneseNameWithSpaces) {
     const Outcome restore = Run({"restore", nameA + "城の前", "--yes"});
     EXPECT_EQ(std::tuple(restore.status, restore.out, restore.err),
               std::tuple(0, restored + nameA + "城の前\n", ""));
-    EXPECT_EQ(std::pair(StateOf(save), ReadFile(game / "セーブ 1.dat.s")),
+    EXPECT_EQ(std::pair(StateOf(save), ReadFile(game / U8("セーブ 1.dat.s"))),
               std::pair(FileState("state A", kTimeA), Content("state B")));
     EXPECT_EQ(Run({"restore", "--yes"}).out, restored + "セーブ 1.dat.save.temp\n");  // the newest
     EXPECT_EQ(ReadFile(save), "state B");
@@ -124,7 +138,7 @@ TEST_F(Cli, WholeSessionOnAJapaneseNameWithSpaces) {
 // A state that was never backed up survives any sequence of restores: the
 // safety copy holding it is kept as a backup before it is replaced, once.
 TEST_F(Cli, RestoresKeepTheSafetyCopysStateAndSayWhere) {
-    ASSERT_EQ(Run({"use", save.string()}).status, 0);
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
     ASSERT_EQ(Run({"backup", "--memo", "A"}).status, 0);
     WriteFile(save, "state B", kTimeB);
     ASSERT_EQ(Run({"backup", "--memo", "B"}).status, 0);
@@ -137,16 +151,17 @@ TEST_F(Cli, RestoresKeepTheSafetyCopysStateAndSayWhere) {
         std::tuple(second.status, second.out),
         std::tuple(0, restored + nameB + "\nそれまでの控えをバックアップしました: " + kept + "\n"));
     EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + nameA + "A\n");
-    EXPECT_EQ(ReadFile(backups / kept), "progress P");
+    EXPECT_EQ(ReadFile(backups / U8(kept)), "progress P");
     EXPECT_EQ(Run({"restore", nameB, "--yes"}).out, restored + nameB + "\n");
     EXPECT_EQ(Names(backups).size(), 3u);
-    EXPECT_EQ(ReadFile(game / "セーブ 1.dat.s"), "state A");
+    EXPECT_EQ(ReadFile(game / U8("セーブ 1.dat.s")), "state A");
 }
 
 TEST_F(Cli, SettingsFileIsNamedAfterTheBinaryWithoutCli) {
-    fs::copy_file(TSUMUGIYA_CLI, app / "other-cli");
-    ASSERT_EQ(Run({"use", save.string()}).status, 0);
-    EXPECT_EQ(RunProgram(app / "other-cli", {"where"}, app.path).out, Where("other.ini", ""));
+    fs::copy_file(TSUMUGIYA_CLI, app / ("other-cli" + kExe));
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    EXPECT_EQ(RunProgram(app / ("other-cli" + kExe), {"where"}, app.path).out,
+              Where("other.ini", ""));
 }
 
 TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
@@ -184,16 +199,16 @@ TEST_F(Cli, RefusalsSayWhy) {
                                        "tsumugiya-cli use パス で選べます。\n");
     EXPECT_EQ(ReadFile(app / "tsumugiya.ini"), settings);
 
-    ASSERT_EQ(Run({"use", save.string()}).status, 0);
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
     EXPECT_EQ(Run({"restore"}).err,
-              "セーブ 1.dat のバックアップがありません。\n" + backups.string() + "\n");
+              "セーブ 1.dat のバックアップがありません。\n" + Utf8(backups) + "\n");
     fs::remove_all(backups);
     WriteFile(backups, "a file where the folder should be");
     const Outcome quick = Run({"quick"});
     EXPECT_EQ(quick.status, 1);
     EXPECT_TRUE(quick.err.starts_with(
         "!!! バックアップフォルダーを作れませんでした。バックアップはできません。\n" +
-        backups.string() + ": "))
+        Utf8(backups) + ": "))
         << quick.err;
     EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
 }
@@ -201,7 +216,7 @@ TEST_F(Cli, RefusalsSayWhy) {
 // No terminal to say yes on, or names that are not listed backups however they
 // look: exit status 1 and nothing changed.
 TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
-    ASSERT_EQ(Run({"use", save.string()}).status, 0);
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
     ASSERT_EQ(Run({"backup"}).status, 0);
     WriteFile(save, "state B", kTimeB);
     WriteFile(app / "x", "outside");
@@ -209,8 +224,8 @@ TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
     const auto before = Snapshot(app.path);
     Calls calls = {{"restore"}, {"restore", nameA}, {"delete", nameA}};
     for (const std::string& name :
-         Texts{"../x", (game / "other.dat.save.1").string(), "../ゲーム データ/other.dat.save.1",
-               (backups / nameA).string(), "セーブ 1.dat.save.missing"}) {
+         Texts{"../x", Utf8((game / "other.dat.save.1")), "../ゲーム データ/other.dat.save.1",
+               Utf8((backups / U8(nameA))), "セーブ 1.dat.save.missing"}) {
         calls.insert(calls.end(), {{"restore", name, "--yes"}, {"delete", name, "--yes"}});
     }
     for (const auto& args : calls) {
@@ -224,15 +239,16 @@ TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
 // Another save's backup is never put back unseen: asked for on a terminal,
 // warned of with --yes.
 TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
-    ASSERT_EQ(Run({"use", save.string()}).status, 0);
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
     ASSERT_EQ(Run({"backup"}).status, 0);
     WriteFile(backups / "other.dat.save.newer", "another game", kTimeB);
     EXPECT_EQ(Run({"restore", "--yes"}).out, restored + nameA + "\n");  // the newest of this save
     const std::string question =
         "元のセーブファイルを上書きしていいですか？\nother.dat.save.newer "
         "は別のセーブファイルのバックアップです。\n上書きするセーブファイル: " +
-        save.string() + "\n";
+        Utf8(save) + "\n";
     const std::string prompt = "はい/いいえ [y/N]: ";
+    LINUX_ONLY("a pseudo-terminal to type the answers on");
     const Outcome asked =
         RunOnTerminal(exe, {"restore", "other.dat.save.newer"}, app.path, "たぶん\n　はい\n");
     EXPECT_EQ(std::tuple(asked.status, asked.out, asked.err),
@@ -256,11 +272,12 @@ TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
 // short by a full disk is a failure, said on stderr.
 TEST_F(Cli, ListShowsDotlessSavesAndFailsWhenItCannotBeWritten) {
     WriteFile(game / "save", "state A", kTimeA);
-    ASSERT_EQ(Run({"use", (game / "save").string()}).status, 0);
+    ASSERT_EQ(Run({"use", Utf8((game / "save"))}).status, 0);
     ASSERT_EQ(Run({"backup", "--memo", "x"}).status, 0);
     EXPECT_EQ(Run({"list"}).out, "save.save.2023年03月06日04時01分08秒_x\n");
+    LINUX_ONLY("/dev/full");
     const Outcome full =
-        RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", exe.string()}, app.path);
+        RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", Utf8(exe)}, app.path);
     EXPECT_EQ(std::tuple(full.status, full.err),
               std::tuple(1, "標準出力に書き込めませんでした。\nNo space left on device\n"));
 }

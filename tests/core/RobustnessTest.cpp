@@ -2,11 +2,14 @@
 // them or the settings are hostile: they may fail, but never lose, tear or
 // misplace a save state.
 
+#ifdef __linux__
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
+#endif
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -23,6 +26,7 @@ const std::string kCopyFailed = "!!! セーブファイルのコピーに失敗�
 
 // A tmpfs over a folder while it lives. The process first moves to a mount
 // namespace of its own, so that not even a crash leaves a mount behind.
+#ifdef __linux__
 struct Tmpfs {
     Tmpfs(const fs::path& at, const char* options) : at(at) {
         static const bool own = ::unshare(CLONE_NEWNS) == 0 &&
@@ -45,6 +49,15 @@ struct Tmpfs {
     Tmpfs name(at, options);             \
     if (!name.mounted)                   \
     GTEST_SKIP() << "cannot mount a tmpfs (needs root): " << std::strerror(errno)
+#else
+struct Tmpfs {
+    bool Remount(unsigned long) { return false; }
+};
+#define MOUNT_OR_SKIP(name, at, options) \
+    [[maybe_unused]] Tmpfs name;         \
+    LINUX_ONLY("a tmpfs filled up or mounted read-only")
+#define MS_RDONLY 1ul
+#endif
 
 class Robustness : public CommandTest {};
 
@@ -151,12 +164,18 @@ TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
     WriteFile(save, record(0));
     std::atomic<bool> stop = false;
     std::thread writer([&] {
-        const int fd = ::open(save.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Unbuffered: one write call for each record.
+#ifdef _WIN32
+        std::FILE* out = ::_wfopen(save.c_str(), L"ab");
+#else
+        std::FILE* out = std::fopen(save.c_str(), "ab");
+#endif
+        std::setvbuf(out, nullptr, _IONBF, 0);
         for (std::size_t i = 1; !stop && i < 256; ++i) {
-            stop = stop || ::write(fd, record(i).data(), kRecord) != static_cast<ssize_t>(kRecord);
+            stop = stop || std::fwrite(record(i).data(), 1, kRecord, out) != kRecord;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        ::close(fd);
+        std::fclose(out);
     });
     for (int i = 0; i < 10; ++i) {
         host.memo = std::to_string(i);
@@ -169,7 +188,7 @@ TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
     writer.join();
     const std::string final = ReadFile(save).value_or("");
     for (const std::string& name : Names(backup)) {
-        const std::string copy = ReadFile(backup / name).value_or("");
+        const std::string copy = ReadFile(backup / U8(name)).value_or("");
         EXPECT_TRUE(copy.size() % kRecord == 0 && final.starts_with(copy)) << name;
     }
 }
@@ -177,36 +196,35 @@ TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
 // Each settings text gives either no save file or exactly the configured one,
 // and a backup after it writes nothing outside the backup folder.
 TEST_F(Robustness, HostileSettingsGiveTheExactPathOrNone) {
-    const std::string game = (dir / "game").string(), name = "\nfilename=slot1.dat\n";
+    const std::string game = Utf8(dir / "game"), name = "\nfilename=slot1.dat\n";
+    const std::string save = std::string(1, platform::kSeparator) + "slot1.dat";
     std::string garbage(64 << 10, '\0');  // bytes of every value, in no order
     for (std::size_t i = 0; i < garbage.size(); ++i) {
         garbage[i] = static_cast<char>((i * 2654435761u) >> 24);
     }
     const std::pair<std::string, std::string> cases[] = {
-        {"[SaveFile]\nfolder=" + game + name, game + "/slot1.dat"},
-        {"[SaveFile]\r\nfolder=\"" + game + "\"\r\nfilename=\"slot1.dat\"\r\n",
-         game + "/slot1.dat"},
-        {"[SaveFile]\nfolder=" + game + "//" + name, game + "//slot1.dat"},  // one trimmed
-        {"[SaveFile]\n;" + std::string(10 << 20, 'x') + "\nfolder=" + game + name,
-         game + "/slot1.dat"},
+        {"[SaveFile]\nfolder=" + game + name, game + save},
+        {"[SaveFile]\r\nfolder=\"" + game + "\"\r\nfilename=\"slot1.dat\"\r\n", game + save},
+        {"[SaveFile]\nfolder=" + game + "//" + name, game + "/" + save},  // one trimmed
+        {"[SaveFile]\n;" + std::string(10 << 20, 'x') + "\nfolder=" + game + name, game + save},
         {"[SaveFile]\nfolder=" + game + "\nfilename=../../x\n", ""},
         {"[SaveFile]\nfolder=game" + name, ""},
         {"[SaveFile]\nfolder=" + game + "\n", ""},
         {"folder=" + game + name, ""},
         {"", ""},
         {garbage, ""},
-        {"[SaveFile]\nfolder=/" + std::string(4999, 'a') + name, ""},
+        {"[SaveFile]\nfolder=" + Abs("/") + std::string(platform::kMaxPathLength, 'a') + name, ""},
     };
     const auto outside = [&] {
         auto entries = Snapshot(dir.path);
-        std::erase_if(entries, [&](const auto& e) { return e.first.starts_with(backup.string()); });
+        std::erase_if(entries, [&](const auto& e) { return e.first.starts_with(Utf8(backup)); });
         return entries;
     };
     for (const auto& [settings, expected] : cases) {
         fs::remove_all(backup);
         WriteFile(dir / "app/tsumugiya.ini", settings);
         locations.InitLocations(dir / "app/tsumugiya");
-        EXPECT_EQ(locations.SavePath().string(), expected) << settings.substr(0, 80);
+        EXPECT_EQ(Utf8(locations.SavePath()), expected) << settings.substr(0, 80);
         const auto before = outside();
         commands.OnBackup();
         EXPECT_TRUE(outside() == before) << settings.substr(0, 80);

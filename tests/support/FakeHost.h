@@ -80,17 +80,17 @@ class CommandTest : public ::testing::Test {
     const FileState kStateA{"state A", kTimeA}, kStateB{"state B", kTimeB};
 
     void SetUp() override {
-        ::setenv("TZ", "UTC0", 1);
+        SetEnvironment("TZ", "UTC0");
         fs::create_directories(dir / "app");
         fs::create_directories(dir / "game");
         WriteFile(save, "state A", kTimeA);
         locations.InitLocations(dir / "app/tsumugiya");
-        ASSERT_TRUE(locations.SetSaveFile(save));
+        ASSERT_TRUE(locations.SetSaveFile(Utf8(save)));
     }
 
     TempFolder dir;
-    fs::path backup = dir / "app/backup", save = dir / "game/slot1.dat",
-             safety = save.string() + ".s";
+    fs::path backup = dir / "app" / "backup", save = dir / "game" / "slot1.dat",
+             safety = U8(Utf8(save) + ".s");
     AppLocations locations;
     FakeHost host{locations};
     BackupCommands commands{locations, host};

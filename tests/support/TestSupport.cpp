@@ -1,11 +1,15 @@
 #include "support/TestSupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -16,9 +20,11 @@
 #include <stdexcept>
 #include <stop_token>
 #include <thread>
+#include <utility>
 
 namespace tsumugiya::test {
 
+#ifndef _WIN32
 TempFolder::TempFolder() {
     std::string pattern = (fs::temp_directory_path() / "tsumugiya-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -26,10 +32,11 @@ TempFolder::TempFolder() {
     }
     path = fs::canonical(pattern);
 }
+#endif
 
 void WriteFile(const fs::path& file, std::string_view bytes, std::optional<std::int64_t> time) {
     if (!(std::ofstream(file, std::ios::binary) << bytes).flush()) {
-        throw std::runtime_error("cannot write " + file.string());
+        throw std::runtime_error("cannot write " + Utf8(file));
     }
     if (time) {
         const std::chrono::sys_seconds at{std::chrono::seconds(*time)};
@@ -51,15 +58,20 @@ Content ReadFile(const fs::path& file) {
 }
 
 std::int64_t ModTime(const fs::path& file) {
-    struct stat st {};
-    return ::stat(file.c_str(), &st) == 0 ? st.st_mtim.tv_sec : -1;
+    std::error_code ec;
+    const auto time = fs::last_write_time(file, ec);
+    if (ec) {
+        return -1;
+    }
+    const auto since1970 = std::chrono::file_clock::to_sys(time).time_since_epoch();
+    return std::chrono::floor<std::chrono::seconds>(since1970).count();
 }
 
 Texts Names(const fs::path& folder) {
     Texts names;
     std::error_code missing;
     for (const auto& entry : fs::directory_iterator(folder, missing)) {
-        names.push_back(entry.path().filename().string());
+        names.push_back(Utf8(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -69,9 +81,14 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const fs::path& path = entry.path();
-        entries[path] = std::to_string(ModTime(path)) + ":" + ReadFile(path).value_or("?");
+        entries[Utf8(path)] = std::to_string(ModTime(path)) + ":" + ReadFile(path).value_or("?");
     }
     return entries;
+}
+
+#ifndef _WIN32
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
 }
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
@@ -137,5 +154,123 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     }
     return outcome;
 }
+
+#else
+
+namespace {
+
+std::wstring Wide(std::string_view text) {
+    return U8(text).wstring();
+}
+
+// One argument as CommandLineToArgvW and the C runtime read it back.
+std::wstring Quoted(const std::wstring& arg) {
+    std::wstring quoted = L"\"";
+    std::size_t slashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? 2 * slashes + 1 : slashes, L'\\');
+        slashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * slashes, L'\\');
+    return quoted += L'"';
+}
+
+struct Handle {
+    HANDLE h = nullptr;
+    ~Handle() {
+        if (h && h != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h);
+        }
+    }
+};
+
+}  // namespace
+
+TempFolder::TempFolder() {
+    const fs::path base = fs::temp_directory_path();
+    for (unsigned attempt = 0;; ++attempt) {
+        const fs::path candidate =
+            base / ("tsumugiya-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                    std::to_string(::GetTickCount64()) + "-" + std::to_string(attempt));
+        if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path = fs::canonical(candidate);
+            return;
+        }
+        if (::GetLastError() != ERROR_ALREADY_EXISTS || attempt > 100) {
+            throw std::runtime_error("cannot make a temporary folder");
+        }
+    }
+}
+
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+    ::SetEnvironmentVariableW(Wide(name).c_str(), value ? Wide(*value).c_str() : nullptr);
+}
+
+Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
+                   std::optional<std::chrono::nanoseconds> killAfter) {
+    std::wstring line = Quoted(program.wstring());
+    for (const std::string& arg : args) {
+        line += L' ' + Quoted(Wide(arg));
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    Handle outRead, outWrite, errRead, errWrite, nul;
+    if (!::CreatePipe(&outRead.h, &outWrite.h, &inherit, 0) ||
+        !::CreatePipe(&errRead.h, &errWrite.h, &inherit, 0)) {
+        throw std::runtime_error("pipe failed");
+    }
+    ::SetHandleInformation(outRead.h, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errRead.h, HANDLE_FLAG_INHERIT, 0);
+    nul.h = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                          OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul.h;
+    startup.hStdOutput = outWrite.h;
+    startup.hStdError = errWrite.h;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                          cwd.c_str(), &startup, &process)) {
+        throw std::runtime_error("cannot start " + Utf8(program));
+    }
+    Handle child{process.hProcess}, thread{process.hThread};
+    ::CloseHandle(std::exchange(outWrite.h, nullptr));
+    ::CloseHandle(std::exchange(errWrite.h, nullptr));
+    const auto drain = [](HANDLE pipe, std::string& text) {
+        char buffer[4096];
+        DWORD n = 0;
+        while (::ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+            text.append(buffer, n);
+        }
+    };
+    std::jthread timer([&](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        if (killAfter &&
+            !wake.wait_for(lock, stop, *killAfter, [&] { return stop.stop_requested(); })) {
+            ::TerminateProcess(child.h, 137);
+        }
+    });
+    Outcome outcome;
+    std::thread errReader(drain, errRead.h, std::ref(outcome.err));
+    drain(outRead.h, outcome.out);
+    errReader.join();
+    ::WaitForSingleObject(child.h, INFINITE);
+    timer.request_stop();
+    timer.join();
+    DWORD status = 0;
+    if (::GetExitCodeProcess(child.h, &status)) {
+        outcome.status = static_cast<int>(status);
+    }
+    return outcome;
+}
+
+#endif
 
 }  // namespace tsumugiya::test

@@ -45,6 +45,38 @@ Texts Names(const fs::path& folder);  // sorted; none when the folder is missing
 // that nothing there changed.
 std::map<std::string, std::string> Snapshot(const fs::path& folder);
 
+// A path from UTF-8 text and back: plain strings and literals would go
+// through the ANSI code page on Windows.
+inline fs::path U8(std::string_view text) {
+    return fs::path(std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+}
+inline std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// An absolute path on this system written the POSIX way: on Windows it
+// gets a drive.
+#ifdef _WIN32
+inline std::string Abs(std::string_view posix) {
+    return "C:" + std::string(posix);
+}
+#else
+inline std::string Abs(std::string_view posix) {
+    return std::string(posix);
+}
+#endif
+
+// Sets or, given no value, removes an environment variable of this process.
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value);
+
+// Skips a case that needs what only Linux has, saying what.
+#ifdef _WIN32
+#define LINUX_ONLY(what) GTEST_SKIP() << "Linux only: " << what
+#else
+#define LINUX_ONLY(what) static_cast<void>(0)
+#endif
+
 struct Outcome {
     int status = -1;  // exit code, or 128 + signal
     std::string out, err;
@@ -52,6 +84,8 @@ struct Outcome {
 // Runs a program in cwd with stdin on /dev/null (never a terminal) and only
 // TZ=UTC0 in its environment, so that backup names do not depend on the machine.
 // Given killAfter, SIGKILL ends the program then unless it has ended first.
+// On Windows stdin is NUL, the environment is this process's own (the zone
+// is the system's) and killAfter ends it with TerminateProcess.
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
                    std::optional<std::chrono::nanoseconds> killAfter = std::nullopt);
 

@@ -49,6 +49,10 @@ std::size_t MaxFileNameLength(const fs::path& folder) {
     return max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
 }
 
+std::size_t NameLength(std::string_view name) {
+    return name.size();
+}
+
 bool IsDirectory(const fs::path& folder) {
     struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

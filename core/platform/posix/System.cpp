@@ -19,6 +19,14 @@ bool IsSeparator(char c) {
     return c == '/';
 }
 
+bool IsAbsolutePath(std::string_view path) {
+    return path.starts_with('/');
+}
+
+bool IsNameOnThisSystem(std::string_view name) {
+    return name.find('/') == name.npos;
+}
+
 fs::path ExecutablePath() {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);

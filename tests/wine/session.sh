@@ -1,0 +1,27 @@
+#!/bin/sh
+# Starts (start PREFIX) or ends (stop PREFIX) the one Wine session that all
+# Windows tests of a ctest run share. A persistent wineserver saves each test
+# the seconds Debian's wrapper (-p0) spends restarting Wine. Every stream is
+# redirected: ctest would otherwise wait on the pipe the server inherits.
+set -eu
+action=$1
+export WINEPREFIX=$2 WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC0
+server=/usr/lib/wine/wineserver64
+case $action in
+start)
+    # A run that was interrupted may have left its session behind.
+    if [ -d "$WINEPREFIX" ]; then
+        "$server" -k </dev/null >/dev/null 2>&1 || true
+        "$server" -w </dev/null >/dev/null 2>&1 || true
+    fi
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    "$server" -p </dev/null >/dev/null 2>&1
+    /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
+    ;;
+stop)
+    "$server" -k </dev/null >/dev/null 2>&1 || true
+    "$server" -w </dev/null >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+    ;;
+esac
