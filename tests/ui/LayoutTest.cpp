@@ -1,11 +1,10 @@
 // The window as laid out: size, places, fonts, colours, tab order, hidden
-// controls, the About box and the title status.
+// controls and the About box.
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -150,45 +149,6 @@ TEST_F(LayoutTest, TheHelpKeyAndTheBackgroundMenuOpenTheSameAboutBox) {
     EXPECT_TRUE(seen[0].contains(QStringLiteral("Tsumugiya.exe Version 1.0")));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(Title(), "Tsumugiya");
-}
-
-TEST(TitleStatusTest, ShowsForAWhileAndANewerNoteRestartsTheClock) {
-    QWidget window;
-    TitleStatus status(window, QStringLiteral("Tsumugiya"), std::chrono::milliseconds(300));
-    status.Show(QString());
-    EXPECT_EQ(window.windowTitle(), "Tsumugiya");
-    EXPECT_FALSE(status.IsShowing());
-
-    QElapsedTimer clock;
-    clock.start();
-    status.Show(QStringLiteral("a にバックアップ"));
-    EXPECT_EQ(window.windowTitle(), "Tsumugiya : a にバックアップ");
-    QTest::qWait(200);
-    status.Show(QStringLiteral("b"));
-    QTest::qWait(200);  // 400 ms after the first note, 200 after the second
-    EXPECT_EQ(window.windowTitle(), "Tsumugiya : b");
-    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Tsumugiya"), 2000);
-    EXPECT_GE(clock.elapsed(), 500);
-    EXPECT_FALSE(status.IsShowing());
-
-    status.Show(QStringLiteral("c"));
-    status.Show(QString());  // at once, and no timer left
-    EXPECT_EQ(window.windowTitle(), "Tsumugiya");
-    EXPECT_FALSE(status.IsShowing());
-}
-
-TEST(TitleStatusTest, RunsOutBehindAModalBox) {
-    QWidget window;
-    TitleStatus status(window, QStringLiteral("Tsumugiya"), std::chrono::milliseconds(100));
-    status.Show(QStringLiteral("note"));
-    QString titleWhileOpen;
-    QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("open"), QMessageBox::Ok);
-    QTimer::singleShot(400, [&] {
-        titleWhileOpen = window.windowTitle();
-        box.accept();
-    });
-    box.exec();
-    EXPECT_EQ(titleWhileOpen, "Tsumugiya");
 }
 
 }  // namespace
