@@ -99,7 +99,7 @@ TEST_F(LayoutTest, WithoutSettingsTheWindowStillWorks) {
     EXPECT_TRUE(Get<QLabel>(kIdSavePath).text().isEmpty());
     EXPECT_TRUE(fs::is_directory(backups));
     EXPECT_EQ(List().count(), 0);
-    BoxAnswerer boxes(QMessageBox::Ok);
+    Boxes boxes(QMessageBox::Ok);
     Click(kIdBackup);
     EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("セーブファイルが選ばれていません。")});
     Click(kIdRestore);  // nothing selected: nothing to ask
