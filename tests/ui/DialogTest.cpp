@@ -3,15 +3,18 @@
 // core's tests' business; these check what the window adds to them.
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QUrl>
 
+#include "CAboutDlg.h"
 #include "GuiDriver.h"
 
 namespace tsumugiya::test {
@@ -301,6 +304,73 @@ TEST_F(DialogTest, ALongNameScrollsSidewaysAndShowsWholeAsItsTooltip) {
     list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum());
     EXPECT_EQ(tipAt(1), longName);
     QToolTip::hideText();
+}
+
+TEST_F(DialogTest, LayoutFontsColoursAndTabOrder) {
+    Open();
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());  // not resizable
+    // Every visible control lies inside the window, in front of the group
+    // boxes that frame it, in the dialog's 12-point font but for two buttons.
+    for (const int id : {kIdBackup, kIdFixedNameBackup, kIdRestore, kIdBackupList, kIdSavePath,
+                         kIdMemo, kIdDelete, kIdOpenFolder, kIdMemoLabel, kIdRefresh,
+                         kIdConfirmOnRestore, kIdSelectSaveFile, kIdClearMemo}) {
+        QWidget* control = dialog->Control(id);
+        EXPECT_TRUE(dialog->rect().contains(control->geometry())) << id;
+        QWidget* hit = dialog->childAt(control->geometry().center());
+        EXPECT_TRUE(hit == control || control->isAncestorOf(hit)) << id;
+        const bool small = id == kIdClearMemo || id == kIdFixedNameBackup;
+        EXPECT_EQ(control->font().pointSize(), small ? 9 : 12) << id;
+    }
+    for (const int id : {kIdMemoLabel, kIdConfirmOnRestore}) {  // grown to fit their caption
+        const QWidget* control = dialog->Control(id);
+        EXPECT_EQ(control->size().expandedTo(control->sizeHint()), control->size()) << id;
+    }
+    for (const int id : {kIdOk, kIdMapLabel, kIdMapName, kIdMapList}) {
+        EXPECT_FALSE(dialog->Control(id)->isVisible()) << id;
+    }
+    // Japanese captions are drawn by a font that has the glyphs.
+    const QFontMetrics metrics(dialog->Control(kIdBackup)->font());
+    for (const QChar c : QStringLiteral("戻す確認削除フォルダー↑↓")) {
+        EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
+    }
+    // The face is coloured; the memo field keeps its own base.
+    const QImage shot = dialog->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(2, 2), QColor(180, 200, 255));
+    EXPECT_NE(shot.pixelColor(dialog->Control(kIdMemo)->geometry().center()),
+              QColor(180, 200, 255));
+
+    // Tab follows the layout and skips the hidden controls.
+    for (const int id : {kIdBackup, kIdRestore, kIdBackupList, kIdMemo, kIdConfirmOnRestore,
+                         kIdDelete, kIdOpenFolder, kIdSelectSaveFile, kIdClearMemo,
+                         kIdFixedNameBackup, kIdRefresh, kIdBackup}) {
+        EXPECT_EQ(QApplication::focusWidget(), dialog->Control(id)) << id;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+}
+
+TEST_F(DialogTest, TheHelpKeyAndTheBackgroundMenuOpenTheAboutBox) {
+    Open();
+    int shown = 0;
+    Answerer<CAboutDlg> about([&](CAboutDlg& box) {
+        ++shown;
+        QTest::mouseClick(box.Control(1), Qt::LeftButton);  // its OK
+        EXPECT_FALSE(box.isVisible());
+    });
+    QTest::keyClick(dialog.get(), Qt::Key_F1);
+    EXPECT_EQ(shown, 1);
+
+    QTimer::singleShot(0, [] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            menu->actions().constFirst()->trigger();
+            menu->close();
+        }
+    });
+    const QPoint background(2, 2);
+    ASSERT_EQ(dialog->childAt(background), nullptr);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, background, dialog->mapToGlobal(background));
+    QApplication::sendEvent(dialog.get(), &event);
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(dialog->isVisible());
 }
 
 }  // namespace
