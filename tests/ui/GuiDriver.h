@@ -1,81 +1,118 @@
 #pragma once
 
 // Drives the real dialog headless: a fresh program folder, the controls by
-// id, clicks and keys, and an answerer for the modal boxes it opens.
+// id, clicks, and answerers for the modal dialogs it opens.
 
-#include <QFileDialog>
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
 #include "AppLocations.h"
 #include "CTsumugiya_Dlg.h"
+#include "ControlIds.h"
 #include "support/TestSupport.h"
 
 namespace tsumugiya::test {
 
-// Answers every modal message box that opens while it lives, recording
-// each box's caption, text and the words on its buttons.
-class BoxAnswerer {
+// Calls answer on each modal dialog of kind T while it lives, every 10 ms for
+// as long as the dialog stays open: a file dialog reads its folder in the
+// background and may undo what was done too early. One still open after about
+// five seconds fails the test and is rejected, so that the test goes on.
+template <class T>
+class Answerer {
   public:
-    // Escape stands for closing the box without choosing a button.
-    explicit BoxAnswerer(QMessageBox::StandardButton answer);
+    explicit Answerer(std::function<void(T&)> answer) {
+        QObject::connect(&poll_, &QTimer::timeout, [this, answer] {
+            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) {
+                polls_ = 0;
+            } else if (++polls_ <= 500) {
+                answer(*dialog);
+            } else {
+                ADD_FAILURE() << "left open: " << dialog->windowTitle().toStdString();
+                dialog->reject();
+            }
+        });
+        poll_.start(10);
+    }
+
+  private:
+    QTimer poll_;
+    int polls_ = 0;
+};
+
+// Answers every message box with this button, recording its text and the
+// words on its buttons. Every box must carry the program's name and show its
+// text as it is, never as markup.
+struct Boxes {
+    explicit Boxes(QMessageBox::StandardButton button)
+        : answerer([this, button](QMessageBox& box) {
+              texts << box.text();
+              for (const QAbstractButton* each : box.buttons()) {
+                  buttons << each->text();
+              }
+              EXPECT_EQ(box.windowTitle(), "tsumugiya");
+              EXPECT_EQ(box.textFormat(), Qt::PlainText) << box.text().toStdString();
+              box.button(button)->click();
+          }) {}
 
     QStringList texts;
-    QStringList captions;
-    QList<Qt::TextFormat> formats;
-    QList<QStringList> buttons;
-
-  private:
-    QTimer poll_;
+    QStringList buttons;
+    Answerer<QMessageBox> answerer;
 };
 
-// Runs the action on a modal file dialog for as long as it stays open: the
-// dialog reads its folder in the background and may reset a selection made
-// too early. After a few seconds it is cancelled, so a test fails, not hangs.
-class FileDialogAnswerer {
-  public:
-    explicit FileDialogAnswerer(std::function<void(QFileDialog&)> action);
-    bool Answered() const { return attempts_ > 0 && !gaveUp_; }
+// A program folder beside a game folder, and the dialog opened on them.
+struct DialogFixture {
+    DialogFixture() {
+        fs::create_directories(saveFile.parent_path());
+        fs::create_directories(backups);
+    }
 
-  private:
-    QTimer poll_;
-    int attempts_ = 0;
-    bool gaveUp_ = false;
-};
-
-// A program folder with a save file and the dialog opened on it.
-class DialogFixture {
-  public:
-    DialogFixture();
-
-    void WriteSettings(const std::string& folder, const std::string& fileName) const;
-    // A backup of the save file under this name and modification time.
-    void AddBackup(const std::string& name, std::int64_t time, const std::string& content) const;
-    ui::CTsumugiya_Dlg& Open();
+    void WriteSettings(const std::string& saveFolder, const std::string& fileName) const {
+        WriteFile(folder / "tsumugiya.ini",
+                  "[SaveFile]\nfolder=" + saveFolder + "\nfilename=" + fileName + "\n");
+    }
+    void Open() {
+        dialog = std::make_unique<ui::CTsumugiya_Dlg>(locations, folder / "tsumugiya");
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        if (!QTest::qWaitForWindowActive(dialog.get())) {
+            throw std::runtime_error("the dialog never became active");
+        }
+    }
 
     template <class T>
     T& Get(int id) const {
-        auto* control = qobject_cast<T*>(dialog->Control(id));
-        if (!control) {
-            throw std::runtime_error("no such control " + std::to_string(id));
-        }
-        return *control;
+        return dynamic_cast<T&>(*dialog->Control(id));  // throws for the wrong kind
     }
-    void Click(int id) const;
-    QListWidget& List() const;
-    Texts ListTexts() const;
-    std::vector<int> SelectedRows() const;
-    void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const;
-    QString Title() const { return dialog->windowTitle(); }
+    QListWidget& List() const { return Get<QListWidget>(ui::kIdBackupList); }
+    void Click(int id) const { QTest::mouseClick(&Get<QAbstractButton>(id), Qt::LeftButton); }
+    void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const {
+        QTest::mouseClick(List().viewport(), Qt::LeftButton, modifiers,
+                          List().visualItemRect(List().item(row)).center());
+    }
+    // The list as shown, each selected entry marked "> ".
+    Texts Listed() const {
+        Texts texts;
+        for (int row = 0; row < List().count(); ++row) {
+            const QListWidgetItem* item = List().item(row);
+            texts.push_back((item->isSelected() ? "> " : "") + item->text().toStdString());
+        }
+        return texts;
+    }
+    std::string Title() const { return dialog->windowTitle().toStdString(); }
 
+    Answerer<QDialog> unanswered{[](QDialog&) {}};  // no box a test did not expect
     TempFolder folder;
-    fs::path executable;
-    fs::path saveFile;
-    fs::path backups;
+    fs::path saveFile = folder / "game" / "slot1.dat";
+    fs::path backups = folder / "backup";
     AppLocations locations;
     std::unique_ptr<ui::CTsumugiya_Dlg> dialog;
 };
