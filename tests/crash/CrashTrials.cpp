@@ -122,9 +122,13 @@ struct Rig {
         for (std::string name; std::getline(lines, name);) {
             if (std::ranges::count(files, backups / name)) {
                 ++kept;
-            } else if (command == kRestore && name.ends_with("_戻す前")) {
-                // The safety copy's state, kept before the safety copy was replaced.
-                held.push_back(expect(backups / name, before[kSafety], before[kSafety]));
+            } else if (command == kRestore && name.find("_戻す前") != name.npos) {
+                // A safety copy's state, kept before it was replaced: by this run, or by a
+                // killed one before it whose safety copy held another state.
+                const int state = Identify(backups / name);
+                EXPECT_TRUE(state >= 0 && state < kStates)
+                    << context << name << " is " << StateText(state) << ", not a whole state";
+                held.push_back(state);
             } else if (command == kBackup && !name.starts_with(".tsumugiya-")) {
                 ++made;  // in this trial, since Prepare removed the older ones
                 expect(backups / name, before[kSave], before[kSave]);
