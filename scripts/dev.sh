@@ -10,7 +10,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-
     libnotify-dev dbus python3-dbus python3-gi
     dpkg-dev file lintian desktop-file-utils appstream man-db)
 # --- Windows: cross compiler and Wine for the Windows programs and suites ----
-packages+=(g++-mingw-w64-x86-64-posix wine64)
+# (python3 writes Tsumugiya.exe's resource script; fonts-wine has the Marlett
+# font Wine draws caption buttons with)
+packages+=(g++-mingw-w64-x86-64-posix wine64 python3 fonts-wine)
 # --- end Windows ---------------------------------------------------------------
 
 install_missing() {
