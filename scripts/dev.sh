@@ -2,6 +2,7 @@
 # Installs what is missing, builds, then starts the program or runs every test.
 #   scripts/dev.sh start   build and start
 #   scripts/dev.sh test    build and run the whole test suite
+#   scripts/dev.sh zip     build the portable Windows release zip
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -59,8 +60,17 @@ test)
     ctest --test-dir build-win --output-on-failure --timeout 300 -j2
     # --- end Windows -------------------------------------------------------------
     ;;
+# --- Windows: the portable release zip ---------------------------------------
+zip)
+    install_missing
+    build build-win-release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=Release -DTSUMUGIYA_BUILD_TESTS=OFF
+    cmake --build build-win-release --target win-zip
+    ls -l build-win-release/Tsumugiya-*-win64.zip
+    ;;
+# --- end Windows ---------------------------------------------------------------
 *)
-    echo "usage: $0 start|test" >&2
+    echo "usage: $0 start|test|zip" >&2
     exit 2
     ;;
 esac
