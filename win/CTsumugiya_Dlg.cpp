@@ -120,10 +120,12 @@ INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
     background_.Reset(::CreateSolidBrush(kBackgroundColour));
 
     locations_.ReadSettings();
-    // A long path loses its middle rather than its file name.
+    // A long path loses its middle rather than its file name; the whole
+    // path shows when the mouse rests on it.
     const HWND savePath = Item(kIdSavePath);
     ::SetWindowLongPtrW(savePath, GWL_STYLE,
                         ::GetWindowLongPtrW(savePath, GWL_STYLE) | SS_PATHELLIPSIS);
+    savePathTip_.Attach(Handle(), savePath);
     ShowSavePath();
     locations_.InitBackupFolder(executable_);
     for (const std::string& problem : locations_.SettingsProblems()) {
@@ -343,7 +345,9 @@ void CTsumugiya_Dlg::AdoptSaveFile(const std::wstring& path) {
 }
 
 void CTsumugiya_Dlg::ShowSavePath() {
-    ::SetDlgItemTextW(Handle(), kIdSavePath, WideOf(locations_.SavePath()).c_str());
+    const std::wstring path = WideOf(locations_.SavePath());
+    ::SetDlgItemTextW(Handle(), kIdSavePath, path.c_str());
+    savePathTip_.SetText(path);
 }
 
 void CTsumugiya_Dlg::OnSelChangeMapList() {

@@ -8,6 +8,7 @@
 #include "BackupCommands.h"
 #include "CommandHost.h"
 #include "Handles.h"
+#include "HoverTip.h"
 #include "ListBoxBackupList.h"
 #include "MemoTip.h"
 #include "ModalDialog.h"
@@ -90,6 +91,7 @@ class CTsumugiya_Dlg : public ModalDialog, public CommandHost {
     BackupCommands commands_;
     TitleStatus status_;
     MemoTip memoTip_;
+    HoverTip savePathTip_;
     std::string startProblems_;
     bool fittingMemo_ = false;
 };
