@@ -18,6 +18,8 @@ fail() {
 }
 # shellcheck source=SCRIPTDIR/../tests/smoke/xvfb-session.sh
 source "$repo/tests/smoke/xvfb-session.sh"
+# shellcheck source=SCRIPTDIR/readme-backups.sh
+source "$repo/tools/readme-backups.sh"
 # shellcheck source=SCRIPTDIR/../tests/smoke-win/wine-session.sh
 source "$repo/tests/smoke-win/wine-session.sh"
 
@@ -35,24 +37,7 @@ mkdir -p "$app_dir/backup"
 cp "$program" "$app_dir/Tsumugiya.exe"
 printf '[SaveFile]\r\nfolder=%s\r\nfilename=%s\r\n' 'C:\Games\SomeGame' slot1.dat \
     >"$app_dir/Tsumugiya.ini"
-base=$(date -d '2026-12-06 19:12:40' +%s)
-backup() { # backup MINUTES-AFTER-BASE NAME-SUFFIX
-    local t=$((base + $1 * 60 + $1 % 7)) name
-    if [[ $2 == temp ]]; then
-        name=slot1.dat.save.temp
-    else
-        name=slot1.dat.save.$(date -d "@$t" +%Y年%m月%d日%H時%M分%S秒)_$2
-    fi
-    printf 'slot 1 at %s\n' "$t" >"$app_dir/backup/$name"
-    touch -d "@$t" "$app_dir/backup/$name"
-}
-backup 0 城の前
-backup 23 宝箱を開ける前
-backup 41 ボス戦の前
-backup 58 temp
-backup 77 魔王城に突入
-backup 96 二周目開始
-backup 118 隠しダンジョン入口
+readme_backups "$app_dir/backup"
 
 start_xvfb fail
 start_wine fail
