@@ -6,7 +6,6 @@
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "MemoLimit.h"
-#include "Resources.h"
 
 namespace tsumugiya::test {
 namespace {
@@ -23,17 +22,6 @@ TEST(DialogUnitsTest, EdgesAreScaledAndRoundedSoNeighboursStayFlush) {
     const QRect right = units.ToPixels(QRect(4, 1, 3, 3));
     EXPECT_EQ(left.right() + 1, right.left());
     EXPECT_EQ(units.ToPixelsX(-2), -4);  // -3.5 rounds away from zero
-}
-
-TEST(DialogTemplateTest, ReadsTheShippedLayouts) {
-    const DialogTemplate main = LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout));
-    EXPECT_EQ(main.id, 102);
-    EXPECT_EQ(main.size, QSize(443, 349));
-    EXPECT_EQ(main.controls.size(), 19u);
-    EXPECT_EQ(main.Font().pointSize(), 9);
-    const DialogTemplate about = LoadDialogTemplate(QString::fromLatin1(kAboutDialogLayout));
-    EXPECT_EQ(about.size, QSize(235, 55));
-    EXPECT_EQ(about.controls.back().id, 1);
 }
 
 TEST(DialogTemplateTest, AMalformedLayoutNamesItsSource) {
