@@ -2,6 +2,7 @@
 # Installs what is missing, builds, then starts the program or runs every test.
 #   scripts/dev.sh start   build and start
 #   scripts/dev.sh test    build and run the whole test suite
+#   scripts/dev.sh zip     build the portable Windows release zip
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +11,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-
     libnotify-dev dbus python3-dbus python3-gi
     dpkg-dev file lintian desktop-file-utils appstream man-db)
 # --- Windows: cross compiler and Wine for the Windows programs and suites ----
-packages+=(g++-mingw-w64-x86-64-posix wine64)
+# (python3 writes Tsumugiya.exe's resource script; fonts-wine has the Marlett
+# font Wine draws caption buttons with)
+packages+=(g++-mingw-w64-x86-64-posix wine64 python3 fonts-wine)
 # --- end Windows ---------------------------------------------------------------
 
 install_missing() {
@@ -57,8 +60,17 @@ test)
     ctest --test-dir build-win --output-on-failure --timeout 300 -j2
     # --- end Windows -------------------------------------------------------------
     ;;
+# --- Windows: the portable release zip ---------------------------------------
+zip)
+    install_missing
+    build build-win-release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=Release -DTSUMUGIYA_BUILD_TESTS=OFF
+    cmake --build build-win-release --target win-zip
+    ls -l build-win-release/Tsumugiya-*-win64.zip
+    ;;
+# --- end Windows ---------------------------------------------------------------
 *)
-    echo "usage: $0 start|test" >&2
+    echo "usage: $0 start|test|zip" >&2
     exit 2
     ;;
 esac

@@ -17,6 +17,8 @@ fail() {
 }
 # shellcheck source=SCRIPTDIR/../tests/smoke/xvfb-session.sh
 source "$repo/tests/smoke/xvfb-session.sh"
+# shellcheck source=SCRIPTDIR/readme-backups.sh
+source "$repo/tools/readme-backups.sh"
 
 for tool in "$program" "$shooter"; do
     [[ -f $tool && -x $tool ]] || fail "not an executable file: $tool (build it first)"
@@ -45,26 +47,7 @@ cp "$program" "$app_dir/tsumugiya"
 printf '[SaveFile]\nfolder=%s\nfilename=%s\n' /home/player/.local/share/SomeGame slot1.dat \
     >"$app_dir/tsumugiya.ini"
 
-# Each backup carries its save time both in its name and as its mtime, as one
-# the program made would; the quick backup sits among them by time.
-base=$(date -d '2026-12-06 19:12:40' +%s)
-backup() { # backup MINUTES-AFTER-BASE NAME-SUFFIX
-    local t=$((base + $1 * 60 + $1 % 7)) name
-    if [[ $2 == temp ]]; then
-        name=slot1.dat.save.temp
-    else
-        name=slot1.dat.save.$(date -d "@$t" +%Y年%m月%d日%H時%M分%S秒)_$2
-    fi
-    printf 'slot 1 at %s\n' "$t" >"$app_dir/backup/$name"
-    touch -d "@$t" "$app_dir/backup/$name"
-}
-backup 0 城の前
-backup 23 宝箱を開ける前
-backup 41 ボス戦の前
-backup 58 temp
-backup 77 魔王城に突入
-backup 96 二周目開始
-backup 118 隠しダンジョン入口
+readme_backups "$app_dir/backup"
 
 # --- X server and the window ---------------------------------------------
 start_xvfb fail

@@ -1,0 +1,448 @@
+#include "CTsumugiya_Dlg.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "BackupNames.h"
+#include "CAboutDlg.h"
+#include "ControlIds.h"
+#include "FileTime.h"
+#include "FitCaptions.h"
+#include "MemoFit.h"
+#include "Messages.h"
+#include "Resource.h"
+#include "platform/win32/Win32.h"
+
+namespace tsumugiya::win {
+
+using platform::win32::Narrow;
+using platform::win32::Wide;
+using namespace tsumugiya::ui;  // the control ids the two windows share
+
+namespace {
+
+// The controls that take the 12-point dialog font, in the order they get it.
+// The clear and fixed-name backup buttons and the group boxes keep the
+// template's 9-point font.
+constexpr int kDialogFontControls[] = {
+    kIdBackup,     kIdRestore,        kIdDelete,     kIdRefresh, kIdMemo,
+    kIdOpenFolder, kIdSelectSaveFile, kIdBackupList, kIdMapList, kIdSavePath,
+    kIdMemoLabel,  kIdMapName,        kIdMapLabel,   kIdOk,      kIdConfirmOnRestore,
+};
+constexpr wchar_t kDialogFontFace[] = L"ＭＳ Ｐ明朝";
+constexpr int kDialogFontPoints = 12;
+constexpr COLORREF kBackgroundColour = RGB(180, 200, 255);
+constexpr wchar_t kPlainTitle[] = L"Tsumugiya";
+// Posted at start-up, so that what went wrong is said with the window up.
+constexpr UINT kMsgStartProblems = WM_APP + 1;
+
+std::wstring WideOf(const std::filesystem::path& path) {
+    return Wide(platform::Utf8Of(path));
+}
+
+std::wstring ItemText(HWND item) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+// The message map: a message no row names goes to the dialog manager.
+struct CTsumugiya_DlgMap {
+    using D = CTsumugiya_Dlg;
+    using Entry = MessageEntry<D>;
+    static constexpr Entry kEntries[] = {
+        {WM_INITDIALOG, 0, 0, &OnMessageOf<D, &D::OnInitDialog>},
+        {WM_SYSCOMMAND, 0, 0, &OnMessageOf<D, &D::OnSysCommand>},
+        {WM_PAINT, 0, 0, &OnMessageOf<D, &D::OnPaint>},
+        {WM_QUERYDRAGICON, 0, 0, &OnMessageOf<D, &D::OnQueryDragIcon>},
+        {WM_COMMAND, kIdRestore, BN_CLICKED, &OnCommandOf<D, &D::OnRestore>},
+        {WM_COMMAND, kIdBackup, BN_CLICKED, &OnCommandOf<D, &D::OnBackup>},
+        {WM_TIMER, 0, 0, &OnMessageOf<D, &D::OnTimer>},
+        {WM_COMMAND, kIdDelete, BN_CLICKED, &OnCommandOf<D, &D::OnDelete>},
+        {WM_COMMAND, kIdOpenFolder, BN_CLICKED, &OnCommandOf<D, &D::OnOpenFolder>},
+        {WM_CTLCOLORDLG, 0, 0, &OnMessageOf<D, &D::OnCtlColorDlg>},
+        {WM_CTLCOLORSTATIC, 0, 0, &OnMessageOf<D, &D::OnCtlColorStatic>},
+        {WM_DESTROY, 0, 0, &OnMessageOf<D, &D::OnDestroy>},
+        {WM_COMMAND, kIdMapList, LBN_SELCHANGE, &OnCommandOf<D, &D::OnSelChangeMapList>},
+        {WM_COMMAND, kIdClearMemo, BN_CLICKED, &OnCommandOf<D, &D::OnClearMemo>},
+        {WM_COMMAND, kIdFixedNameBackup, BN_CLICKED, &OnCommandOf<D, &D::OnFixedNameBackup>},
+        {WM_COMMAND, kIdSelectSaveFile, BN_CLICKED, &OnCommandOf<D, &D::OnSelectSaveFile>},
+        {WM_COMMAND, kIdRefresh, BN_CLICKED, &OnCommandOf<D, &D::OnRefresh>},
+        // Enter outside a push button (the hidden default button 1), Esc, the
+        // close box and Alt+F4 end the dialog.
+        {WM_COMMAND, IDOK, BN_CLICKED, &OnMessageOf<D, &D::OnEnd>},
+        {WM_COMMAND, IDCANCEL, BN_CLICKED, &OnMessageOf<D, &D::OnEnd>},
+        {WM_COMMAND, kIdMemo, EN_CHANGE, &OnCommandOf<D, &D::OnMemoChange>},
+        {WM_COMMAND, kIdMemo, EN_KILLFOCUS, &OnCommandOf<D, &D::OnMemoKillFocus>},
+        {WM_DPICHANGED, 0, 0, &OnMessageOf<D, &D::OnDpiChanged>},
+        {kMsgStartProblems, 0, 0, &OnMessageOf<D, &D::OnStartProblems>},
+    };
+};
+
+CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
+                               std::wstring programName)
+    : ModalDialog(kIdMainDialog),
+      locations_(locations),
+      executable_(std::move(executable)),
+      programName_(std::move(programName)),
+      catalogue_(locations_),
+      commands_(locations_, *this),
+      status_(kPlainTitle) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    icon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIdMainIcon), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXICON),
+                                            ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+    smallIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIdMainIcon),
+                                                 IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
+INT_PTR CTsumugiya_Dlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return Dispatch<CTsumugiya_Dlg>(CTsumugiya_DlgMap::kEntries, *this, message, wParam, lParam);
+}
+
+INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
+    backupList_.Attach(Item(kIdBackupList));
+    status_.Attach(Handle());
+    AddAboutItem();
+    ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    SetStatus("");
+    locations_.InitSettingsPath(executable_);
+    SetDialogFont(::GetDpiForWindow(Handle()));
+    FitCaptions(Handle());
+    SendItem(kIdConfirmOnRestore, BM_SETCHECK, BST_CHECKED);
+    background_.Reset(::CreateSolidBrush(kBackgroundColour));
+
+    locations_.ReadSettings();
+    // A long path loses its middle rather than its file name; the whole
+    // path shows when the mouse rests on it.
+    const HWND savePath = Item(kIdSavePath);
+    ::SetWindowLongPtrW(savePath, GWL_STYLE,
+                        ::GetWindowLongPtrW(savePath, GWL_STYLE) | SS_PATHELLIPSIS);
+    savePathTip_.Attach(Handle(), savePath);
+    ShowSavePath();
+    locations_.InitBackupFolder(executable_);
+    for (const std::string& problem : locations_.SettingsProblems()) {
+        startProblems_ += problem + "\n";
+    }
+    if (!startProblems_.empty()) {
+        startProblems_ += platform::Utf8Of(locations_.SettingsPath());  // which file to look at
+    }
+    if (const auto& error = locations_.BackupFolderError()) {
+        startProblems_ += (startProblems_.empty() ? "" : "\n\n") +
+                          messages::WithCause(messages::kBackupFolderMissing, *error);
+    }
+    if (!startProblems_.empty()) {
+        ::PostMessageW(Handle(), kMsgStartProblems, 0, 0);
+    }
+    ShowCatalogue();
+    memoTip_.Attach(Handle(), Item(kIdMemo));
+    CentreOverOwner();
+    // The backup button, so that Enter at start makes a backup.
+    ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdBackup)), TRUE);
+    return FALSE;  // the focus is set
+}
+
+void CTsumugiya_Dlg::AddAboutItem() {
+    const HMENU menu = ::GetSystemMenu(Handle(), FALSE);
+    const wchar_t* text = nullptr;
+    // Without a buffer LoadStringW gives the resource's own read-only text.
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), kIdAboutMenuString,
+                                     reinterpret_cast<wchar_t*>(&text), 0);
+    if (!menu || length <= 0) {
+        return;
+    }
+    const std::wstring item(text, static_cast<std::size_t>(length));
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, kIdmAboutBox, item.c_str());
+}
+
+void CTsumugiya_Dlg::SetDialogFont(UINT dpi) {
+    LOGFONTW face{};
+    face.lfHeight =
+        -::MulDiv(kDialogFontPoints, static_cast<int>(dpi ? dpi : USER_DEFAULT_SCREEN_DPI), 72);
+    face.lfCharSet = DEFAULT_CHARSET;
+    ::lstrcpynW(face.lfFaceName, kDialogFontFace, LF_FACESIZE);
+    Font font(::CreateFontIndirectW(&face));
+    if (!font.Get()) {
+        return;
+    }
+    for (const int id : kDialogFontControls) {
+        SendItem(id, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    }
+    // The controls hold the new font now; the old one can go.
+    dialogFont_.Reset(font.Release());
+}
+
+INT_PTR CTsumugiya_Dlg::OnStartProblems(WPARAM, LPARAM) {
+    Tell(startProblems_);
+    return TRUE;
+}
+
+INT_PTR CTsumugiya_Dlg::OnEnd(WPARAM wParam, LPARAM) {
+    ::EndDialog(Handle(), LOWORD(wParam));
+    return TRUE;
+}
+
+INT_PTR CTsumugiya_Dlg::OnDestroy(WPARAM, LPARAM) {
+    ::KillTimer(Handle(), TitleStatus::kTimerId);
+    memoTip_.Hide();
+    // tsumugiya-cli.exe may have chosen another save meanwhile; writing this
+    // window's copy back would undo that. Settings the window could not use
+    // (and said so at start) stay as the user wrote them, for the user to mend.
+    if (!locations_.SettingsChangedElsewhere() && locations_.SettingsProblems().empty()) {
+        platform::IoError error;
+        if (!locations_.SaveSettings(error)) {
+            // The window is going: the box has no owner.
+            ::MessageBoxW(nullptr,
+                          Wide(messages::WithCause(messages::kSettingsNotSaved, error)).c_str(),
+                          programName_.c_str(), MB_OK | MB_TASKMODAL);
+        }
+    }
+    background_.Reset();
+    return FALSE;
+}
+
+INT_PTR CTsumugiya_Dlg::OnSysCommand(WPARAM wParam, LPARAM) {
+    if ((wParam & 0xFFF0) != kIdmAboutBox) {
+        return FALSE;  // move, minimise, close and the rest: the default
+    }
+    CAboutDlg about;
+    about.RunModal(Handle());
+    return TRUE;
+}
+
+INT_PTR CTsumugiya_Dlg::OnPaint(WPARAM, LPARAM) {
+    if (!::IsIconic(Handle())) {
+        return FALSE;
+    }
+    PAINTSTRUCT paint{};
+    const HDC dc = ::BeginPaint(Handle(), &paint);
+    ::SendMessageW(Handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int width = ::GetSystemMetrics(SM_CXICON);
+    const int height = ::GetSystemMetrics(SM_CYICON);
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    ::DrawIcon(dc, (client.right - client.left - width + 1) / 2,
+               (client.bottom - client.top - height + 1) / 2, icon_);
+    ::EndPaint(Handle(), &paint);
+    return TRUE;
+}
+
+INT_PTR CTsumugiya_Dlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<INT_PTR>(icon_);
+}
+
+INT_PTR CTsumugiya_Dlg::OnCtlColorDlg(WPARAM wParam, LPARAM) {
+    ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(background_.Get());
+}
+
+INT_PTR CTsumugiya_Dlg::OnCtlColorStatic(WPARAM wParam, LPARAM) {
+    // Labels, the check box and the group boxes on the dialog's face. Their
+    // text keeps its opaque background, in the face's colour rather than
+    // the system's grey.
+    const auto dc = reinterpret_cast<HDC>(wParam);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    ::SetBkColor(dc, kBackgroundColour);
+    return reinterpret_cast<INT_PTR>(background_.Get());
+}
+
+INT_PTR CTsumugiya_Dlg::OnTimer(WPARAM wParam, LPARAM) {
+    if (wParam == MemoTip::kTimerId) {
+        memoTip_.Hide();
+        return TRUE;
+    }
+    status_.OnTimer();
+    return TRUE;
+}
+
+INT_PTR CTsumugiya_Dlg::OnDpiChanged(WPARAM wParam, LPARAM) {
+    // The dialog manager scales the template's font; the 12-point font is ours.
+    SetDialogFont(HIWORD(wParam));
+    return FALSE;  // the dialog manager resizes the window
+}
+
+void CTsumugiya_Dlg::OnBackup() {
+    commands_.OnBackup();
+}
+
+void CTsumugiya_Dlg::OnFixedNameBackup() {
+    commands_.OnFixedNameBackup();
+}
+
+void CTsumugiya_Dlg::OnRestore() {
+    commands_.OnRestore();
+}
+
+void CTsumugiya_Dlg::OnDelete() {
+    // The deletion loses nothing, but the user should not think it happened.
+    if (commands_.OnDelete() != CommandResult::Failed || commands_.DeleteFailures().empty()) {
+        return;
+    }
+    std::string text(messages::kDeleteFailed);
+    for (const platform::IoError& failure : commands_.DeleteFailures()) {
+        text = messages::WithCause(text, failure);
+    }
+    Tell(text);
+}
+
+void CTsumugiya_Dlg::OnOpenFolder() {
+    const std::filesystem::path& folder = locations_.BackupFolder();
+    const auto opened = reinterpret_cast<INT_PTR>(
+        folder.empty() ? nullptr
+                       : ::ShellExecuteW(nullptr, L"open", WideOf(folder).c_str(), nullptr, nullptr,
+                                         SW_SHOWNORMAL));
+    // ShellExecuteW says success with a value above 32.
+    if (opened <= 32) {
+        Tell(std::string(messages::kFolderNotOpened) + "\n" + platform::Utf8Of(folder));
+    }
+}
+
+void CTsumugiya_Dlg::OnRefresh() {
+    ShowCatalogue();
+}
+
+void CTsumugiya_Dlg::OnClearMemo() {
+    ::SetDlgItemTextW(Handle(), kIdMemo, L"");
+}
+
+void CTsumugiya_Dlg::OnSelectSaveFile() {
+    // Long enough for any path Windows takes.
+    std::vector<wchar_t> file(32768, L'\0');
+    const std::wstring folder = Wide(locations_.SaveFolder());
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = L"saveファイル (*.*)\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    // A name that does not exist yet is taken once the dialog has asked;
+    // nothing is created.
+    dialog.Flags = OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_EXPLORER;
+    if (::GetOpenFileNameW(&dialog)) {
+        AdoptSaveFile(file.data());
+    }
+}
+
+void CTsumugiya_Dlg::AdoptSaveFile(const std::wstring& path) {
+    const std::string bytes = StrictUtf8(path);
+    // A name with a lone surrogate has no UTF-8: any text made of it would
+    // lead to a look-alike file, not the one picked.
+    if (!IsValidUtf8(bytes) || !locations_.SetSaveFile(bytes)) {
+        Tell(std::string(messages::kSavePathRefused) + "\n" + Narrow(path));
+        return;
+    }
+    ShowSavePath();
+}
+
+void CTsumugiya_Dlg::ShowSavePath() {
+    const std::wstring path = WideOf(locations_.SavePath());
+    ::SetDlgItemTextW(Handle(), kIdSavePath, path.c_str());
+    savePathTip_.SetText(path);
+}
+
+void CTsumugiya_Dlg::OnSelChangeMapList() {
+    const HWND maps = Item(kIdMapList);
+    LRESULT index = ::SendMessageW(maps, LB_GETCURSEL, 0, 0);
+    index = index == LB_ERR ? 0 : index;
+    const LRESULT length = ::SendMessageW(maps, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    std::wstring text(length == LB_ERR ? 0 : static_cast<std::size_t>(length) + 1, L'\0');
+    if (!text.empty()) {
+        ::SendMessageW(maps, LB_GETTEXT, static_cast<WPARAM>(index),
+                       reinterpret_cast<LPARAM>(text.data()));
+    }
+    ::SetDlgItemTextW(Handle(), kIdMapName, text.c_str());
+}
+
+std::size_t CTsumugiya_Dlg::MemoRoom() const {
+    // What a backup name leaves once the save's name and a time are in it.
+    const std::size_t room =
+        tsumugiya::MemoRoom(locations_.SaveFileName(), FormatFileTime(0),
+                            platform::MaxFileNameLength(locations_.BackupFolder()));
+    // With no room at all no backup can be made; that is said when one is tried.
+    return room > 0 ? room : kMemoMaxBytes;
+}
+
+void CTsumugiya_Dlg::OnMemoChange() {
+    if (fittingMemo_) {
+        return;
+    }
+    const HWND memo = Item(kIdMemo);
+    DWORD caret = 0;
+    ::SendMessageW(memo, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    const auto fit = FitMemo(ItemText(memo), static_cast<int>(caret), MemoRoom());
+    if (!fit) {
+        return;
+    }
+    fittingMemo_ = true;
+    ::SetWindowTextW(memo, fit->text.c_str());
+    ::SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(fit->caret), fit->caret);
+    fittingMemo_ = false;
+    memoTip_.Show(Wide(fit->reasons));
+}
+
+void CTsumugiya_Dlg::OnMemoKillFocus() {
+    memoTip_.Hide();
+}
+
+// A memo that no longer fits (another save file was picked) goes as it is:
+// the backup then says why it cannot be made rather than cut it quietly.
+std::string CTsumugiya_Dlg::MemoText() const {
+    return StrictUtf8(ItemText(Item(kIdMemo)));
+}
+
+bool CTsumugiya_Dlg::IsConfirmOnRestore() const {
+    return SendItem(kIdConfirmOnRestore, BM_GETCHECK) != BST_UNCHECKED;
+}
+
+int CTsumugiya_Dlg::SelectionCount() const {
+    return backupList_.SelectedCount();
+}
+
+std::vector<std::filesystem::path> CTsumugiya_Dlg::SelectedNames(int max) const {
+    return catalogue_.SelectedPaths(backupList_, max);
+}
+
+int CTsumugiya_Dlg::Ask(std::string_view text, UINT buttons) {
+    // No icon; the caption is the program's name.
+    return ::MessageBoxW(Handle(), Wide(text).c_str(), programName_.c_str(), buttons);
+}
+
+bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
+    return Ask(text, MB_OKCANCEL | MB_DEFBUTTON1) == IDOK;
+}
+
+bool CTsumugiya_Dlg::WarnOkCancel(std::string_view text) {
+    return AskOkCancel(text);
+}
+
+void CTsumugiya_Dlg::Tell(std::string_view text) {
+    Ask(text, MB_OK);
+}
+
+void CTsumugiya_Dlg::SetStatus(std::string_view text) {
+    status_.Show(Wide(text));
+}
+
+void CTsumugiya_Dlg::ShowCatalogue() {
+    catalogue_.Refresh(backupList_);
+}
+
+void CTsumugiya_Dlg::ShowCatalogueSelecting(const std::string& name) {
+    catalogue_.Refresh(backupList_, name);
+}
+
+void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
+    Tell(messages::FileErrorReport(error));
+}
+
+}  // namespace tsumugiya::win

@@ -1,0 +1,16 @@
+#pragma once
+
+// Resource ids of Tsumugiya.exe; the templates themselves are generated from
+// res/dialogs/*.json (tools/windows-resources.py). The controls' ids are
+// those of the Linux window (ui/ControlIds.h).
+
+namespace tsumugiya::win {
+
+inline constexpr int kIdAboutBox = 100;         // IDD_ABOUTBOX
+inline constexpr int kIdAboutMenuString = 101;  // IDS_ABOUTBOX
+inline constexpr int kIdMainDialog = 102;       // IDD_MAIN
+inline constexpr int kIdMainIcon = 128;         // IDR_MAINFRAME
+// The system menu's About item; system commands keep the low four bits free.
+inline constexpr unsigned kIdmAboutBox = 0x0010;
+
+}  // namespace tsumugiya::win
