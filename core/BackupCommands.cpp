@@ -118,9 +118,11 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
         if (named != time && IsFileTimeText(named)) {
             continue;
         }
+        // A symbolic link keeps nothing: what it points at may change.
         const platform::EntryStatus status =
             platform::StatusOf(folder / platform::PathFromUtf8(name));
-        if (status.size == kept.size && status.modificationTime == kept.modificationTime &&
+        if (!status.isLink && status.size == kept.size &&
+            status.modificationTime == kept.modificationTime &&
             platform::HaveSameContent(folder / platform::PathFromUtf8(name), safety)) {
             return true;
         }
@@ -173,6 +175,10 @@ CommandResult BackupCommands::OnRestore() {
     if (!AskToRestore(source)) {
         return CommandResult::Cancelled;
     }
+    // A second restore of this save (a hotkey pressed twice, the window and
+    // the command line) waits here: run side by side, both could keep the
+    // same safety copy and lose the state the first put aside.
+    const platform::FolderLock oneAtATime(savePath.parent_path());
     SweepSaveFolder();
     // The backup's data is made safe beside the save first, so that a backup
     // that cannot be read costs nothing, not even the previous safety copy.

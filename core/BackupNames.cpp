@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "FileTime.h"
 #include "platform/Platform.h"
 
 namespace tsumugiya {
@@ -132,8 +133,20 @@ std::optional<std::string> MemoProblem(std::string_view memo, std::size_t room) 
 }
 
 bool IsBackupOf(std::string_view backupName, std::string_view saveFileName) {
-    return backupName.size() > saveFileName.size() + 6 && backupName.starts_with(saveFileName) &&
-           backupName.substr(saveFileName.size()).starts_with(".save.");
+    constexpr std::string_view kInfix = ".save.";
+    if (!backupName.starts_with(saveFileName) ||
+        !backupName.substr(saveFileName.size()).starts_with(kInfix)) {
+        return false;
+    }
+    const std::string_view rest = backupName.substr(saveFileName.size() + kInfix.size());
+    const std::size_t memo = rest.find('_');
+    // The names this program makes: a time text, "_" and the memo, or "temp".
+    if (rest == "temp" || (memo != rest.npos && IsFileTimeText(rest.substr(0, memo)))) {
+        return true;
+    }
+    // Any other name may as well be a backup of a save whose name goes on
+    // past this one's ("slot1.save.save.…" of "slot1.save", not of "slot1").
+    return !rest.empty() && !rest.starts_with("save.") && rest.find(kInfix) == rest.npos;
 }
 
 std::string FixedBackupName(std::string_view saveFileName) {

@@ -39,7 +39,8 @@ std::size_t MemoRoom(std::string_view saveFileName, std::string_view timeText,
 std::optional<std::string> MemoProblem(std::string_view memo, std::size_t room);
 
 // True for names of backups of this save file ("<save file>.save.…"); the
-// folder may also hold other saves' backups.
+// folder may also hold other saves' backups, among them those of a save
+// whose name starts with this one's.
 bool IsBackupOf(std::string_view backupName, std::string_view saveFileName);
 
 // "%s.save.temp": the quick backup that each use overwrites.

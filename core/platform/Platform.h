@@ -109,6 +109,7 @@ bool ReadFileStatus(const std::filesystem::path& file, OpenedFileStatus& status,
 // What one status read tells about a directory entry, links followed.
 struct EntryStatus {
     bool isDirectory = false;
+    bool isLink = false;  // the entry itself is a symbolic link (a reparse point on Windows)
     std::uint64_t size = 0;
     // Present for regular files only: a folder or a dangling link has no save state.
     std::optional<std::int64_t> modificationTime;
@@ -117,6 +118,21 @@ EntryStatus StatusOf(const std::filesystem::path& entry);
 
 // True when any directory entry of that name exists (also a dangling link).
 bool EntryExists(const std::filesystem::path& entry);
+
+// Held by one process at a time for one folder, while it lives: restores of
+// saves in one folder run one after the other, each seeing what the last one
+// left. Not held (and not waited for) when the folder cannot be opened.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::filesystem::path& folder);
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    ~FolderLock();
+    bool Held() const;
+
+  private:
+    std::intptr_t handle_;
+};
 
 enum class Overwrite { Allow, Refuse };
 

@@ -1,6 +1,8 @@
 // POSIX folder listing, creation and file-name matching.
 
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +29,7 @@ std::vector<std::string> ListFolder(const fs::path& folder) {
 EntryStatus StatusOf(const fs::path& entry) {
     EntryStatus status;
     struct stat st {};
+    status.isLink = ::lstat(entry.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
     if (::stat(entry.c_str(), &st) != 0) {
         return status;
     }
@@ -65,6 +68,28 @@ bool CreateDirectory(const fs::path& folder, IoError& error) {
     error = IoError{IoError::Kind::Other, folder,
                     std::error_code(errno, std::generic_category()).message()};
     return false;
+}
+
+// An advisory lock on the folder itself: nothing is created in it.
+FolderLock::FolderLock(const fs::path& folder)
+    : handle_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    int locked;
+    while ((locked = ::flock(static_cast<int>(handle_), LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (handle_ >= 0 && locked != 0) {
+        ::close(static_cast<int>(handle_));
+        handle_ = -1;
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+    }
+}
+
+bool FolderLock::Held() const {
+    return handle_ >= 0;
 }
 
 }  // namespace tsumugiya::platform

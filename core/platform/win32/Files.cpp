@@ -285,8 +285,11 @@ bool HardLink(const fs::path& existing, const fs::path& link, bool& nameTaken) {
 // A live copy's handle denies delete sharing, so opening for deletion fails
 // with a sharing violation; one left by a crash opens, and goes on close.
 void RemoveIfStale(const fs::path& file) {
-    const File handle = Open(file, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
-                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+    // Without delete sharing: a commit renaming the file meanwhile then fails
+    // and says so, instead of its result being deleted under its new name.
+    const File handle = Open(file, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT);
     if (!handle) {
         return;
     }

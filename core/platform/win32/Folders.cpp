@@ -1,5 +1,7 @@
 // Windows folder listing, creation and file-name matching.
 
+#include <cwchar>
+
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
 
@@ -56,6 +58,7 @@ EntryStatus StatusOf(const fs::path& entry) {
         return status;
     }
     status.isDirectory = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    status.isLink = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
     if (!status.isDirectory) {
         status.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         const std::int64_t ns = win32::UnixNanoseconds(data.ftLastWriteTime);
@@ -118,6 +121,36 @@ bool CreateDirectory(const fs::path& folder, IoError& error) {
     }
     error = IoError{IoError::Kind::Other, folder, win32::ErrorText(::GetLastError())};
     return false;
+}
+
+// A folder cannot be locked like a file, so a named mutex stands for it: its
+// name comes from the folder's path, compared without case as Windows does.
+FolderLock::FolderLock(const fs::path& folder) : handle_(0) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const wchar_t c : Upper(Utf8Of(folder.lexically_normal()))) {
+        hash = (hash ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+    }
+    wchar_t name[64];
+    std::swprintf(name, 64, L"Local\\Tsumugiya-folder-%016llx",
+                  static_cast<unsigned long long>(hash));
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
+    // WAIT_ABANDONED: the last holder ended without letting go; it is ours now.
+    if (mutex && ::WaitForSingleObject(mutex, INFINITE) == WAIT_FAILED) {
+        ::CloseHandle(mutex);
+        mutex = nullptr;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(mutex);
+}
+
+FolderLock::~FolderLock() {
+    if (HANDLE mutex = reinterpret_cast<HANDLE>(handle_)) {
+        ::ReleaseMutex(mutex);
+        ::CloseHandle(mutex);
+    }
+}
+
+bool FolderLock::Held() const {
+    return handle_ != 0;
 }
 
 }  // namespace tsumugiya::platform
