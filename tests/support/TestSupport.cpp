@@ -4,6 +4,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -12,10 +13,12 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <stop_token>
@@ -23,6 +26,21 @@
 #include <utility>
 
 namespace tsumugiya::test {
+namespace {
+
+// Calls kill once the time is up, unless stopped first; never without a time.
+std::jthread KillTimer(std::optional<std::chrono::nanoseconds> after, std::function<void()> kill) {
+    return std::jthread([=](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;  // by request_stop only
+        std::unique_lock lock(mutex);
+        if (after && !wake.wait_for(lock, stop, *after, [&] { return stop.stop_requested(); })) {
+            kill();
+        }
+    });
+}
+
+}  // namespace
 
 #ifndef _WIN32
 TempFolder::TempFolder() {
@@ -92,7 +110,8 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 }
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
-                   std::optional<std::chrono::nanoseconds> killAfter) {
+                   std::optional<std::chrono::nanoseconds> killAfter,
+                   std::optional<std::string_view> typed) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& arg : args) {
@@ -109,9 +128,25 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     // would cost more than the runs it measures.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    int terminal = -1, slave = -1;
+    if (typed) {
+        // Lines are read as typed, without echo or output processing, so that
+        // err holds the program's own bytes.
+        termios mode{};
+        mode.c_cflag = CS8 | CREAD;
+        mode.c_lflag = ICANON;
+        if (::openpty(&terminal, &slave, nullptr, &mode, nullptr) != 0) {
+            throw std::runtime_error("no terminal");
+        }
+        ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+        posix_spawn_file_actions_adddup2(&actions, slave, 0);
+        posix_spawn_file_actions_adddup2(&actions, slave, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    }
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     pid_t pid = -1;
     const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp);
@@ -121,17 +156,16 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     }
     // The child stays unreaped until the timer has stopped, so that a late kill cannot reach
     // another process that got its pid.
-    std::jthread timer([&](std::stop_token stop) {
-        std::mutex mutex;
-        std::condition_variable_any wake;  // by request_stop only
-        std::unique_lock lock(mutex);
-        const auto stopped = [&] { return stop.stop_requested(); };
-        if (killAfter && !wake.wait_for(lock, stop, *killAfter, stopped)) {
-            ::kill(pid, SIGKILL);
-        }
-    });
+    std::jthread timer = KillTimer(killAfter, [pid] { ::kill(pid, SIGKILL); });
     ::close(out[1]);
     ::close(err[1]);
+    if (typed) {  // the terminal reads EIO once the program has ended
+        ::close(slave);
+        ::close(std::exchange(err[0], terminal));
+        if (::write(terminal, typed->data(), typed->size()) < 0) {
+            throw std::runtime_error("cannot type");
+        }
+    }
     const auto drain = [](int fd, std::string& text) {
         char buffer[4096];
         for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
@@ -191,20 +225,16 @@ struct Handle {
 
 }  // namespace
 
+// A process id, a clock tick and a count: no other folder can have the name.
 TempFolder::TempFolder() {
-    const fs::path base = fs::temp_directory_path();
-    for (unsigned attempt = 0;; ++attempt) {
-        const fs::path candidate =
-            base / ("tsumugiya-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                    std::to_string(::GetTickCount64()) + "-" + std::to_string(attempt));
-        if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path = fs::canonical(candidate);
-            return;
-        }
-        if (::GetLastError() != ERROR_ALREADY_EXISTS || attempt > 100) {
-            throw std::runtime_error("cannot make a temporary folder");
-        }
+    static std::atomic<unsigned> made = 0;
+    const fs::path candidate = fs::temp_directory_path() /
+                               ("tsumugiya-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                std::to_string(::GetTickCount64()) + "-" + std::to_string(made++));
+    if (!::CreateDirectoryW(candidate.c_str(), nullptr)) {
+        throw std::runtime_error("cannot make a temporary folder");
     }
+    path = fs::canonical(candidate);
 }
 
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
@@ -212,7 +242,11 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 }
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
-                   std::optional<std::chrono::nanoseconds> killAfter) {
+                   std::optional<std::chrono::nanoseconds> killAfter,
+                   std::optional<std::string_view> typed) {
+    if (typed) {
+        throw std::logic_error("no terminal to type on");
+    }
     std::wstring line = Quoted(program.wstring());
     for (const std::string& arg : args) {
         line += L' ' + Quoted(Wide(arg));
@@ -248,15 +282,7 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
             text.append(buffer, n);
         }
     };
-    std::jthread timer([&](std::stop_token stop) {
-        std::mutex mutex;
-        std::condition_variable_any wake;
-        std::unique_lock lock(mutex);
-        if (killAfter &&
-            !wake.wait_for(lock, stop, *killAfter, [&] { return stop.stop_requested(); })) {
-            ::TerminateProcess(child.h, 137);
-        }
-    });
+    std::jthread timer = KillTimer(killAfter, [&child] { ::TerminateProcess(child.h, 137); });
     Outcome outcome;
     std::thread errReader(drain, errRead.h, std::ref(outcome.err));
     drain(outRead.h, outcome.out);
