@@ -338,31 +338,45 @@ TEST_F(CommandTest, BackupsKeepTheSaveTimeAndFailuresLeaveNothing) {
         << host.told.back();
 }
 
+// A restore asks first (about another save's backup even with the confirm box
+// unticked), keeps the save as it was beside it, and loses nothing when it
+// cannot go on.
 TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
     ASSERT_EQ(commands.OnBackup(), Done);
     ASSERT_EQ(commands.OnFixedNameBackup(), Done);
     WriteFile(save, "state B", kTimeB);
+    WriteFile(backup / "other.dat.save.x", "other game", kTimeB);
     host.Select({kNameA, kQuick});
     host.TakeLog();
     EXPECT_EQ(commands.OnRestore(), Failed);
     host.Select({});
     EXPECT_EQ(commands.OnRestore(), NothingToDo);
     host.Select({kQuick});
+    AppLocations unchosen;
+    unchosen.InitLocations(dir / "app/tsumugiya");
+    EXPECT_EQ(BackupCommands(unchosen, host).OnRestore(), Failed);
     host.answers = "ny";
     EXPECT_EQ(commands.OnRestore(), Cancelled);
     EXPECT_EQ(Names(dir / "game"), Texts{"slot1.dat"});
     fs::create_directories(safety / "in");  // no safety copy can be made
     EXPECT_EQ(commands.OnRestore(), Failed);
     fs::remove_all(safety);
+    host.confirm = false;
+    host.Select({"other.dat.save.x"});
+    host.answers = "n";
+    EXPECT_EQ(commands.OnRestore(), Cancelled);
     EXPECT_EQ(StateOf(save), kStateB);
     const std::string ask = "Ask 元のセーブファイルを上書きしていいですか？";
-    EXPECT_EQ(host.TakeLog(),
-              (Texts{"!!! 複数のファイルは選択できません。", ask, ask,
-                     "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。"}));
+    EXPECT_EQ(
+        host.TakeLog(),
+        (Texts{"!!! 複数のファイルは選択できません。", "セーブファイルが選ばれていません。", ask,
+               ask, "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。",
+               "Ask (warning) 元のセーブファイルを上書きしていいですか？"}));
     EXPECT_EQ(host.told.back(),
               "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。\n" +
                   Utf8(safety) + ": " + kFolderInTheWay);
-    host.confirm = false;
+    fs::remove(backup / "other.dat.save.x");
+    host.Select({kQuick});
     EXPECT_EQ(commands.OnRestore(), Done);
     EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)), std::pair(kStateA, kStateB));
     EXPECT_EQ(host.TakeLog(), Texts{"Status  選択ファイルをロード"});
@@ -436,54 +450,29 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     EXPECT_EQ(StateOf(backup / U8(clash + "2")), (FileState{"backup B", kTimeA - 30}));
 }
 
-// Another save's backup, a restore with no save chosen, the save's own
-// permissions, and what a killed copy left in the save's folder.
-TEST_F(CommandTest, RestoreAsksSaysWhyAndKeepsTheSaveItsOwn) {
-    WriteFile(backup / "other.dat.save.x", "other game", kTimeB);
-    host.confirm = false;
-    host.Select({"other.dat.save.x"});
-    host.answers = "n";
-    EXPECT_EQ(commands.OnRestore(), Cancelled);
-    ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0],
-              "(warning) 元のセーブファイルを上書きしていいですか？\n"
-              "other.dat.save.x は別のセーブファイルのバックアップです。\n"
-              "上書きするセーブファイル: " +
-                  Utf8(save));
-    EXPECT_EQ(StateOf(save), kStateA);
-
-    AppLocations unchosen;
-    unchosen.InitLocations(dir / "app/tsumugiya");
-    EXPECT_EQ(BackupCommands(unchosen, host).OnRestore(), Failed);
-    EXPECT_EQ(host.TakeLog().back(), "セーブファイルが選ばれていません。");
-
-    const fs::path stale = dir / "game/.tsumugiya-AbCd12.tmp";
-    WriteFile(stale, "left by a killed restore");
-    LINUX_ONLY("permission bits (Windows keeps the read-only attribute; see WindowsTest)");
-#ifndef _WIN32
-    ::chmod(save.c_str(), 0440);
-    host.answers = "y";
-    EXPECT_EQ(commands.OnRestore(), Done);
-    struct stat st {};
-    ASSERT_EQ(::stat(save.c_str(), &st), 0);
-    EXPECT_EQ(std::pair(st.st_mode & 0777, ReadFile(save)),
-              std::pair(0440u, Content("other game")));
-    EXPECT_FALSE(fs::exists(stale));
-#endif
-}
-
 // Odd files where the save, the settings, a backup or a temporary file
 // should be: refused or left alone, never waited on or clobbered.
 TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     LINUX_ONLY("symbolic links and FIFOs");
 #ifndef _WIN32
     ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    // What a killed copy left goes; the user's own file that looks alike stays.
     const fs::path notes = dir / "game/.tsumugiya-notes.tmp", target = dir / "game/real.dat";
     WriteFile(notes, "the user's own");
-    fs::remove(save);
-    fs::create_symlink(target, save);  // a link to a save not written yet
+    WriteFile(dir / "game/.tsumugiya-AbCd12.tmp", "left by a killed restore");
+    WriteFile(save, "state B", kTimeB);
+    ::chmod(save.c_str(), 0440);  // kept through the restore
     host.Select({kQuick});
     host.confirm = false;
+    EXPECT_EQ(commands.OnRestore(), Done);
+    struct stat st {};
+    ASSERT_EQ(::stat(save.c_str(), &st), 0);
+    EXPECT_EQ(
+        std::tuple(st.st_mode & 0777, StateOf(save), Names(dir / "game")),
+        std::tuple(0440u, kStateA, Texts{".tsumugiya-notes.tmp", "slot1.dat", "slot1.dat.s"}));
+    fs::remove(save);
+    fs::remove(safety);
+    fs::create_symlink(target, save);  // a link to a save not written yet
     EXPECT_EQ(commands.OnRestore(), Done);
     EXPECT_TRUE(fs::is_symlink(save));
     EXPECT_EQ(std::pair(StateOf(target), ReadFile(notes)),

@@ -35,10 +35,9 @@ struct FakeHost : CommandHost {
     bool WarnOkCancel(std::string_view text) override {
         return AskOkCancel("(warning) " + std::string(text));
     }
-    // Questions too are logged by their first line; asked keeps them whole.
+    // Questions too are logged by their first line.
     bool AskOkCancel(std::string_view text) override {
         log.push_back("Ask " + std::string(text.substr(0, text.find('\n'))));
-        asked.emplace_back(text);
         const bool yes = answers.starts_with('y');
         answers.erase(0, 1);
         return yes;
@@ -68,7 +67,6 @@ struct FakeHost : CommandHost {
     std::string answers;  // 'y' or 'n' for each question to come; no once it runs out
     Texts log;
     Texts told;
-    Texts asked;
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file
