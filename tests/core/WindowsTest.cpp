@@ -38,19 +38,20 @@ const std::string kNameA = "slot1.dat.save.2023年03月05日19時01分08秒_";
 
 // "..\x" or "D:x" would leave the backup folder; "NUL" is a device anywhere.
 TEST(WindowsNames, SeparatorsStreamsDevicesAndTrailingDotsAreRefused) {
-    for (const char* name :
-         {"..\\x", "a\\b", "a/b", "D:x", "save.dat:stream", "CON", "nul.txt", "Com1.dat", "LPT9",
-          "aux .dat", "x.", "x ", "a*b", "a?b", "a<b", "a|b", "a\"b"}) {
+    for (const char* name : {"..\\x", "D:x", "save.dat:stream", "CON", "nul.txt", "Com1.dat", "LPT9",
+                             "aux .dat", "x.", "x "}) {
         EXPECT_FALSE(IsEntryName(name)) << name;
     }
     for (const char* name : {"CONSOLE.dat", "COM10", "セーブ.dat", ".hidden", "a b.dat"}) {
         EXPECT_TRUE(IsEntryName(name)) << name;
     }
-    for (const char* memo : {"a:b", "a*b", "a\\b"}) {
-        const auto problem = MemoProblem(memo, 100);
-        ASSERT_TRUE(problem) << memo;
-        EXPECT_NE(problem->find("「" + std::string(1, memo[1]) + "」"), std::string::npos)
-            << *problem;
+    // What no name may hold is refused, and a memo holding it says which.
+    for (const char c : std::string_view("\\/:*?\"<>|")) {
+        const std::string name = std::string("a") + c + "b";
+        EXPECT_FALSE(IsEntryName(name)) << name;
+        EXPECT_NE(MemoProblem(name, 100).value_or("").find("「" + std::string(1, c) + "」"),
+                  std::string::npos)
+            << name;
     }
     AppLocations locations;
     for (const char* path :
