@@ -54,6 +54,9 @@ TEST_F(Cli, WholeSessionKeepsEveryState) {
     EXPECT_EQ(std::tuple(use.status, use.out),
               std::tuple(0, "セーブファイル: " + Utf8(save) + "\n"));
     EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(save)));
+    fs::copy_file(TSUMUGIYA_CLI, app / ("other-cli" + kExe));  // settings named after it
+    EXPECT_EQ(RunProgram(app / ("other-cli" + kExe), {"where"}, app.path).out,
+              Where("other.ini", ""));
     const Outcome first = Run({"backup", "--memo", "A"});
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
               std::tuple(0, nameA + "A にバックアップ\n", ""));
@@ -75,6 +78,7 @@ TEST_F(Cli, WholeSessionKeepsEveryState) {
     EXPECT_EQ(ReadFile(backups / U8(kept)), "progress P");
     // B again, then A whose state a backup holds: nothing is added.
     EXPECT_EQ(Run({"restore", nameB, "--yes"}).out, restored + nameB + "\n");
+    EXPECT_EQ(ReadFile(safety), "state A");  // still the state before B
     EXPECT_EQ(Run({"restore", nameA + "A", "--yes"}).out, restored + nameA + "A\n");
     EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
               std::pair(Content("state A"), Content("state B")));
@@ -85,13 +89,6 @@ TEST_F(Cli, WholeSessionKeepsEveryState) {
     EXPECT_EQ(ReadFile(save), "progress P");
     EXPECT_EQ(Run({"delete", kept, nameB, nameA + "A", quick, "--yes"}).status, 0);
     EXPECT_EQ(Names(backups), Texts{});
-}
-
-TEST_F(Cli, SettingsFileIsNamedAfterTheBinaryWithoutCli) {
-    fs::copy_file(TSUMUGIYA_CLI, app / ("other-cli" + kExe));
-    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
-    EXPECT_EQ(RunProgram(app / ("other-cli" + kExe), {"where"}, app.path).out,
-              Where("other.ini", ""));
 }
 
 TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
@@ -111,13 +108,9 @@ TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
               std::tuple(0, true, ""));
 }
 
-// Whatever cannot be done says why, on stderr with status 1.
+// Whatever cannot be done says why, on stderr with status 1; a setting that
+// cannot be used is named and left as written.
 TEST_F(Cli, RefusalsSayWhy) {
-    const Outcome none = Run({"restore"});
-    EXPECT_EQ(
-        std::tuple(none.status, none.out, none.err),
-        std::tuple(1, "",
-                   "セーブファイルが選ばれていません。\ntsumugiya-cli use パス で選べます。\n"));
     const std::string settings = "[SaveFile]\nfolder=ゲーム データ\nfilename=セーブ 1.dat\n";
     WriteFile(app / "tsumugiya.ini", settings);
     const std::string problem =
@@ -125,8 +118,11 @@ TEST_F(Cli, RefusalsSayWhy) {
     const Outcome where = Run({"where"});
     EXPECT_EQ(std::tuple(where.status, where.out, where.err),
               std::tuple(0, Where("tsumugiya.ini", ""), problem));
-    EXPECT_EQ(Run({"backup"}).err, "セーブファイルが選ばれていません。\n" + problem +
-                                       "tsumugiya-cli use パス で選べます。\n");
+    const Outcome none = Run({"restore"});
+    EXPECT_EQ(std::tuple(none.status, none.out, none.err),
+              std::tuple(1, "",
+                         "セーブファイルが選ばれていません。\n" + problem +
+                             "tsumugiya-cli use パス で選べます。\n"));
     EXPECT_EQ(ReadFile(app / "tsumugiya.ini"), settings);
 
     ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
@@ -177,16 +173,16 @@ TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
         "元のセーブファイルを上書きしていいですか？\nother.dat.save.newer "
         "は別のセーブファイルのバックアップです。\n上書きするセーブファイル: " +
         Utf8(save) + "\n";
-    const std::string prompt = "はい/いいえ [y/N]: ";
+    const Outcome warned = Run({"restore", "other.dat.save.newer", "--yes"});
+    EXPECT_EQ(std::tuple(warned.status, warned.err), std::tuple(0, "警告: " + question));
+    EXPECT_EQ(ReadFile(save), "another game");
+    WriteFile(save, "state C", kTimeB);
     LINUX_ONLY("a pseudo-terminal to type the answers on");
+    const std::string prompt = "はい/いいえ [y/N]: ";
     const Outcome asked = RunTyping({"restore", "other.dat.save.newer"}, "たぶん\n　はい\n");
     EXPECT_EQ(std::tuple(asked.status, asked.out, asked.err),
               std::tuple(0, restored + "other.dat.save.newer\n",
                          question + prompt + "はい か いいえ で答えてください。\n" + prompt));
-    EXPECT_EQ(ReadFile(save), "another game");
-    WriteFile(save, "state C", kTimeB);
-    const Outcome warned = Run({"restore", "other.dat.save.newer", "--yes"});
-    EXPECT_EQ(std::tuple(warned.status, warned.err), std::tuple(0, "警告: " + question));
     EXPECT_EQ(ReadFile(save), "another game");
 
     const auto before = Snapshot(app.path);
