@@ -71,8 +71,7 @@ TEST_F(Robustness, AFullOrReadOnlyBackupFolderTakesNothingAndStopsARestore) {
         WriteFile(backup / "slot1.dat.save.b", "backup B", kTimeA);
         WriteFile(save, std::string(2 << 20, 'p'), kTimeB);  // more than there is room for
         host.confirm = false;
-        host.Select({"slot1.dat.save.temp"});
-        ASSERT_EQ(commands.OnRestore(), Done);  // P is now the safety copy
+        ASSERT_EQ(Restore({"slot1.dat.save.temp"}), Done);  // P is now the safety copy
         WriteFile(save, std::string(2 << 20, 'q'), kTimeB);
         for (const bool readOnly : {false, true}) {
             ASSERT_TRUE(!readOnly || disk.Remount(MS_RDONLY));
@@ -80,8 +79,7 @@ TEST_F(Robustness, AFullOrReadOnlyBackupFolderTakesNothingAndStopsARestore) {
             host.TakeLog();
             EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
             EXPECT_EQ(commands.OnBackup(), Failed);
-            host.Select({"slot1.dat.save.b"});
-            EXPECT_EQ(commands.OnRestore(), Failed);
+            EXPECT_EQ(Restore({"slot1.dat.save.b"}), Failed);
             EXPECT_EQ(std::pair(Snapshot(dir / "game"), Snapshot(backup)), before);
             EXPECT_EQ(
                 host.TakeLog(),
@@ -124,9 +122,8 @@ TEST_F(Robustness, FullOrReadOnlySaveFolderStopsARestoreWithTheSaveUnchanged) {
         WriteFile(dir / "game/filler", std::string(readOnly ? 0 : 768 << 10, 'f'));
         ASSERT_TRUE(!readOnly || disk.Remount(MS_RDONLY));
         const auto before = Snapshot(dir / "game");  // no temporary file left either
-        host.Select({"slot1.dat.save.temp"});
         host.TakeLog();
-        EXPECT_EQ(commands.OnRestore(), Failed);
+        EXPECT_EQ(Restore({"slot1.dat.save.temp"}), Failed);
         EXPECT_EQ(Snapshot(dir / "game"), before);
         const std::string told = host.TakeLog().at(0);
         EXPECT_TRUE(told == "!!! 01: セーブファイルのコピーに失敗しました。" ||

@@ -38,8 +38,8 @@ const std::string kNameA = "slot1.dat.save.2023年03月05日19時01分08秒_";
 
 // "..\x" or "D:x" would leave the backup folder; "NUL" is a device anywhere.
 TEST(WindowsNames, SeparatorsStreamsDevicesAndTrailingDotsAreRefused) {
-    for (const char* name : {"..\\x", "D:x", "save.dat:stream", "CON", "nul.txt", "Com1.dat", "LPT9",
-                             "aux .dat", "x.", "x "}) {
+    for (const char* name : {"..\\x", "D:x", "save.dat:stream", "CON", "nul.txt", "Com1.dat",
+                             "LPT9", "aux .dat", "x.", "x "}) {
         EXPECT_FALSE(IsEntryName(name)) << name;
     }
     for (const char* name : {"CONSOLE.dat", "COM10", "セーブ.dat", ".hidden", "a b.dat"}) {
@@ -113,9 +113,9 @@ TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
             ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
             EXPECT_EQ(commands.OnFixedNameBackup(), share ? Done : Failed) << share;
             host.TakeLog();
-            host.Select({"slot1.dat.save.b"});
-            EXPECT_EQ(commands.OnRestore(), Failed) << share;  // no delete sharing: no rename
-            EXPECT_FALSE(host.TakeLog().empty()) << share;     // and the user is told why
+            EXPECT_EQ(Restore({"slot1.dat.save.b"}), Failed)
+                << share;                                   // no delete sharing: no rename
+            EXPECT_FALSE(host.TakeLog().empty()) << share;  // and the user is told why
         }
         EXPECT_EQ(StateOf(save), kStateA) << share;
     }
@@ -123,8 +123,7 @@ TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
     CommandResult result;
     {
         const Held open(save, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-        host.Select({"slot1.dat.save.b"});
-        result = commands.OnRestore();
+        result = Restore({"slot1.dat.save.b"});
     }
     EXPECT_EQ(StateOf(save), result == Done ? kStateB : kStateA);
     EXPECT_EQ(ReadFile(safety), "state A");
@@ -138,8 +137,7 @@ TEST_F(CommandTest, AReadOnlySaveKeepsItsAttributeThroughARestore) {
     ASSERT_EQ(commands.OnBackup(), Done);
     WriteFile(backup / "slot1.dat.save.b", "state B", kTimeB);
     host.confirm = false;
-    host.Select({"slot1.dat.save.b"});
-    ASSERT_EQ(commands.OnRestore(), Done);
+    ASSERT_EQ(Restore({"slot1.dat.save.b"}), Done);
     EXPECT_EQ(std::tuple(StateOf(save), IsReadOnly(save), ReadFile(safety)),
               std::tuple(kStateB, true, Content("state A")));
     host.Select({kNameA});

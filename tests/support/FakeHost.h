@@ -86,6 +86,12 @@ class CommandTest : public ::testing::Test {
         ASSERT_TRUE(locations.SetSaveFile(Utf8(save)));
     }
 
+    // Selects these entries afresh and restores, as the restore button does.
+    CommandResult Restore(const Texts& names) {
+        host.Select(names);
+        return commands.OnRestore();
+    }
+
     TempFolder dir;
     fs::path backup = dir / "app" / "backup", save = dir / "game" / "slot1.dat",
              safety = U8(Utf8(save) + ".s");
