@@ -13,13 +13,13 @@
 #endif
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <stdexcept>
 #include <stop_token>
 #include <thread>
@@ -42,15 +42,17 @@ std::jthread KillTimer(std::optional<std::chrono::nanoseconds> after, std::funct
 
 }  // namespace
 
-#ifndef _WIN32
+// 64 random bits name it: no other folder can have the name.
 TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tsumugiya-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device random;
+    const fs::path made = fs::temp_directory_path() /
+                          ("tsumugiya-test-" + std::to_string(random()) + std::to_string(random()));
+    if (!fs::create_directory(made)) {
+        throw std::runtime_error("cannot make " + Utf8(made));
     }
-    path = fs::canonical(pattern);
+    fs::permissions(made, fs::perms::owner_all);  // as mkdtemp makes it
+    path = fs::canonical(made);
 }
-#endif
 
 void WriteFile(const fs::path& file, std::string_view bytes, std::optional<std::int64_t> time) {
     if (!(std::ofstream(file, std::ios::binary) << bytes).flush()) {
@@ -224,18 +226,6 @@ struct Handle {
 };
 
 }  // namespace
-
-// A process id, a clock tick and a count: no other folder can have the name.
-TempFolder::TempFolder() {
-    static std::atomic<unsigned> made = 0;
-    const fs::path candidate = fs::temp_directory_path() /
-                               ("tsumugiya-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                std::to_string(::GetTickCount64()) + "-" + std::to_string(made++));
-    if (!::CreateDirectoryW(candidate.c_str(), nullptr)) {
-        throw std::runtime_error("cannot make a temporary folder");
-    }
-    path = fs::canonical(candidate);
-}
 
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
     ::SetEnvironmentVariableW(Wide(name).c_str(), value ? Wide(*value).c_str() : nullptr);
