@@ -141,7 +141,7 @@ TEST_F(Cli, RefusalsSayWhy) {
 
 // No terminal to say yes on, or names that are not listed backups however they
 // look: exit status 1 and nothing changed.
-TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
+TEST_F(Cli, UnconfirmedUnknownOrForeignTargetsAreRefusedOrAsked) {
     ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
     ASSERT_EQ(Run({"backup"}).status, 0);
     WriteFile(save, "state B", kTimeB);
@@ -160,13 +160,9 @@ TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
             << testing::PrintToString(args);
     }
     EXPECT_EQ(Snapshot(app.path), before);
-}
 
-// Another save's backup is never put back unseen: asked for on a terminal,
-// warned of with --yes.
-TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
-    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
-    ASSERT_EQ(Run({"backup"}).status, 0);
+    // Another save's backup is never put back unseen: warned of with --yes,
+    // asked for on a terminal.
     WriteFile(backups / "other.dat.save.newer", "another game", kTimeB);
     EXPECT_EQ(Run({"restore", "--yes"}).out, restored + nameA + "\n");  // the newest of this save
     const std::string question =
@@ -185,22 +181,19 @@ TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
                          question + prompt + "はい か いいえ で答えてください。\n" + prompt));
     EXPECT_EQ(ReadFile(save), "another game");
 
-    const auto before = Snapshot(app.path);
+    const auto unchanged = Snapshot(app.path);
     const Outcome declined = RunTyping({"delete", nameA}, "いいえ\n");
     EXPECT_EQ(std::tuple(declined.status, declined.err),
               std::tuple(1, "削除していいですか？\n" + nameA + "\n" + prompt +
                                 "何も変更していません。\n"));
-    EXPECT_EQ(Snapshot(app.path), before);
+    EXPECT_EQ(Snapshot(app.path), unchanged);
 }
 
-// Saves without a dot in their name are listed too; as for ls, a listing cut
-// short by a full disk is a failure, said on stderr.
-TEST_F(Cli, ListShowsDotlessSavesAndFailsWhenItCannotBeWritten) {
-    WriteFile(game / "save", "state A", kTimeA);
-    ASSERT_EQ(Run({"use", Utf8((game / "save"))}).status, 0);
-    ASSERT_EQ(Run({"backup", "--memo", "x"}).status, 0);
-    EXPECT_EQ(Run({"list"}).out, "save.save.2023年03月06日04時01分08秒_x\n");
+// As for ls, a listing cut short by a full disk is a failure, said on stderr.
+TEST_F(Cli, ListFailsWhenItCannotBeWritten) {
     LINUX_ONLY("/dev/full");
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    ASSERT_EQ(Run({"backup"}).status, 0);
     const Outcome full =
         RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", Utf8(exe)}, app.path);
     EXPECT_EQ(std::tuple(full.status, full.err),

@@ -113,9 +113,9 @@ TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
             ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
             EXPECT_EQ(commands.OnFixedNameBackup(), share ? Done : Failed) << share;
             host.TakeLog();
-            EXPECT_EQ(Restore({"slot1.dat.save.b"}), Failed)
-                << share;                                   // no delete sharing: no rename
-            EXPECT_FALSE(host.TakeLog().empty()) << share;  // and the user is told why
+            // No delete sharing: no rename, and the user is told why.
+            EXPECT_EQ(Restore({"slot1.dat.save.b"}), Failed) << share;
+            EXPECT_FALSE(host.TakeLog().empty()) << share;
         }
         EXPECT_EQ(StateOf(save), kStateA) << share;
     }

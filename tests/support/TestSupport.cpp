@@ -195,10 +195,6 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
 
 namespace {
 
-std::wstring Wide(std::string_view text) {
-    return U8(text).wstring();
-}
-
 // One argument as CommandLineToArgvW and the C runtime read it back.
 std::wstring Quoted(const std::wstring& arg) {
     std::wstring quoted = L"\"";
@@ -228,7 +224,7 @@ struct Handle {
 }  // namespace
 
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
-    ::SetEnvironmentVariableW(Wide(name).c_str(), value ? Wide(*value).c_str() : nullptr);
+    ::SetEnvironmentVariableW(U8(name).c_str(), value ? U8(*value).c_str() : nullptr);
 }
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
@@ -239,7 +235,7 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     }
     std::wstring line = Quoted(program.wstring());
     for (const std::string& arg : args) {
-        line += L' ' + Quoted(Wide(arg));
+        line += L' ' + Quoted(U8(arg).wstring());
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     Handle outRead, outWrite, errRead, errWrite, nul;
