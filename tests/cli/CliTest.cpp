@@ -91,18 +91,24 @@ TEST_F(Cli, WholeSessionKeepsEveryState) {
     EXPECT_EQ(Names(backups), Texts{});
 }
 
+// Each mistake is named on stderr, above the usage, with status 2.
 TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
-    const Calls calls = {{},      {"frobnicate"},          {"list", "--bogus"},
-                         {"use"}, {"list", "--memo", "x"}, {"backup", "--yes"}};
-    for (const auto& args : calls) {
+    const std::pair<Texts, std::string> calls[] = {
+        {{}, "コマンドがありません。"},
+        {{"frobnicate"}, "知らないコマンドです: frobnicate"},
+        {{"list", "--bogus"}, "知らないオプションです: --bogus"},
+        {{"use"}, "use の引数の数が違います。"},
+        {{"list", "--memo", "x"}, "--memo は backup にだけ付けられます。"},
+        {{"backup", "--yes"}, "--yes は restore と delete にだけ付けられます。"},
+        {{"backup", "--memo"}, "--memo の値がありません。"},
+    };
+    for (const auto& [args, problem] : calls) {
         const Outcome run = Run(args);
-        EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(2, ""))
+        const std::size_t usage = run.err.find("\n\n使い方: tsumugiya-cli コマンド");
+        EXPECT_EQ(std::tuple(run.status, run.out, run.err.substr(0, usage)),
+                  std::tuple(2, "", problem))
             << testing::PrintToString(args);
-        EXPECT_NE(run.err.find("\n\n使い方: tsumugiya-cli コマンド"), std::string::npos) << run.err;
     }
-    const Outcome memo = Run({"backup", "--memo"});
-    EXPECT_EQ(std::tuple(memo.status, memo.err.substr(0, memo.err.find('\n'))),
-              std::tuple(2, "--memo の値がありません。"));
     const Outcome help = Run({"--help"});
     EXPECT_EQ(std::tuple(help.status, help.out.starts_with("使い方: "), help.err),
               std::tuple(0, true, ""));

@@ -9,8 +9,8 @@
 #endif
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "ProgramFiles.h"
@@ -145,18 +145,12 @@ TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
     WriteFile(save, record(0));
     std::atomic<bool> stop = false;
     std::thread writer([&] {
-    // Unbuffered: one write call for each record.
-#ifdef _WIN32
-        std::FILE* out = ::_wfopen(save.c_str(), L"ab");
-#else
-        std::FILE* out = std::fopen(save.c_str(), "ab");
-#endif
-        std::setvbuf(out, nullptr, _IONBF, 0);
+        std::ofstream out(save, std::ios::binary | std::ios::app);
+        out.rdbuf()->pubsetbuf(nullptr, 0);  // unbuffered: one write call for each record
         for (std::size_t i = 1; !stop && i < 256; ++i) {
-            stop = stop || std::fwrite(record(i).data(), 1, kRecord, out) != kRecord;
+            stop = stop || !out.write(record(i).data(), kRecord);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        std::fclose(out);
     });
     for (int i = 0; i < 10; ++i) {
         host.memo = std::to_string(i);
