@@ -8,7 +8,6 @@
 #include "support/TestSupport.h"
 
 using namespace tsumugiya::test;
-using Calls = std::vector<std::vector<std::string>>;
 
 namespace {
 
@@ -154,7 +153,7 @@ TEST_F(Cli, UnconfirmedUnknownOrForeignTargetsAreRefusedOrAsked) {
     WriteFile(app / "x", "outside");
     WriteFile(game / "other.dat.save.1", "not a backup");
     const auto before = Snapshot(app.path);
-    Calls calls = {{"restore"}, {"restore", nameA}, {"delete", nameA}};
+    std::vector<Texts> calls = {{"restore"}, {"restore", nameA}, {"delete", nameA}};
     for (const std::string& name :
          Texts{"../x", Utf8((game / "other.dat.save.1")), "../ゲーム データ/other.dat.save.1",
                Utf8((backups / U8(nameA))), "セーブ 1.dat.save.missing"}) {
