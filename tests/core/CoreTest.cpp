@@ -309,8 +309,6 @@ TEST_F(CommandTest, BackupsKeepTheSaveTimeAndFailuresLeaveNothing) {
     fs::remove(backup / kQuick);
     fs::create_directories(backup / kQuick / "in");
     EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
-    AppLocations unchosen;  // and without a save file
-    unchosen.InitLocations(dir / "app/tsumugiya");
     EXPECT_EQ(BackupCommands(unchosen, host).OnBackup(), Failed);
     fs::remove(save);
     EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
@@ -344,8 +342,6 @@ TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
     EXPECT_EQ(Restore({kNameA, kQuick}), Failed);
     EXPECT_EQ(Restore({}), NothingToDo);
     host.Select({kQuick});
-    AppLocations unchosen;
-    unchosen.InitLocations(dir / "app/tsumugiya");
     EXPECT_EQ(BackupCommands(unchosen, host).OnRestore(), Failed);
     host.answers = "ny";
     EXPECT_EQ(commands.OnRestore(), Cancelled);

@@ -82,6 +82,7 @@ class CommandTest : public ::testing::Test {
         fs::create_directories(dir / "game");
         WriteFile(save, "state A", kTimeA);
         locations.InitLocations(dir / "app/tsumugiya");
+        unchosen.InitLocations(dir / "app/tsumugiya");
         ASSERT_TRUE(locations.SetSaveFile(Utf8(save)));
     }
 
@@ -94,7 +95,7 @@ class CommandTest : public ::testing::Test {
     TempFolder dir;
     fs::path backup = dir / "app" / "backup", save = dir / "game" / "slot1.dat",
              safety = U8(Utf8(save) + ".s");
-    AppLocations locations;
+    AppLocations locations, unchosen;  // the same program, one without a save file
     FakeHost host{locations};
     BackupCommands commands{locations, host};
 };
