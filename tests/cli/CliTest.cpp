@@ -1,15 +1,6 @@
 // tsumugiya-cli as a user runs it: each test installs a private copy in a
 // fresh folder, where its settings file and backup folder then appear.
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -17,7 +8,6 @@
 #include "support/TestSupport.h"
 
 using namespace tsumugiya::test;
-using Calls = std::vector<std::vector<std::string>>;
 
 namespace {
 
@@ -30,65 +20,6 @@ const std::string kCliName = "tsumugiya-cli" + kExe;
 constexpr std::int64_t kTimeA = 1678075268;  // 2023-03-06 04:01:08 UTC
 constexpr std::int64_t kTimeB = kTimeA + 3600;
 
-#ifndef _WIN32
-// Runs the program on a terminal of its own where input is typed, stdout to a
-// pipe; err is what the terminal showed. Lines are read as typed, without
-// echo or output processing, so err holds the program's own bytes.
-Outcome RunOnTerminal(const fs::path& program, Texts args, const fs::path& cwd,
-                      std::string_view input) {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    char zone[] = "TZ=UTC0";
-    char* envp[] = {zone, nullptr};
-    termios mode{};
-    mode.c_cflag = CS8 | CREAD;
-    mode.c_lflag = ICANON;
-    int master = -1, out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    const pid_t pid = ::forkpty(&master, nullptr, &mode, nullptr);
-    if (pid == 0) {
-        if (::dup2(out[1], 1) == 1 && ::chdir(cwd.c_str()) == 0) {
-            ::execve(argv[0], argv.data(), envp);
-        }
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    Outcome outcome;
-    const auto drain = [&](int fd, std::string& text) {
-        char buffer[4096];
-        pollfd ready{fd, POLLIN, 0};
-        for (ssize_t n = 1; n > 0;) {  // the terminal reads EIO once the program has ended
-            if (::poll(&ready, 1, 10'000) != 1) {
-                ::kill(pid, SIGKILL);  // waits for an answer that never comes
-            }
-            if ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
-                text.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        ::close(fd);
-    };
-    if (pid < 0 || ::write(master, input.data(), input.size()) < 0) {
-        throw std::runtime_error("no terminal");
-    }
-    drain(master, outcome.err);
-    drain(out[0], outcome.out);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return outcome;
-}
-#else
-Outcome RunOnTerminal(const fs::path&, Texts, const fs::path&, std::string_view) {
-    throw std::logic_error("no terminal on Windows");
-}
-#endif
-
 class Cli : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -97,6 +28,11 @@ class Cli : public ::testing::Test {
         WriteFile(save, "state A", kTimeA);
     }
     Outcome Run(const std::vector<std::string>& args) { return RunProgram(exe, args, app.path); }
+    // On a terminal, where the answers are typed; a program that waits for
+    // more is killed.
+    Outcome RunTyping(const std::vector<std::string>& args, std::string_view typed) {
+        return RunProgram(exe, args, app.path, std::chrono::seconds(10), typed);
+    }
     std::string Where(const std::string& ini, const std::string& savePath) {
         return "配置: ポータブル（プログラムと同じフォルダー）\n設定ファイル: " +
                Utf8((app / ini)) + "\nセーブファイル: " + savePath +
@@ -105,89 +41,81 @@ class Cli : public ::testing::Test {
 
     TempFolder app;
     fs::path game = app / U8("ゲーム データ"), exe = app / kCliName, backups = app / "backup";
-    fs::path save = game / U8("セーブ 1.dat");
+    fs::path save = game / U8("セーブ 1.dat"), safety = game / U8("セーブ 1.dat.s");
     const std::string nameA = "セーブ 1.dat.save.2023年03月06日04時01分08秒_";
     const std::string restored = " 選択ファイルをロード\n";
 };
 
-TEST_F(Cli, WholeSessionOnAJapaneseNameWithSpaces) {
+// A session on a Japanese name with spaces through the three-step story: the
+// progress P that was never backed up survives restoring A and then B.
+TEST_F(Cli, WholeSessionKeepsEveryState) {
     const Outcome use = RunProgram(exe, {"use", "セーブ 1.dat"}, game);  // relative to cwd
     EXPECT_EQ(std::tuple(use.status, use.out),
               std::tuple(0, "セーブファイル: " + Utf8(save) + "\n"));
     EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(save)));
-    const Outcome first = Run({"backup", "--memo", "城の前"});
+    fs::copy_file(TSUMUGIYA_CLI, app / ("other-cli" + kExe));  // settings named after it
+    EXPECT_EQ(RunProgram(app / ("other-cli" + kExe), {"where"}, app.path).out,
+              Where("other.ini", ""));
+    const Outcome first = Run({"backup", "--memo", "A"});
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
-              std::tuple(0, nameA + "城の前 にバックアップ\n", ""));
-    const Outcome again = Run({"backup", "--memo", "城の前"});
+              std::tuple(0, nameA + "A にバックアップ\n", ""));
+    const Outcome again = Run({"backup", "--memo=A"});
     EXPECT_EQ(std::tuple(again.status, again.out, again.err),
               std::tuple(1, "", "同じ名前のファイルがあります。\n"));
-    WriteFile(save, "state B", kTimeB);
-    ASSERT_EQ(Run({"quick"}).status, 0);
-    EXPECT_EQ(Run({"list"}).out, "セーブ 1.dat.save.temp\n" + nameA + "城の前\n");
-    const Outcome restore = Run({"restore", nameA + "城の前", "--yes"});
-    EXPECT_EQ(std::tuple(restore.status, restore.out, restore.err),
-              std::tuple(0, restored + nameA + "城の前\n", ""));
-    EXPECT_EQ(std::pair(StateOf(save), ReadFile(game / U8("セーブ 1.dat.s"))),
-              std::pair(FileState("state A", kTimeA), Content("state B")));
-    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + "セーブ 1.dat.save.temp\n");  // the newest
-    EXPECT_EQ(ReadFile(save), "state B");
-    EXPECT_EQ(Run({"delete", nameA + "城の前", "セーブ 1.dat.save.temp", "--yes"}).status, 0);
-    EXPECT_EQ(Names(backups), Texts{});
-}
-
-// A state that was never backed up survives any sequence of restores: the
-// safety copy holding it is kept as a backup before it is replaced, once.
-TEST_F(Cli, RestoresKeepTheSafetyCopysStateAndSayWhere) {
-    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
-    ASSERT_EQ(Run({"backup", "--memo", "A"}).status, 0);
     WriteFile(save, "state B", kTimeB);
     ASSERT_EQ(Run({"backup", "--memo", "B"}).status, 0);
     WriteFile(save, "progress P", kTimeB + 3600);
     const std::string nameB = "セーブ 1.dat.save.2023年03月06日05時01分08秒_B";
     const std::string kept = "セーブ 1.dat.save.2023年03月06日06時01分08秒_戻す前";
     EXPECT_EQ(Run({"restore", nameA + "A", "--yes"}).out, restored + nameA + "A\n");
-    const Outcome second = Run({"restore", nameB, "--yes"});
+    EXPECT_EQ(std::pair(StateOf(save), ReadFile(safety)),
+              std::pair(FileState("state A", kTimeA), Content("progress P")));
+    const Outcome second = Run({"restore", nameB, "-y"});
     EXPECT_EQ(
         std::tuple(second.status, second.out),
         std::tuple(0, restored + nameB + "\nそれまでの控えをバックアップしました: " + kept + "\n"));
-    EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + nameA + "A\n");
     EXPECT_EQ(ReadFile(backups / U8(kept)), "progress P");
+    // B again, then A whose state a backup holds: nothing is added.
     EXPECT_EQ(Run({"restore", nameB, "--yes"}).out, restored + nameB + "\n");
-    EXPECT_EQ(Names(backups).size(), 3u);
-    EXPECT_EQ(ReadFile(game / U8("セーブ 1.dat.s")), "state A");
+    EXPECT_EQ(ReadFile(safety), "state A");  // still the state before B
+    EXPECT_EQ(Run({"restore", nameA + "A", "--yes"}).out, restored + nameA + "A\n");
+    EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
+              std::pair(Content("state A"), Content("state B")));
+    ASSERT_EQ(Run({"quick"}).status, 0);
+    const std::string quick = "セーブ 1.dat.save.temp";
+    EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + nameA + "A\n" + quick + "\n");
+    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + kept + "\n");  // the newest
+    EXPECT_EQ(ReadFile(save), "progress P");
+    EXPECT_EQ(Run({"delete", kept, nameB, nameA + "A", quick, "--yes"}).status, 0);
+    EXPECT_EQ(Names(backups), Texts{});
 }
 
-TEST_F(Cli, SettingsFileIsNamedAfterTheBinaryWithoutCli) {
-    fs::copy_file(TSUMUGIYA_CLI, app / ("other-cli" + kExe));
-    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
-    EXPECT_EQ(RunProgram(app / ("other-cli" + kExe), {"where"}, app.path).out,
-              Where("other.ini", ""));
-}
-
+// Each mistake is named on stderr, above the usage, with status 2.
 TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
-    const Calls calls = {{},      {"frobnicate"},          {"list", "--bogus"},
-                         {"use"}, {"list", "--memo", "x"}, {"backup", "--yes"}};
-    for (const auto& args : calls) {
+    const std::pair<Texts, std::string> calls[] = {
+        {{}, "コマンドがありません。"},
+        {{"frobnicate"}, "知らないコマンドです: frobnicate"},
+        {{"list", "--bogus"}, "知らないオプションです: --bogus"},
+        {{"use"}, "use の引数の数が違います。"},
+        {{"list", "--memo", "x"}, "--memo は backup にだけ付けられます。"},
+        {{"backup", "--yes"}, "--yes は restore と delete にだけ付けられます。"},
+        {{"backup", "--memo"}, "--memo の値がありません。"},
+    };
+    for (const auto& [args, problem] : calls) {
         const Outcome run = Run(args);
-        EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(2, ""))
+        const std::size_t usage = run.err.find("\n\n使い方: tsumugiya-cli コマンド");
+        EXPECT_EQ(std::tuple(run.status, run.out, run.err.substr(0, usage)),
+                  std::tuple(2, "", problem))
             << testing::PrintToString(args);
-        EXPECT_NE(run.err.find("\n\n使い方: tsumugiya-cli コマンド"), std::string::npos) << run.err;
     }
-    const Outcome memo = Run({"backup", "--memo"});
-    EXPECT_EQ(std::tuple(memo.status, memo.err.substr(0, memo.err.find('\n'))),
-              std::tuple(2, "--memo の値がありません。"));
     const Outcome help = Run({"--help"});
     EXPECT_EQ(std::tuple(help.status, help.out.starts_with("使い方: "), help.err),
               std::tuple(0, true, ""));
 }
 
-// Whatever cannot be done says why, on stderr with status 1.
+// Whatever cannot be done says why, on stderr with status 1; a setting that
+// cannot be used is named and left as written.
 TEST_F(Cli, RefusalsSayWhy) {
-    const Outcome none = Run({"restore"});
-    EXPECT_EQ(
-        std::tuple(none.status, none.out, none.err),
-        std::tuple(1, "",
-                   "セーブファイルが選ばれていません。\ntsumugiya-cli use パス で選べます。\n"));
     const std::string settings = "[SaveFile]\nfolder=ゲーム データ\nfilename=セーブ 1.dat\n";
     WriteFile(app / "tsumugiya.ini", settings);
     const std::string problem =
@@ -195,8 +123,11 @@ TEST_F(Cli, RefusalsSayWhy) {
     const Outcome where = Run({"where"});
     EXPECT_EQ(std::tuple(where.status, where.out, where.err),
               std::tuple(0, Where("tsumugiya.ini", ""), problem));
-    EXPECT_EQ(Run({"backup"}).err, "セーブファイルが選ばれていません。\n" + problem +
-                                       "tsumugiya-cli use パス で選べます。\n");
+    const Outcome none = Run({"restore"});
+    EXPECT_EQ(std::tuple(none.status, none.out, none.err),
+              std::tuple(1, "",
+                         "セーブファイルが選ばれていません。\n" + problem +
+                             "tsumugiya-cli use パス で選べます。\n"));
     EXPECT_EQ(ReadFile(app / "tsumugiya.ini"), settings);
 
     ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
@@ -215,14 +146,14 @@ TEST_F(Cli, RefusalsSayWhy) {
 
 // No terminal to say yes on, or names that are not listed backups however they
 // look: exit status 1 and nothing changed.
-TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
+TEST_F(Cli, UnconfirmedUnknownOrForeignTargetsAreRefusedOrAsked) {
     ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
     ASSERT_EQ(Run({"backup"}).status, 0);
     WriteFile(save, "state B", kTimeB);
     WriteFile(app / "x", "outside");
     WriteFile(game / "other.dat.save.1", "not a backup");
     const auto before = Snapshot(app.path);
-    Calls calls = {{"restore"}, {"restore", nameA}, {"delete", nameA}};
+    std::vector<Texts> calls = {{"restore"}, {"restore", nameA}, {"delete", nameA}};
     for (const std::string& name :
          Texts{"../x", Utf8((game / "other.dat.save.1")), "../ゲーム データ/other.dat.save.1",
                Utf8((backups / U8(nameA))), "セーブ 1.dat.save.missing"}) {
@@ -234,48 +165,40 @@ TEST_F(Cli, UnconfirmedOrUnknownTargetsChangeNothing) {
             << testing::PrintToString(args);
     }
     EXPECT_EQ(Snapshot(app.path), before);
-}
 
-// Another save's backup is never put back unseen: asked for on a terminal,
-// warned of with --yes.
-TEST_F(Cli, AnotherSavesBackupIsAskedForOrWarnedOf) {
-    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
-    ASSERT_EQ(Run({"backup"}).status, 0);
+    // Another save's backup is never put back unseen: warned of with --yes,
+    // asked for on a terminal.
     WriteFile(backups / "other.dat.save.newer", "another game", kTimeB);
     EXPECT_EQ(Run({"restore", "--yes"}).out, restored + nameA + "\n");  // the newest of this save
     const std::string question =
         "元のセーブファイルを上書きしていいですか？\nother.dat.save.newer "
         "は別のセーブファイルのバックアップです。\n上書きするセーブファイル: " +
         Utf8(save) + "\n";
-    const std::string prompt = "はい/いいえ [y/N]: ";
+    const Outcome warned = Run({"restore", "other.dat.save.newer", "--yes"});
+    EXPECT_EQ(std::tuple(warned.status, warned.err), std::tuple(0, "警告: " + question));
+    EXPECT_EQ(ReadFile(save), "another game");
+    WriteFile(save, "state C", kTimeB);
     LINUX_ONLY("a pseudo-terminal to type the answers on");
-    const Outcome asked =
-        RunOnTerminal(exe, {"restore", "other.dat.save.newer"}, app.path, "たぶん\n　はい\n");
+    const std::string prompt = "はい/いいえ [y/N]: ";
+    const Outcome asked = RunTyping({"restore", "other.dat.save.newer"}, "たぶん\n　はい\n");
     EXPECT_EQ(std::tuple(asked.status, asked.out, asked.err),
               std::tuple(0, restored + "other.dat.save.newer\n",
                          question + prompt + "はい か いいえ で答えてください。\n" + prompt));
     EXPECT_EQ(ReadFile(save), "another game");
-    WriteFile(save, "state C", kTimeB);
-    const Outcome warned = Run({"restore", "other.dat.save.newer", "--yes"});
-    EXPECT_EQ(std::tuple(warned.status, warned.err), std::tuple(0, "警告: " + question));
-    EXPECT_EQ(ReadFile(save), "another game");
 
-    const auto before = Snapshot(app.path);
-    const Outcome declined = RunOnTerminal(exe, {"delete", nameA}, app.path, "いいえ\n");
+    const auto unchanged = Snapshot(app.path);
+    const Outcome declined = RunTyping({"delete", nameA}, "いいえ\n");
     EXPECT_EQ(std::tuple(declined.status, declined.err),
               std::tuple(1, "削除していいですか？\n" + nameA + "\n" + prompt +
                                 "何も変更していません。\n"));
-    EXPECT_EQ(Snapshot(app.path), before);
+    EXPECT_EQ(Snapshot(app.path), unchanged);
 }
 
-// Saves without a dot in their name are listed too; as for ls, a listing cut
-// short by a full disk is a failure, said on stderr.
-TEST_F(Cli, ListShowsDotlessSavesAndFailsWhenItCannotBeWritten) {
-    WriteFile(game / "save", "state A", kTimeA);
-    ASSERT_EQ(Run({"use", Utf8((game / "save"))}).status, 0);
-    ASSERT_EQ(Run({"backup", "--memo", "x"}).status, 0);
-    EXPECT_EQ(Run({"list"}).out, "save.save.2023年03月06日04時01分08秒_x\n");
+// As for ls, a listing cut short by a full disk is a failure, said on stderr.
+TEST_F(Cli, ListFailsWhenItCannotBeWritten) {
     LINUX_ONLY("/dev/full");
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    ASSERT_EQ(Run({"backup"}).status, 0);
     const Outcome full =
         RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", Utf8(exe)}, app.path);
     EXPECT_EQ(std::tuple(full.status, full.err),

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 
@@ -35,10 +34,9 @@ struct FakeHost : CommandHost {
     bool WarnOkCancel(std::string_view text) override {
         return AskOkCancel("(warning) " + std::string(text));
     }
-    // Questions too are logged by their first line; asked keeps them whole.
+    // Questions too are logged by their first line.
     bool AskOkCancel(std::string_view text) override {
         log.push_back("Ask " + std::string(text.substr(0, text.find('\n'))));
-        asked.emplace_back(text);
         const bool yes = answers.starts_with('y');
         answers.erase(0, 1);
         return yes;
@@ -68,7 +66,6 @@ struct FakeHost : CommandHost {
     std::string answers;  // 'y' or 'n' for each question to come; no once it runs out
     Texts log;
     Texts told;
-    Texts asked;
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file
@@ -85,13 +82,20 @@ class CommandTest : public ::testing::Test {
         fs::create_directories(dir / "game");
         WriteFile(save, "state A", kTimeA);
         locations.InitLocations(dir / "app/tsumugiya");
+        unchosen.InitLocations(dir / "app/tsumugiya");
         ASSERT_TRUE(locations.SetSaveFile(Utf8(save)));
+    }
+
+    // Selects these entries afresh and restores, as the restore button does.
+    CommandResult Restore(const Texts& names) {
+        host.Select(names);
+        return commands.OnRestore();
     }
 
     TempFolder dir;
     fs::path backup = dir / "app" / "backup", save = dir / "game" / "slot1.dat",
              safety = U8(Utf8(save) + ".s");
-    AppLocations locations;
+    AppLocations locations, unchosen;  // the same program, one without a save file
     FakeHost host{locations};
     BackupCommands commands{locations, host};
 };

@@ -4,6 +4,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -16,23 +17,42 @@
 #include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <mutex>
+#include <random>
 #include <stdexcept>
 #include <stop_token>
 #include <thread>
 #include <utility>
 
 namespace tsumugiya::test {
+namespace {
 
-#ifndef _WIN32
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tsumugiya-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path = fs::canonical(pattern);
+// Calls kill once the time is up, unless stopped first; never without a time.
+std::jthread KillTimer(std::optional<std::chrono::nanoseconds> after, std::function<void()> kill) {
+    return std::jthread([=](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;  // by request_stop only
+        std::unique_lock lock(mutex);
+        if (after && !wake.wait_for(lock, stop, *after, [&] { return stop.stop_requested(); })) {
+            kill();
+        }
+    });
 }
-#endif
+
+}  // namespace
+
+// 64 random bits name it: no other folder can have the name.
+TempFolder::TempFolder() {
+    std::random_device random;
+    const fs::path made = fs::temp_directory_path() /
+                          ("tsumugiya-test-" + std::to_string(random()) + std::to_string(random()));
+    if (!fs::create_directory(made)) {
+        throw std::runtime_error("cannot make " + Utf8(made));
+    }
+    fs::permissions(made, fs::perms::owner_all);  // as mkdtemp makes it
+    path = fs::canonical(made);
+}
 
 void WriteFile(const fs::path& file, std::string_view bytes, std::optional<std::int64_t> time) {
     if (!(std::ofstream(file, std::ios::binary) << bytes).flush()) {
@@ -92,7 +112,8 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 }
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
-                   std::optional<std::chrono::nanoseconds> killAfter) {
+                   std::optional<std::chrono::nanoseconds> killAfter,
+                   std::optional<std::string_view> typed) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& arg : args) {
@@ -109,9 +130,25 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     // would cost more than the runs it measures.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    int terminal = -1, slave = -1;
+    if (typed) {
+        // Lines are read as typed, without echo or output processing, so that
+        // err holds the program's own bytes.
+        termios mode{};
+        mode.c_cflag = CS8 | CREAD;
+        mode.c_lflag = ICANON;
+        if (::openpty(&terminal, &slave, nullptr, &mode, nullptr) != 0) {
+            throw std::runtime_error("no terminal");
+        }
+        ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+        posix_spawn_file_actions_adddup2(&actions, slave, 0);
+        posix_spawn_file_actions_adddup2(&actions, slave, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    }
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     pid_t pid = -1;
     const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp);
@@ -121,17 +158,16 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     }
     // The child stays unreaped until the timer has stopped, so that a late kill cannot reach
     // another process that got its pid.
-    std::jthread timer([&](std::stop_token stop) {
-        std::mutex mutex;
-        std::condition_variable_any wake;  // by request_stop only
-        std::unique_lock lock(mutex);
-        const auto stopped = [&] { return stop.stop_requested(); };
-        if (killAfter && !wake.wait_for(lock, stop, *killAfter, stopped)) {
-            ::kill(pid, SIGKILL);
-        }
-    });
+    std::jthread timer = KillTimer(killAfter, [pid] { ::kill(pid, SIGKILL); });
     ::close(out[1]);
     ::close(err[1]);
+    if (typed) {  // the terminal reads EIO once the program has ended
+        ::close(slave);
+        ::close(std::exchange(err[0], terminal));
+        if (::write(terminal, typed->data(), typed->size()) < 0) {
+            throw std::runtime_error("cannot type");
+        }
+    }
     const auto drain = [](int fd, std::string& text) {
         char buffer[4096];
         for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
@@ -158,10 +194,6 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
 #else
 
 namespace {
-
-std::wstring Wide(std::string_view text) {
-    return U8(text).wstring();
-}
 
 // One argument as CommandLineToArgvW and the C runtime read it back.
 std::wstring Quoted(const std::wstring& arg) {
@@ -191,31 +223,19 @@ struct Handle {
 
 }  // namespace
 
-TempFolder::TempFolder() {
-    const fs::path base = fs::temp_directory_path();
-    for (unsigned attempt = 0;; ++attempt) {
-        const fs::path candidate =
-            base / ("tsumugiya-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                    std::to_string(::GetTickCount64()) + "-" + std::to_string(attempt));
-        if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path = fs::canonical(candidate);
-            return;
-        }
-        if (::GetLastError() != ERROR_ALREADY_EXISTS || attempt > 100) {
-            throw std::runtime_error("cannot make a temporary folder");
-        }
-    }
-}
-
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
-    ::SetEnvironmentVariableW(Wide(name).c_str(), value ? Wide(*value).c_str() : nullptr);
+    ::SetEnvironmentVariableW(U8(name).c_str(), value ? U8(*value).c_str() : nullptr);
 }
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
-                   std::optional<std::chrono::nanoseconds> killAfter) {
+                   std::optional<std::chrono::nanoseconds> killAfter,
+                   std::optional<std::string_view> typed) {
+    if (typed) {
+        throw std::logic_error("no terminal to type on");
+    }
     std::wstring line = Quoted(program.wstring());
     for (const std::string& arg : args) {
-        line += L' ' + Quoted(Wide(arg));
+        line += L' ' + Quoted(U8(arg).wstring());
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     Handle outRead, outWrite, errRead, errWrite, nul;
@@ -248,15 +268,7 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
             text.append(buffer, n);
         }
     };
-    std::jthread timer([&](std::stop_token stop) {
-        std::mutex mutex;
-        std::condition_variable_any wake;
-        std::unique_lock lock(mutex);
-        if (killAfter &&
-            !wake.wait_for(lock, stop, *killAfter, [&] { return stop.stop_requested(); })) {
-            ::TerminateProcess(child.h, 137);
-        }
-    });
+    std::jthread timer = KillTimer(killAfter, [&child] { ::TerminateProcess(child.h, 137); });
     Outcome outcome;
     std::thread errReader(drain, errRead.h, std::ref(outcome.err));
     drain(outRead.h, outcome.out);
