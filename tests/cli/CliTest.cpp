@@ -2,6 +2,12 @@
 // fresh folder, where its settings file and backup folder then appear.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 #include <tuple>
 
@@ -192,6 +198,26 @@ TEST_F(Cli, UnconfirmedUnknownOrForeignTargetsAreRefusedOrAsked) {
               std::tuple(1, "削除していいですか？\n" + nameA + "\n" + prompt +
                                 "何も変更していません。\n"));
     EXPECT_EQ(Snapshot(app.path), unchanged);
+}
+
+// A restore waits while another one holds the save's folder: side by side,
+// both could keep the same safety copy and lose the state the first put aside.
+TEST_F(Cli, ARestoreWaitsForTheOneBeforeIt) {
+    LINUX_ONLY("flock on the folder");
+#ifndef _WIN32
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    ASSERT_EQ(Run({"backup"}).status, 0);
+    WriteFile(save, "state B", kTimeB);
+    const int folder = ::open(game.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    const Outcome waiting =
+        RunProgram(exe, {"restore", "--yes"}, app.path, std::chrono::seconds(1));
+    ::close(folder);
+    EXPECT_EQ(std::pair(waiting.status, ReadFile(save)),
+              std::pair(128 + SIGKILL, Content("state B")));
+    EXPECT_EQ(Run({"restore", "--yes"}).status, 0);
+    EXPECT_EQ(ReadFile(save), "state A");
+#endif
 }
 
 // As for ls, a listing cut short by a full disk is a failure, said on stderr.

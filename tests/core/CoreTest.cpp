@@ -134,6 +134,10 @@ TEST(BackupNames, JoinPartsOrRefuseTheMemoSayingWhy) {
     EXPECT_TRUE(IsBackupOf("slot1.save.x", "slot1"));
     EXPECT_FALSE(IsBackupOf("slot1.dat.save.x", "slot1"));
     EXPECT_FALSE(IsBackupOf("slot1.save.", "slot1"));
+    const std::string named = "slot1.save.save." + time + "_x.save.y";  // "slot1.save"'s
+    EXPECT_EQ(std::pair(IsBackupOf(named, "slot1"), IsBackupOf(named, "slot1.save")),
+              std::pair(false, true));
+    EXPECT_FALSE(IsBackupOf("slot1.save.save.temp", "slot1"));
 }
 
 TEST(FileFinder, SumsFileSizesPast32Bits) {
@@ -468,6 +472,15 @@ TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     platform::IoError error;
     EXPECT_FALSE(locations.SaveSettings(error));
     EXPECT_TRUE(fs::is_fifo(dir / "app/tsumugiya.ini"));
+    // A link in the backup folder to the safety copy keeps nothing: the
+    // safety copy's state is kept as a backup of its own before it goes.
+    fs::remove(save);
+    WriteFile(save, "state B", kTimeB);
+    WriteFile(safety, "state C", kTimeA);
+    fs::create_symlink(safety, backup / "slot1.dat.save.linked");
+    ASSERT_EQ(Restore({kQuick}), Done);
+    ASSERT_TRUE(commands.KeptBeforeRestore());
+    EXPECT_EQ(ReadFile(backup / *commands.KeptBeforeRestore()), "state C");
 #endif
 }
 

@@ -287,9 +287,9 @@ bool HardLink(const fs::path& existing, const fs::path& link, bool& nameTaken) {
 void RemoveIfStale(const fs::path& file) {
     // Without delete sharing: a commit renaming the file meanwhile then fails
     // and says so, instead of its result being deleted under its new name.
-    const File handle = Open(file, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT);
+    const File handle =
+        Open(file, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+             FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
     if (!handle) {
         return;
     }
