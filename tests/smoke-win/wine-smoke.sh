@@ -43,19 +43,7 @@ make_work tsumugiya-wine-smoke
 trap 'stop_wine; cleanup' EXIT
 started_ms=$(now_ms)
 
-app_output() {
-    printf -- '--- Tsumugiya.exe output ---\n'
-    cat "$work/app.log" 2>/dev/null || true
-    printf -- '--- visible windows ---\n'
-    local w
-    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
-        printf '%s "%s"\n' "$w" "$(xdotool getwindowname "$w" 2>/dev/null)"
-    done
-}
-app_must_run() {
-    alive "$app_pid" || fail "Tsumugiya.exe ended early (while waiting for $1)
-$(app_output)"
-}
+app_label=Tsumugiya.exe
 
 # --- the program's folder, a save file and settings pointing at it ---------
 app_dir=$work/app

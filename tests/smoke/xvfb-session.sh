@@ -1,12 +1,14 @@
 # shellcheck shell=bash
 # Sourced, not run: make_work (a throwaway $work, removed on exit with $app_pid
-# and $xvfb_pid killed), now_ms, alive, wait_for and start_xvfb. The sourcing
-# script defines fail MESSAGE (exits 1) and stores its program's pid in app_pid;
+# and $xvfb_pid killed), now_ms, alive, wait_for, app_output, app_must_run and
+# start_xvfb. The sourcing script defines fail MESSAGE (exits 1), stores its
+# program's pid in app_pid and may name it in app_label;
 # start_xvfb ON_FAILURE calls ON_FAILURE MESSAGE, which must exit, if Xvfb cannot start.
 
 work=
 xvfb_pid=
 app_pid=
+app_label="the program"
 
 cleanup() {
     local pid
@@ -26,6 +28,24 @@ make_work() {
 }
 
 now_ms() { date +%s%3N; }
+
+# What the program ($app_label) wrote to $work/app.log and the windows on
+# the screen, for a failure message.
+app_output() {
+    printf -- '--- %s output ---\n' "$app_label"
+    cat "$work/app.log" 2>/dev/null || true
+    printf -- '--- visible windows ---\n'
+    local w
+    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        printf '%s "%s"\n' "$w" "$(xdotool getwindowname "$w" 2>/dev/null)"
+    done
+}
+
+# app_must_run WHAT: fails, with app_output, once the program has ended.
+app_must_run() {
+    alive "$app_pid" || fail "$app_label ended early (while waiting for $1)
+$(app_output)"
+}
 
 # Bash reaps its children as they end, but a zombie would still answer kill -0.
 alive() {

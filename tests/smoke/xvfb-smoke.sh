@@ -32,20 +32,7 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 make_work tsumugiya-smoke
 
-app_output() {
-    printf -- '--- tsumugiya output ---\n'
-    cat "$work/app.log" 2>/dev/null || true
-    printf -- '--- visible windows ---\n'
-    local w
-    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
-        printf '%s "%s"\n' "$w" "$(xdotool getwindowname "$w" 2>/dev/null)"
-    done
-}
-
-app_must_run() {
-    alive "$app_pid" || fail "tsumugiya ended early (while waiting for $1)
-$(app_output)"
-}
+app_label=tsumugiya
 
 # --- the program's folder, a save file and settings pointing at it ---------
 app_dir=$work/app
