@@ -112,9 +112,14 @@ bool Parse(const std::vector<std::string>& args, Invocation& call, std::string& 
 
 class Session {
   public:
-    Session(const fs::path& cliExecutable, std::ostream& out, std::ostream& err)
+    // A command that lists the backups leaves the sweep of the backup folder
+    // to that listing, which is one pass over it.
+    Session(const fs::path& cliExecutable, bool lists, std::ostream& out, std::ostream& err)
         : out_(out), err_(err), host_(locations_, out, err), commands_(locations_, host_) {
         locations_.InitLocations(DialogExecutableFor(cliExecutable));
+        if (!lists) {
+            locations_.SweepBackupFolder();
+        }
     }
 
     int Use(const std::string& path) {
@@ -310,8 +315,9 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
                "見つけられません。\n";
         return kFailed;
     }
+    const bool lists = call.command == "list";
     if (!call.notify) {
-        Session session(cliExecutable, out, err);
+        Session session(cliExecutable, lists, out, err);
         return found->second.second(session);
     }
     // What the terminal would show goes to the notification too: the status
@@ -319,7 +325,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
     TeeStream teeOut(out), teeErr(err);
     int status = kFailed;
     {
-        Session session(cliExecutable, teeOut.stream, teeErr.stream);
+        Session session(cliExecutable, lists, teeOut.stream, teeErr.stream);
         status = found->second.second(session);
     }
     const std::string& said = status == kSuccess ? teeOut.text : teeErr.text;

@@ -77,7 +77,12 @@ void AppLocations::InitBackupFolder(const fs::path& executable) {
     if (!finder.Exists() && !finder.CreateFolder(error) && !finder.Exists()) {
         backupFolderError_ = error;
     }
-    platform::RemoveStaleTempFiles(backupFolder_);
+}
+
+void AppLocations::SweepBackupFolder() const {
+    if (!backupFolder_.empty()) {
+        platform::RemoveStaleTempFiles(backupFolder_);
+    }
 }
 
 // Only an absolute folder and a plain file name make a save path, so that no

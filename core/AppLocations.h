@@ -28,6 +28,9 @@ class AppLocations {
     void ReadSettings();
     // backupFolder: "backup" in the layout's folder, created when missing.
     void InitBackupFolder(const std::filesystem::path& executable);
+    // Removes what crashed copies left in the backup folder. A front-end that
+    // lists the backups at start needs not: the catalogue sweeps as it lists.
+    void SweepBackupFolder() const;
     Layout FilesLayout() const { return files_.layout; }
     // Why the backup folder is missing after InitBackupFolder, if it is.
     const std::optional<platform::IoError>& BackupFolderError() const { return backupFolderError_; }

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "BackupNames.h"
-#include "FileFinder.h"
 
 namespace tsumugiya {
 namespace {
@@ -18,34 +17,33 @@ struct Entry {
 }  // namespace
 
 void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const {
-    list.Clear();
     const auto& folder = locations_.BackupFolder();
     if (folder.empty()) {
+        list.Clear();
         return;
     }
+    // One pass over the folder: what a crash left behind goes on the way.
     std::vector<Entry> entries;
-    CFileFinder finder(folder);
-    std::string name;
-    FindRecord record;
-    // The finder puts "*." before an extension pattern; "save.*" makes that
-    // the listing pattern itself.
-    constexpr std::string_view kListedExtension = kBackupListingPattern.substr(2);
-    for (bool found = finder.FindFirst(name, record, kListedExtension); found;
-         found = finder.FindNext(name, record)) {
-        entries.push_back(
-            {record.modificationTime.value_or(std::numeric_limits<std::int64_t>::min()), name});
+    for (platform::FolderReader reader(folder); reader.Next();) {
+        if (!platform::SweepIfTempName(folder, reader.Name()) && MatchesListing(reader.Name())) {
+            entries.push_back({reader.Status().modificationTime.value_or(
+                                   std::numeric_limits<std::int64_t>::min()),
+                               reader.Name()});
+        }
     }
-    finder.Close();
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.time != b.time ? a.time > b.time : a.name < b.name;
     });
     int chosen = 0;
-    for (const Entry& entry : entries) {
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (Entry& entry : entries) {
         if (!selected.empty() && entry.name == selected) {
-            chosen = list.Count();
+            chosen = static_cast<int>(names.size());
         }
-        list.Append(entry.name);
+        names.push_back(std::move(entry.name));
     }
+    list.Assign(std::move(names));
     if (list.Count() > 0) {
         list.Select(chosen);
     }

@@ -17,7 +17,8 @@ class BackupCatalogue {
     // Lists every entry matching "*.save.*" by modification time, newest
     // first; entries without a readable file time (folders, vanished files)
     // come last. Equal times are ordered by name. Selects the entry named
-    // selected when it is listed, the first entry otherwise.
+    // selected when it is listed, the first entry otherwise. Temporary files
+    // that a crash left in the folder are removed in the same pass.
     void Refresh(BackupList& list, std::string_view selected = {}) const;
 
     // True when Refresh would list an entry of this name, found without

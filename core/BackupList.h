@@ -5,13 +5,21 @@
 
 namespace tsumugiya {
 
-// The seven operations the catalogue needs from a list that shows backup
+// The operations the catalogue needs from a list that shows backup
 // names and lets the user select several of them.
 class BackupList {
   public:
     virtual ~BackupList() = default;
     virtual void Clear() = 0;
     virtual void Append(const std::string& text) = 0;
+    // Replaces every entry, in one go where the control allows: a list of
+    // many thousands is not redrawn once per entry.
+    virtual void Assign(std::vector<std::string> texts) {
+        Clear();
+        for (const std::string& text : texts) {
+            Append(text);
+        }
+    }
     virtual int Count() const = 0;
     virtual std::string Text(int index) const = 0;
     virtual int SelectedCount() const = 0;
@@ -30,6 +38,10 @@ class MemoryBackupList : public BackupList {
     void Append(const std::string& text) override {
         texts_.push_back(text);
         selected_.push_back(false);
+    }
+    void Assign(std::vector<std::string> texts) override {
+        texts_ = std::move(texts);
+        selected_.assign(texts_.size(), false);
     }
     int Count() const override { return static_cast<int>(texts_.size()); }
     std::string Text(int index) const override { return texts_.at(index); }

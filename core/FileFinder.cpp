@@ -16,9 +16,9 @@ void CFileFinder::SetFolder(std::filesystem::path folder) {
 
 bool CFileFinder::FindFirst(std::string& name, FindRecord& record,
                             std::optional<std::string_view> extensionPattern) {
-    Close();
     pattern_ = extensionPattern ? "*." + std::string(*extensionPattern) : std::string("*");
-    entries_ = platform::ListFolder(folder_ ? *folder_ : std::filesystem::path("."));
+    reader_ =
+        std::make_unique<platform::FolderReader>(folder_ ? *folder_ : std::filesystem::path("."));
     return Advance(name, record);
 }
 
@@ -27,19 +27,16 @@ bool CFileFinder::FindNext(std::string& name, FindRecord& record) {
 }
 
 void CFileFinder::Close() {
-    entries_.clear();
-    next_ = 0;
+    reader_.reset();
 }
 
 bool CFileFinder::Advance(std::string& name, FindRecord& record) {
-    while (next_ < entries_.size()) {
-        std::string& entry = entries_[next_++];
-        if (platform::MatchesWildcard(pattern_, entry)) {
-            const auto folder = folder_ ? *folder_ : std::filesystem::path(".");
-            const platform::EntryStatus status =
-                platform::StatusOf(folder / platform::PathFromUtf8(entry));
-            record = FindRecord{status.isDirectory, status.size, status.modificationTime, entry};
-            name = std::move(entry);
+    while (reader_ && reader_->Next()) {
+        if (platform::MatchesWildcard(pattern_, reader_->Name())) {
+            const platform::EntryStatus status = reader_->Status();
+            record = FindRecord{status.isDirectory, status.size, status.modificationTime,
+                                reader_->Name()};
+            name = reader_->Name();
             return true;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,8 +56,7 @@ class CFileFinder {
     void Sweep(std::optional<std::string_view> extensionPattern, Visit visit);
 
     std::optional<std::filesystem::path> folder_;
-    std::vector<std::string> entries_;
-    std::size_t next_ = 0;
+    std::unique_ptr<platform::FolderReader> reader_;
     std::string pattern_;
 };
 

@@ -202,6 +202,9 @@ bool RemoveEntry(const std::filesystem::path& entry, IoError& error);
 // Removes the temporary files that copies interrupted by a crash left behind
 // in a folder; those of copies still running are kept.
 void RemoveStaleTempFiles(const std::filesystem::path& folder);
+// The same for one entry met while reading the folder: true when the name is
+// one of this program's temporary names (removed or, when live, kept).
+bool SweepIfTempName(const std::filesystem::path& folder, std::string_view name);
 
 // True when the path is a directory (links followed).
 bool IsDirectory(const std::filesystem::path& folder);
@@ -209,8 +212,29 @@ bool CreateDirectory(const std::filesystem::path& folder, IoError& error);
 
 // --- Folder listing ----------------------------------------------------------
 
-// Names of a folder's entries in the order the file system gives them ("."
-// and ".." left out); empty when the folder cannot be read.
+// Reads a folder's entries one at a time in the order the file system gives
+// them ("." and ".." left out); nothing when it cannot be read. A status is
+// read only when asked for, relative to the open folder: no full path is
+// looked up again for each of many entries.
+class FolderReader {
+  public:
+    explicit FolderReader(const std::filesystem::path& folder);
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+    ~FolderReader();
+
+    // Moves to the next entry; false at the end.
+    bool Next();
+    // The current entry's name, as UTF-8.
+    const std::string& Name() const;
+    EntryStatus Status() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Names of a folder's entries, as FolderReader meets them.
 std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 
 // File-name wildcard match: "*" any run, "?" one character, letters of any case.

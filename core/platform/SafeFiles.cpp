@@ -310,12 +310,26 @@ bool RemoveEntry(const fs::path& entry) {
     return RemoveEntry(entry, ignored);
 }
 
-void RemoveStaleTempFiles(const fs::path& folder) {
-    for (const std::string& name : ListFolder(folder)) {
-        if (IsTempName(name)) {
-            sys::RemoveIfStale(folder / name);
-        }
+bool SweepIfTempName(const fs::path& folder, std::string_view name) {
+    if (!IsTempName(name)) {
+        return false;
     }
+    sys::RemoveIfStale(folder / PathFromUtf8(name));
+    return true;
+}
+
+void RemoveStaleTempFiles(const fs::path& folder) {
+    for (FolderReader entries(folder); entries.Next();) {
+        SweepIfTempName(folder, entries.Name());
+    }
+}
+
+std::vector<std::string> ListFolder(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (FolderReader entries(folder); entries.Next();) {
+        names.push_back(entries.Name());
+    }
+    return names;
 }
 
 }  // namespace tsumugiya::platform

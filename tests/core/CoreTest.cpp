@@ -262,8 +262,15 @@ const std::string kQuick = "slot1.dat.save.temp";
 const std::string kNameTaken = "同じ名前のファイルがあります。";
 const std::string kCopyFailed = "!!! セーブファイルのコピーに失敗しました。";
 
-TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLast) {
+// The listing is also the pass that removes what killed copies left behind.
+TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLastAndSweepsStaleTemps) {
     LINUX_ONLY("a dangling symbolic link (Windows needs a privilege to make one)");
+    WriteFile(backup / ".tsumugiya-AbCd12.tmp", "left by a killed copy");
+    WriteFile(backup / ".tsumugiya-notes.tmp", "the user's own");
+    platform::StagedCopy live;  // its temporary file is open until it goes
+    platform::IoError error;
+    ASSERT_TRUE(live.Prepare(save, backup / "s.dat.save.live", false,
+                             platform::Attributes::OfSource, error));
     const std::pair<const char*, int> files[] = {
         {"s.dat.save.old", 1000}, {"s.dat.save.e", 2000}, {"s.dat.save.c", 2000},
         {"s.dat.save.new", 3000}, {"s.dat.save.a", 2000}, {"s.dat.save.d", 2000},
@@ -283,6 +290,11 @@ TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLast) {
     EXPECT_EQ(listed, (Texts{"DATA.save.x", "s.dat.save.new", "s.dat.save.a", "s.dat.save.b",
                              "s.dat.save.c", "s.dat.save.d", "s.dat.save.e", "s.dat.save.old",
                              "s.dat.save.dir", "s.dat.save.link"}));
+    Texts temps = Names(backup);
+    std::erase_if(temps, [](const std::string& name) { return !name.starts_with(".tsumugiya-"); });
+    EXPECT_EQ(temps.size(), 2u);  // the live copy's and the user's own: the stale one went
+    EXPECT_EQ(std::count(temps.begin(), temps.end(), ".tsumugiya-notes.tmp"), 1);
+    EXPECT_TRUE(live.Commit(platform::Overwrite::Refuse, error)) << error.cause;
 }
 
 // A backup is named after the save's time and never replaces an entry; the

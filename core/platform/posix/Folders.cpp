@@ -1,5 +1,6 @@
 // POSIX folder listing, creation and file-name matching.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/file.h>
@@ -16,21 +17,19 @@ namespace fs = std::filesystem;
 
 namespace tsumugiya::platform {
 
-std::vector<std::string> ListFolder(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        names.push_back(it->path().filename().string());
-    }
-    return names;
-}
+namespace {
 
-EntryStatus StatusOf(const fs::path& entry) {
+// The status of name in the folder open as dir (AT_FDCWD: name is a path).
+// The link flag comes from the entry's type when the listing gave one.
+EntryStatus StatusAt(int dir, const char* name, unsigned char type) {
     EntryStatus status;
     struct stat st {};
-    status.isLink = ::lstat(entry.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-    if (::stat(entry.c_str(), &st) != 0) {
+    if (type == DT_UNKNOWN) {
+        status.isLink = ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+    } else {
+        status.isLink = type == DT_LNK;
+    }
+    if (::fstatat(dir, name, &st, 0) != 0) {
         return status;
     }
     status.isDirectory = S_ISDIR(st.st_mode);
@@ -39,6 +38,47 @@ EntryStatus StatusOf(const fs::path& entry) {
         status.modificationTime = st.st_mtim.tv_sec;
     }
     return status;
+}
+
+}  // namespace
+
+struct FolderReader::Impl {
+    DIR* dir = nullptr;
+    const dirent* entry = nullptr;
+    std::string name;
+};
+
+FolderReader::FolderReader(const fs::path& folder) : impl_(std::make_unique<Impl>()) {
+    impl_->dir = ::opendir(folder.c_str());
+}
+
+FolderReader::~FolderReader() {
+    if (impl_->dir) {
+        ::closedir(impl_->dir);
+    }
+}
+
+bool FolderReader::Next() {
+    while (impl_->dir && (impl_->entry = ::readdir(impl_->dir)) != nullptr) {
+        const std::string_view name = impl_->entry->d_name;
+        if (name != "." && name != "..") {
+            impl_->name = name;
+            return true;
+        }
+    }
+    return false;
+}
+
+const std::string& FolderReader::Name() const {
+    return impl_->name;
+}
+
+EntryStatus FolderReader::Status() const {
+    return StatusAt(::dirfd(impl_->dir), impl_->entry->d_name, impl_->entry->d_type);
+}
+
+EntryStatus StatusOf(const fs::path& entry) {
+    return StatusAt(AT_FDCWD, entry.c_str(), DT_UNKNOWN);
 }
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {

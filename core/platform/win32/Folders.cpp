@@ -10,16 +10,6 @@ namespace fs = std::filesystem;
 namespace tsumugiya::platform {
 namespace {
 
-// Closes a FindFirstFileExW search.
-struct Search {
-    HANDLE handle;
-    ~Search() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            ::FindClose(handle);
-        }
-    }
-};
-
 std::wstring Upper(std::string_view text) {
     std::wstring wide = win32::Wide(text);
     if (!wide.empty()) {
@@ -28,43 +18,83 @@ std::wstring Upper(std::string_view text) {
     return wide;
 }
 
-}  // namespace
-
-// The basic records skip the short 8.3 names; a large fetch asks the file
-// system for many entries at a time.
-std::vector<std::string> ListFolder(const fs::path& folder) {
-    std::vector<std::string> names;
-    const std::wstring pattern = win32::ApiPath(folder / L"*");
-    WIN32_FIND_DATAW found{};
-    const Search search{::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
-                                           FindExSearchNameMatch, nullptr,
-                                           FIND_FIRST_EX_LARGE_FETCH)};
-    if (search.handle == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        const std::wstring_view name = found.cFileName;
-        if (name != L"." && name != L"..") {
-            names.push_back(win32::Narrow(name));
-        }
-    } while (::FindNextFileW(search.handle, &found));
-    return names;
-}
-
-EntryStatus StatusOf(const fs::path& entry) {
+// A status from the fields that find records and GetFileAttributesExW share.
+EntryStatus StatusFrom(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FILETIME& written) {
     EntryStatus status;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(win32::ApiPath(entry).c_str(), GetFileExInfoStandard, &data)) {
-        return status;
-    }
-    status.isDirectory = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-    status.isLink = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    status.isDirectory = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    status.isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
     if (!status.isDirectory) {
-        status.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        const std::int64_t ns = win32::UnixNanoseconds(data.ftLastWriteTime);
+        status.size = (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
+        const std::int64_t ns = win32::UnixNanoseconds(written);
         status.modificationTime = ns / 1'000'000'000 - (ns % 1'000'000'000 < 0 ? 1 : 0);
     }
     return status;
+}
+
+}  // namespace
+
+struct FolderReader::Impl {
+    fs::path folder;
+    HANDLE search = INVALID_HANDLE_VALUE;
+    bool first = true;
+    WIN32_FIND_DATAW found{};
+    std::string name;
+};
+
+// The basic records skip the short 8.3 names; a large fetch asks the file
+// system for many entries at a time.
+FolderReader::FolderReader(const fs::path& folder) : impl_(std::make_unique<Impl>()) {
+    impl_->folder = folder;
+    impl_->search =
+        ::FindFirstFileExW(win32::ApiPath(folder / L"*").c_str(), FindExInfoBasic, &impl_->found,
+                           FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+}
+
+FolderReader::~FolderReader() {
+    if (impl_->search != INVALID_HANDLE_VALUE) {
+        ::FindClose(impl_->search);
+    }
+}
+
+bool FolderReader::Next() {
+    if (impl_->search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    for (;;) {
+        if (!impl_->first && !::FindNextFileW(impl_->search, &impl_->found)) {
+            return false;
+        }
+        impl_->first = false;
+        const std::wstring_view name = impl_->found.cFileName;
+        if (name != L"." && name != L"..") {
+            impl_->name = win32::Narrow(name);
+            return true;
+        }
+    }
+}
+
+const std::string& FolderReader::Name() const {
+    return impl_->name;
+}
+
+// The find record already holds a file's status; a link's record describes
+// the link, so its target is asked for by path.
+EntryStatus FolderReader::Status() const {
+    const WIN32_FIND_DATAW& found = impl_->found;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        return StatusOf(impl_->folder / std::wstring(found.cFileName));
+    }
+    return StatusFrom(found.dwFileAttributes, found.nFileSizeHigh, found.nFileSizeLow,
+                      found.ftLastWriteTime);
+}
+
+EntryStatus StatusOf(const fs::path& entry) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(win32::ApiPath(entry).c_str(), GetFileExInfoStandard, &data)) {
+        return EntryStatus{};
+    }
+    return StatusFrom(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow,
+                      data.ftLastWriteTime);
 }
 
 // Letters compare the way the file system compares names: without case.
