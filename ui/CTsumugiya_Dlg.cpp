@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,7 +61,7 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
       locations_(locations),
       executable_(std::move(executable)),
       controls_(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)), *this),
-      backupList_(controls_.Require<QListWidget>(kIdBackupList)),
+      backupList_(controls_.Require<QListView>(kIdBackupList)),
       catalogue_(locations_),
       commands_(locations_, *this),
       status_(*this, kPlainTitle) {
@@ -133,8 +134,8 @@ void CTsumugiya_Dlg::ConnectCommands() {
     onClick(kIdSelectSaveFile, [this] { OnSelectSaveFile(); });
     onClick(kIdRefresh, [this] { OnRefresh(); });
     onClick(kIdOk, [this] { accept(); });
-    connect(&controls_.Require<QListWidget>(kIdMapList), &QListWidget::currentRowChanged, this,
-            [this] { OnSelChangeMapList(); });
+    connect(controls_.Require<QListView>(kIdMapList).selectionModel(),
+            &QItemSelectionModel::currentRowChanged, this, [this] { OnSelChangeMapList(); });
     auto& memo = controls_.Require<QLineEdit>(kIdMemo);
     memo.setValidator(new MemoValidator([this] { return MemoRoom(); },
                                         [this](const QString& why) { ShowMemoRefusal(why); },
@@ -283,9 +284,9 @@ void CTsumugiya_Dlg::ShowSavePath() {
 }
 
 void CTsumugiya_Dlg::OnSelChangeMapList() {
-    const auto& maps = controls_.Require<QListWidget>(kIdMapList);
-    const QListWidgetItem* item = maps.item(qMax(maps.currentRow(), 0));
-    controls_.Require<QLabel>(kIdMapName).setText(item ? item->text() : QString());
+    const auto& maps = controls_.Require<QListView>(kIdMapList);
+    const QModelIndex row = maps.model()->index(qMax(maps.currentIndex().row(), 0), 0);
+    controls_.Require<QLabel>(kIdMapName).setText(row.data().toString());
 }
 
 void CTsumugiya_Dlg::ShowAboutBox() {

@@ -4,8 +4,9 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
+#include <QStringListModel>
 #include <stdexcept>
 
 #include "Resources.h"
@@ -38,20 +39,22 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget& dialog) {
 }
 
 QWidget* CreateListBox(const ControlTemplate& control, QWidget& dialog) {
-    auto* list = new QListWidget(&dialog);
+    // A view over a model, as a list box is a view over its entries: empty
+    // here, its owner gives it entries or a model of its own.
+    auto* list = new QListView(&dialog);
+    list->setModel(new QStringListModel(list));
     list->setSelectionMode(control.Has(QStringLiteral("LBS_EXTENDEDSEL"))
                                ? QAbstractItemView::ExtendedSelection
                                : QAbstractItemView::SingleSelection);
-    list->setSortingEnabled(false);
     const auto policy = [&](const char* style) {
         return control.Has(QString::fromLatin1(style)) ? Qt::ScrollBarAsNeeded
                                                        : Qt::ScrollBarAlwaysOff;
     };
     list->setHorizontalScrollBarPolicy(policy("WS_HSCROLL"));
     list->setVerticalScrollBarPolicy(policy("WS_VSCROLL"));
-    // Uniform sizes would take the first entry's width for all, and the
-    // sideways scrolling would stop short of longer names further down.
-    list->setUniformItemSizes(!control.Has(QStringLiteral("WS_HSCROLL")));
+    // Uniform sizes take one entry's width for all: where the list scrolls
+    // sideways, its owner says which entry is widest.
+    list->setUniformItemSizes(true);
     return list;
 }
 

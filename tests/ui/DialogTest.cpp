@@ -288,12 +288,12 @@ TEST_F(DialogTest, ALongNameScrollsSidewaysAndShowsWholeAsItsTooltip) {
     const std::string longName = kSaveStamp + std::string(150, 'w') + "の前";
     WriteFile(backups / longName, "long", 1699200000);  // between the newest and the middle
     Open();
-    QListWidget& list = List();
+    QListView& list = List();
     ASSERT_EQ(Listed()[1], longName);
     EXPECT_TRUE(list.horizontalScrollBar()->isVisible());
 
     const auto tipAt = [&](int row) {
-        const QPoint at = list.visualItemRect(list.item(row)).center();
+        const QPoint at = RowRect(row).center();
         QHelpEvent event(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
         QApplication::sendEvent(list.viewport(), &event);
         return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();

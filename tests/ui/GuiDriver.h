@@ -7,7 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -92,18 +92,19 @@ struct DialogFixture {
     T& Get(int id) const {
         return dynamic_cast<T&>(*dialog->Control(id));  // throws for the wrong kind
     }
-    QListWidget& List() const { return Get<QListWidget>(ui::kIdBackupList); }
+    QListView& List() const { return Get<QListView>(ui::kIdBackupList); }
+    QRect RowRect(int row) const { return List().visualRect(List().model()->index(row, 0)); }
     void Click(int id) const { QTest::mouseClick(&Get<QAbstractButton>(id), Qt::LeftButton); }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const {
-        QTest::mouseClick(List().viewport(), Qt::LeftButton, modifiers,
-                          List().visualItemRect(List().item(row)).center());
+        QTest::mouseClick(List().viewport(), Qt::LeftButton, modifiers, RowRect(row).center());
     }
     // The list as shown, each selected entry marked "> ".
     Texts Listed() const {
         Texts texts;
-        for (int row = 0; row < List().count(); ++row) {
-            const QListWidgetItem* item = List().item(row);
-            texts.push_back((item->isSelected() ? "> " : "") + item->text().toStdString());
+        for (int row = 0; row < List().model()->rowCount(); ++row) {
+            const QModelIndex index = List().model()->index(row, 0);
+            texts.push_back((List().selectionModel()->isSelected(index) ? "> " : "") +
+                            index.data().toString().toStdString());
         }
         return texts;
     }
