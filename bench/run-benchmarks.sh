@@ -27,7 +27,7 @@ REPS_1M=${REPS_1M:-15}
 REPS_100M=${REPS_100M:-7}
 REPS_LIST=${REPS_LIST:-21}
 REPS_4K=${REPS_4K:-31}
-LIST_COUNT=${LIST_COUNT:-10000}
+LIST_COUNT=${LIST_COUNT:-100000}
 
 die() {
     printf 'run-benchmarks: %s\n' "$*" >&2

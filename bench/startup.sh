@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-to-first-paint time and peak memory of tsumugiya against two baseline
 # dialogs, an empty one and one with a single Japanese label, side by side on
-# one Xvfb, with 1,000 backups in the list.
+# one Xvfb, with 1,000 backups in the list. The label dialog is the fair
+# floor: an empty dialog never loads a font.
 #
 #   bench/startup.sh [BUILD_DIR]      (default: <repo>/build-bench)
 #
@@ -13,7 +14,8 @@
 # Environment (all optional):
 #   ROUNDS=30        rounds, each running all three programs once; the first
 #                    WARMUP=3 are discarded
-#   BACKUPS=1000     backups in the listed folder
+#   BACKUPS=1000     backups in the listed folder (also try 100000: the first
+#                    paint must then still come within a second)
 #   BENCH_TMPDIR     where the scratch folder goes (default: $TMPDIR or /tmp)
 #   BENCH_KEEP=1     keep the scratch folder afterwards
 #
@@ -28,8 +30,9 @@ BUILD_DIR=${1:-$REPO/build-bench}
 ROUNDS=${ROUNDS:-30}
 WARMUP=${WARMUP:-3}
 BACKUPS=${BACKUPS:-1000}
-RATIO_TARGET=1.3
-RSS_TARGET_MIB=8
+RATIO_TARGET=1.2
+RSS_TARGET_MIB=4
+PAINT_TARGET_MS=1000
 
 die() {
     printf 'startup: %s\n' "$*" >&2
@@ -78,11 +81,25 @@ mkdir -p "$APP/backup"
 printf 'save data' >"$APP/slot1.dat"
 printf '[SaveFile]\nfolder=%s\nfilename=slot1.dat\n' "$APP" >"$APP/tsumugiya.ini"
 note "making $BACKUPS backups ..."
-for ((i = 0; i < BACKUPS; i++)); do
-    t=$((1678042868 + 61 * i))
-    printf -v name 'slot1.dat.save.%(%Y年%m月%d日%H時%M分%S秒)T_memo%d' "$t" "$i"
-    touch -d "@$t" "$APP/backup/$name"
-done
+if command -v python3 >/dev/null; then
+    # One process rather than one touch per backup.
+    python3 - "$APP/backup" "$BACKUPS" <<'EOF'
+import os, sys, time
+folder, count = sys.argv[1], int(sys.argv[2])
+for i in range(count):
+    t = 1678042868 + 61 * i
+    name = time.strftime("slot1.dat.save.%Y年%m月%d日%H時%M分%S秒", time.localtime(t))
+    path = os.path.join(folder, f"{name}_memo{i}")
+    open(path, "wb").close()
+    os.utime(path, (t, t))
+EOF
+else
+    for ((i = 0; i < BACKUPS; i++)); do
+        t=$((1678042868 + 61 * i))
+        printf -v name 'slot1.dat.save.%(%Y年%m月%d日%H時%M分%S秒)T_memo%d' "$t" "$i"
+        touch -d "@$t" "$APP/backup/$name"
+    done
+fi
 sync
 
 # --- one X server for the whole run ------------------------------------------
@@ -198,12 +215,14 @@ d_e=$(diff_mib "${RSS_MEDIAN[tsumugiya]}" "${RSS_MEDIAN[empty]}")
 d_l=$(diff_mib "${RSS_MEDIAN[tsumugiya]}" "${RSS_MEDIAN[label]}")
 l_d=$(diff_mib "${RSS_MEDIAN[label]}" "${RSS_MEDIAN[empty]}")
 echo
-printf 'time, ratio of medians   tsumugiya/empty %s  target <= %s  %s\n' \
-    "$t_e" "$RATIO_TARGET" "$(verdict "$t_e" "$RATIO_TARGET")"
-printf '                         tsumugiya/label %s\n' "$t_l"
+printf 'time, ratio of medians   tsumugiya/label %s  target <= %s  %s\n' \
+    "$t_l" "$RATIO_TARGET" "$(verdict "$t_l" "$RATIO_TARGET")"
+printf '                         tsumugiya/empty %s\n' "$t_e"
 printf '                         label/empty     %s\n' "$l_e"
-printf 'peak RSS, difference     tsumugiya-empty %s MiB  target <= +%s MiB  %s\n' \
-    "$d_e" "$RSS_TARGET_MIB" "$(verdict "$d_e" "$RSS_TARGET_MIB")"
-printf '                         tsumugiya-label %s MiB\n' "$d_l"
+printf 'first paint, median      tsumugiya %s ms  target <= %s ms  %s\n' \
+    "${MEDIAN[tsumugiya]}" "$PAINT_TARGET_MS" "$(verdict "${MEDIAN[tsumugiya]}" "$PAINT_TARGET_MS")"
+printf 'peak RSS, difference     tsumugiya-label %s MiB  target <= +%s MiB  %s\n' \
+    "$d_l" "$RSS_TARGET_MIB" "$(verdict "$d_l" "$RSS_TARGET_MIB")"
+printf '                         tsumugiya-empty %s MiB\n' "$d_e"
 printf '                         label-empty     %s MiB\n' "$l_d"
 exit 0
