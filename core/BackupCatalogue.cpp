@@ -9,10 +9,10 @@
 namespace tsumugiya {
 namespace {
 
-struct Entry {
-    std::int64_t time;  // lowest value when unreadable, so it sorts last
-    std::string name;
-};
+// An entry without a readable file time sorts last.
+std::int64_t SortTime(const platform::FolderEntry& entry) {
+    return entry.status.modificationTime.value_or(std::numeric_limits<std::int64_t>::min());
+}
 
 }  // namespace
 
@@ -23,21 +23,18 @@ void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const
         return;
     }
     // One pass over the folder: what a crash left behind goes on the way.
-    std::vector<Entry> entries;
-    for (platform::FolderReader reader(folder); reader.Next();) {
-        if (!platform::SweepIfTempName(folder, reader.Name()) && MatchesListing(reader.Name())) {
-            entries.push_back({reader.Status().modificationTime.value_or(
-                                   std::numeric_limits<std::int64_t>::min()),
-                               reader.Name()});
-        }
-    }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.time != b.time ? a.time > b.time : a.name < b.name;
+    std::vector<platform::FolderEntry> entries =
+        platform::ReadFolder(folder, [&folder](const std::string& name) {
+            return !platform::SweepIfTempName(folder, name) && MatchesListing(name);
+        });
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        const std::int64_t ta = SortTime(a), tb = SortTime(b);
+        return ta != tb ? ta > tb : a.name < b.name;
     });
     int chosen = 0;
     std::vector<std::string> names;
     names.reserve(entries.size());
-    for (Entry& entry : entries) {
+    for (platform::FolderEntry& entry : entries) {
         if (!selected.empty() && entry.name == selected) {
             chosen = static_cast<int>(names.size());
         }

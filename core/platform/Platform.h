@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -237,7 +238,19 @@ class FolderReader {
 // Names of a folder's entries, as FolderReader meets them.
 std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 
-// File-name wildcard match: "*" any run, "?" one character, letters of any case.
+// One pass over a folder that keeps the entries wanted says yes to (asked on
+// the calling thread, in the order the entries are met), each with its
+// status. The statuses of many entries are read side by side where the
+// system has the cores for it.
+struct FolderEntry {
+    std::string name;
+    EntryStatus status;
+};
+std::vector<FolderEntry> ReadFolder(const std::filesystem::path& folder,
+                                    const std::function<bool(const std::string&)>& wanted);
+
+// File-name wildcard match: "*" any run, "?" one character, letters of any
+// case (ASCII letters only on POSIX); nothing else is special.
 bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
 // Longest file name that the folder's file system accepts, in the units of

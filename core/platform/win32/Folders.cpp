@@ -88,6 +88,18 @@ EntryStatus FolderReader::Status() const {
                       found.ftLastWriteTime);
 }
 
+// The find records carry the statuses: nothing more is read but for links.
+std::vector<FolderEntry> ReadFolder(const fs::path& folder,
+                                    const std::function<bool(const std::string&)>& wanted) {
+    std::vector<FolderEntry> entries;
+    for (FolderReader reader(folder); reader.Next();) {
+        if (wanted(reader.Name())) {
+            entries.push_back({reader.Name(), reader.Status()});
+        }
+    }
+    return entries;
+}
+
 EntryStatus StatusOf(const fs::path& entry) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(win32::ApiPath(entry).c_str(), GetFileExInfoStandard, &data)) {
