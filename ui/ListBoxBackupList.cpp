@@ -18,7 +18,7 @@ std::size_t Cells(const std::string& name) {
     std::size_t cells = 0;
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        cells += (byte & 0xC0) == 0x80 ? 0 : byte >= 0xE0 ? 2 : 1;
+        cells += static_cast<std::size_t>((byte & 0xC0) != 0x80) + (byte >= 0xE0);
     }
     return cells;
 }
