@@ -1,5 +1,7 @@
 #include "ListBoxBackupList.h"
 
+#include <algorithm>
+
 #include "platform/win32/Win32.h"
 
 namespace tsumugiya::win {
@@ -16,21 +18,45 @@ void ListBoxBackupList::Clear() {
 void ListBoxBackupList::Append(const std::string& text) {
     const std::wstring wide = Wide(text);
     Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-    Widen(wide);
+    Widen({wide});
 }
 
-void ListBoxBackupList::Widen(const std::wstring& text) {
+// One storage reservation, one device context and one redraw for the whole list.
+void ListBoxBackupList::Assign(std::vector<std::string> texts) {
+    std::vector<std::wstring> wide;
+    wide.reserve(texts.size());
+    std::size_t chars = 0;
+    for (const std::string& text : texts) {
+        wide.push_back(Wide(text));
+        chars += wide.back().size() + 1;
+    }
+    Send(WM_SETREDRAW, FALSE);
+    Clear();
+    Send(LB_INITSTORAGE, wide.size(), static_cast<LPARAM>(chars * sizeof(wchar_t)));
+    for (const std::wstring& text : wide) {
+        Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    Widen(wide);
+    Send(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(list_, nullptr, TRUE);
+}
+
+void ListBoxBackupList::Widen(const std::vector<std::wstring>& texts) {
     const HDC dc = ::GetDC(list_);
     if (!dc) {
         return;
     }
     const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(Send(WM_GETFONT)));
-    SIZE size{};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    int widest = 0;
+    for (const std::wstring& text : texts) {
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        widest = std::max<int>(widest, size.cx);
+    }
     ::SelectObject(dc, previous);
     ::ReleaseDC(list_, dc);
     // The entries are drawn a few pixels in from the edge.
-    const int width = size.cx + 2 * ::GetSystemMetrics(SM_CXEDGE);
+    const int width = widest + 2 * ::GetSystemMetrics(SM_CXEDGE);
     if (width > widest_) {
         widest_ = width;
         Send(LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_));
