@@ -112,9 +112,11 @@ bool Parse(const std::vector<std::string>& args, Invocation& call, std::string& 
 
 class Session {
   public:
-    Session(const fs::path& cliExecutable, std::ostream& out, std::ostream& err)
+    Session(const fs::path& cliExecutable, std::ostream& out, std::ostream& err,
+            std::ostream* progress)
         : out_(out), err_(err), host_(locations_, out, err), commands_(locations_, host_) {
         locations_.InitLocations(DialogExecutableFor(cliExecutable));
+        host_.SetProgressStream(progress);
     }
 
     int Use(const std::string& path) {
@@ -263,7 +265,7 @@ class Session {
 };
 
 int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& args,
-               std::ostream& out, std::ostream& err) {
+               std::ostream& out, std::ostream& err, std::ostream* progress) {
     Invocation call;
     std::string problem;
     if (!Parse(args, call, problem)) {
@@ -311,7 +313,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
         return kFailed;
     }
     if (!call.notify) {
-        Session session(cliExecutable, out, err);
+        Session session(cliExecutable, out, err, progress);
         return found->second.second(session);
     }
     // What the terminal would show goes to the notification too: the status
@@ -319,7 +321,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
     TeeStream teeOut(out), teeErr(err);
     int status = kFailed;
     {
-        Session session(cliExecutable, teeOut.stream, teeErr.stream);
+        Session session(cliExecutable, teeOut.stream, teeErr.stream, progress);
         status = found->second.second(session);
     }
     const std::string& said = status == kSuccess ? teeOut.text : teeErr.text;
@@ -345,8 +347,8 @@ fs::path DialogExecutableFor(const fs::path& cliExecutable) {
 // Output that did not arrive is a failure, as for ls: a script reading a
 // list cut short must not take it for the whole.
 int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std::ostream& out,
-        std::ostream& err) {
-    const int status = RunCommand(cliExecutable, args, out, err);
+        std::ostream& err, std::ostream* progress) {
+    const int status = RunCommand(cliExecutable, args, out, err, progress);
     const bool wroteAll = out.good();
     errno = 0;
     out.flush();

@@ -31,13 +31,21 @@ void BackupCommands::SweepSaveFolder() const {
     }
 }
 
+bool BackupCommands::ShowingProgress(
+    const std::string& target, const std::function<bool(const platform::CopyProgress*)>& copy) {
+    const CopyProgressReport report(host_, pacing_, target);
+    return copy(report.Progress());
+}
+
 CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite overwrite) {
     IoError error;
     const auto& folder = locations_.BackupFolder();
     const bool copied =
-        !folder.empty() &&
-        platform::CopyFileAtomically(locations_.SavePath(), folder / platform::PathFromUtf8(name),
-                                     overwrite, false, error);
+        !folder.empty() && ShowingProgress(name, [&](const platform::CopyProgress* progress) {
+            return platform::CopyFileAtomically(locations_.SavePath(),
+                                                folder / platform::PathFromUtf8(name), overwrite,
+                                                false, error, progress);
+        });
     if (!copied && error.kind == IoError::Kind::TargetExists) {
         host_.Tell(messages::kNameTaken);
         return CommandResult::Failed;
@@ -137,7 +145,10 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
             return false;
         }
         const auto target = folder / platform::PathFromUtf8(*keepName);
-        if (platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false, error)) {
+        if (ShowingProgress(*keepName, [&](const platform::CopyProgress* progress) {
+                return platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false, error,
+                                                    progress);
+            })) {
             keptBeforeRestore_ = *keepName;
             return true;
         }
@@ -186,7 +197,11 @@ CommandResult BackupCommands::OnRestore() {
     // replaced, and keeps its own permissions.
     IoError error;
     platform::StagedCopy restored;
-    if (!restored.Prepare(source, savePath, true, platform::Attributes::OfTarget, error)) {
+    const std::string saveName = platform::Utf8Of(savePath.filename());
+    if (!ShowingProgress(saveName, [&](const platform::CopyProgress* progress) {
+            return restored.Prepare(source, savePath, true, platform::Attributes::OfTarget, error,
+                                    progress);
+        })) {
         host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
         return CommandResult::Failed;
     }
@@ -204,7 +219,11 @@ CommandResult BackupCommands::OnRestore() {
             host_.Tell(messages::WithCause(messages::kKeepBeforeRestoreFailed, error));
             return CommandResult::Failed;
         }
-        if (!platform::KeepPreviousVersion(savePath, safety, error) &&
+        if (!ShowingProgress(platform::Utf8Of(safety.filename()),
+                             [&](const platform::CopyProgress* progress) {
+                                 return platform::KeepPreviousVersion(savePath, safety, error,
+                                                                      progress);
+                             }) &&
             error.kind != IoError::Kind::SourceMissing) {
             host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
             return CommandResult::Failed;

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -205,6 +206,13 @@ void CTsumugiya_Dlg::ShowCatalogue() {
 
 void CTsumugiya_Dlg::ShowCatalogueSelecting(const std::string& name) {
     catalogue_.Refresh(backupList_, name);
+}
+
+// In the title, like the notes; the copy runs on this thread, so the window
+// is painted here. Clicks and keys wait until the command is over.
+void CTsumugiya_Dlg::ShowProgress(std::string_view text, std::uint64_t, std::uint64_t) {
+    status_.Show(FromUtf8(text));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
