@@ -1,5 +1,7 @@
 #include "BackupCommands.h"
 
+#include <future>
+
 #include "BackupNames.h"
 #include "FilePath.h"
 #include "FileTime.h"
@@ -101,22 +103,19 @@ bool BackupCommands::AskToRestore(const std::filesystem::path& source) {
     return !host_.IsConfirmOnRestore() || host_.AskOkCancel(messages::kConfirmRestore);
 }
 
-bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoError& error) {
+bool BackupCommands::SafetyStateHeld(const std::filesystem::path& safety) const {
     const platform::EntryStatus kept = platform::StatusOf(safety);
     if (!kept.modificationTime) {
         return true;  // no file there holds a state (none yet, a folder, a dangling link)
     }
     const auto& folder = locations_.BackupFolder();
-    if (folder.empty()) {
-        error = IoError{IoError::Kind::Other, {}, "バックアップフォルダーがありません"};
-        return false;
-    }
     // One pass over the names: only backups of this save with the same size
     // and time can hold the same bytes, and only those are read. A name the
     // program made carries its state's time, so one with another time is
     // passed over without reading its status.
     const std::string time = FormatFileTime(*kept.modificationTime);
-    for (const std::string& name : platform::ListFolder(folder)) {
+    for (const std::string& name :
+         folder.empty() ? std::vector<std::string>{} : platform::ListFolder(folder)) {
         if (!IsBackupOf(name, locations_.SaveFileName())) {
             continue;
         }
@@ -135,6 +134,21 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
             return true;
         }
     }
+    return false;
+}
+
+bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, bool held,
+                                     IoError& error) {
+    const platform::EntryStatus kept = platform::StatusOf(safety);
+    if (held || !kept.modificationTime) {
+        return true;
+    }
+    const auto& folder = locations_.BackupFolder();
+    if (folder.empty()) {
+        error = IoError{IoError::Kind::Other, {}, "バックアップフォルダーがありません"};
+        return false;
+    }
+    const std::string time = FormatFileTime(*kept.modificationTime);
     std::string memo(messages::kKeptBeforeRestoreMemo);
     for (int attempt = 1; attempt <= kKeepNameAttempts; ++attempt) {
         const auto keepName = TimestampedBackupName(
@@ -191,6 +205,12 @@ CommandResult BackupCommands::OnRestore() {
     // same safety copy and lose the state the first put aside.
     const platform::FolderLock oneAtATime(savePath.parent_path());
     SweepSaveFolder();
+    // Whether a backup holds the safety copy's state is found out meanwhile:
+    // when one may, that reads two whole files, while the copy mostly waits
+    // for the disk. Restores here wait for each other, so nothing else
+    // changes the safety copy.
+    const std::filesystem::path safety = SafetyCopyPath(savePath);
+    auto safetyHeld = std::async([this, &safety] { return SafetyStateHeld(safety); });
     // The backup's data is made safe beside the save first, so that a backup
     // that cannot be read costs nothing, not even the previous safety copy.
     // The save file may be a link the user set up; the file behind it is
@@ -208,14 +228,13 @@ CommandResult BackupCommands::OnRestore() {
     // A save that already holds this backup (a double click, a second run)
     // must not replace the safety copy of the state before it. Should the
     // save change from the comparison on, it is put aside after all.
-    const std::filesystem::path safety = SafetyCopyPath(savePath);
     const auto checked = platform::IdentityOf(savePath);
     const bool alreadyRestored =
         checked && platform::EntryExists(safety) && platform::HaveSameContent(savePath, source);
     if (!alreadyRestored || platform::IdentityOf(savePath) != checked) {
         // Whatever the safety copy holds survives in a backup before it is
         // replaced, so no sequence of restores loses a state.
-        if (!KeepSafetyState(safety, error)) {
+        if (!KeepSafetyState(safety, safetyHeld.get(), error)) {
             host_.Tell(messages::WithCause(messages::kKeepBeforeRestoreFailed, error));
             return CommandResult::Failed;
         }

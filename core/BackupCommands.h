@@ -48,8 +48,12 @@ class BackupCommands {
     // Removes what copies killed midway left in the save file's folder.
     void SweepSaveFolder() const;
     bool AskToRestore(const std::filesystem::path& source);
-    // Makes sure a backup of this save holds the safety copy's state.
-    bool KeepSafetyState(const std::filesystem::path& safety, platform::IoError& error);
+    // Whether the safety copy holds no state, or one that a backup of this
+    // save holds too.
+    bool SafetyStateHeld(const std::filesystem::path& safety) const;
+    // Makes sure a backup of this save holds the safety copy's state: one
+    // is made unless held says there is one.
+    bool KeepSafetyState(const std::filesystem::path& safety, bool held, platform::IoError& error);
 
     const AppLocations& locations_;
     CommandHost& host_;
