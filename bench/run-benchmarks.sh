@@ -455,7 +455,7 @@ bench_reflink_on() {
     sync
     kept=$(head -c 1048576 "$dir/backup/$(cd "$dir/backup" && compgen -G '*_r1')" | cksum)
     changed=$(head -c 1048576 "$dir/slot1.dat" | cksum)
-    add_row "  backup after a write to the save" "$([[ $kept == "$first" ]] && echo kept || echo changed)" \
+    add_row "  backup after a save write ($fs)" "$([[ $kept == "$first" ]] && echo kept || echo changed)" \
         - - kept "$([[ $kept == "$first" && $changed != "$first" ]] && echo PASS || echo MISS)"
     # Whether the kernel's copy_file_range alone already shares extents here.
     if [[ -x /usr/bin/python3 ]]; then
