@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "AppLocations.h"
 #include "BackupCatalogue.h"
@@ -81,6 +82,8 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     TitleStatus status_;
     QAction* aboutAction_ = nullptr;
     bool ended_ = false;
+    bool copying_ = false;
+    std::optional<int> endAfterCopy_;  // a close that came while a copy ran
 };
 
 }  // namespace tsumugiya::ui
