@@ -114,9 +114,11 @@ class Session {
   public:
     // A command that lists the backups leaves the sweep of the backup folder
     // to that listing, which is one pass over it.
-    Session(const fs::path& cliExecutable, bool lists, std::ostream& out, std::ostream& err)
+    Session(const fs::path& cliExecutable, bool lists, std::ostream& out, std::ostream& err,
+            std::ostream* progress)
         : out_(out), err_(err), host_(locations_, out, err), commands_(locations_, host_) {
         locations_.InitLocations(DialogExecutableFor(cliExecutable));
+        host_.SetProgressStream(progress);
         if (!lists) {
             locations_.SweepBackupFolder();
         }
@@ -268,7 +270,7 @@ class Session {
 };
 
 int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& args,
-               std::ostream& out, std::ostream& err) {
+               std::ostream& out, std::ostream& err, std::ostream* progress) {
     Invocation call;
     std::string problem;
     if (!Parse(args, call, problem)) {
@@ -317,7 +319,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
     }
     const bool lists = call.command == "list";
     if (!call.notify) {
-        Session session(cliExecutable, lists, out, err);
+        Session session(cliExecutable, lists, out, err, progress);
         return found->second.second(session);
     }
     // What the terminal would show goes to the notification too: the status
@@ -325,7 +327,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
     TeeStream teeOut(out), teeErr(err);
     int status = kFailed;
     {
-        Session session(cliExecutable, lists, teeOut.stream, teeErr.stream);
+        Session session(cliExecutable, lists, teeOut.stream, teeErr.stream, progress);
         status = found->second.second(session);
     }
     const std::string& said = status == kSuccess ? teeOut.text : teeErr.text;
@@ -351,8 +353,8 @@ fs::path DialogExecutableFor(const fs::path& cliExecutable) {
 // Output that did not arrive is a failure, as for ls: a script reading a
 // list cut short must not take it for the whole.
 int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std::ostream& out,
-        std::ostream& err) {
-    const int status = RunCommand(cliExecutable, args, out, err);
+        std::ostream& err, std::ostream* progress) {
+    const int status = RunCommand(cliExecutable, args, out, err, progress);
     const bool wroteAll = out.good();
     errno = 0;
     out.flush();

@@ -13,8 +13,9 @@ enum ExitStatus { kSuccess = 0, kFailed = 1, kUsageError = 2 };
 // with: the same folder, the base name without a trailing "-cli".
 std::filesystem::path DialogExecutableFor(const std::filesystem::path& cliExecutable);
 
-// Runs one command line (arguments without the program name).
+// Runs one command line (arguments without the program name). A long copy's
+// progress goes to progress (a terminal) as one line rewritten in place.
 int Run(const std::filesystem::path& cliExecutable, const std::vector<std::string>& args,
-        std::ostream& out, std::ostream& err);
+        std::ostream& out, std::ostream& err, std::ostream* progress = nullptr);
 
 }  // namespace tsumugiya::cli

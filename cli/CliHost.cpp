@@ -167,6 +167,13 @@ void CliHost::ShowCatalogueSelecting(const std::string&) {
     stale_ = true;
 }
 
+// One line, rewritten in place; the last state stays, ended by a newline.
+void CliHost::ShowProgress(std::string_view text, std::uint64_t, std::uint64_t) {
+    if (progress_) {
+        *progress_ << (text.empty() ? "\n" : "\r" + std::string(text)) << std::flush;
+    }
+}
+
 void CliHost::ReportFileError(const platform::IoError& error) {
     err_ << messages::FileErrorReport(error) << '\n';
 }

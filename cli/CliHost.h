@@ -18,6 +18,8 @@ class CliHost : public CommandHost {
 
     void SetMemo(std::string memo) { memo_ = std::move(memo); }
     void SetAssumeYes(bool yes) { assumeYes_ = yes; }
+    // Where a long copy's progress line goes; nowhere when null.
+    void SetProgressStream(std::ostream* progress) { progress_ = progress; }
 
     // The list as the catalogue orders it, with the newest selected; read
     // from the folder only when asked for.
@@ -36,6 +38,7 @@ class CliHost : public CommandHost {
     void SetStatus(std::string_view text) override;
     void ShowCatalogue() override;
     void ShowCatalogueSelecting(const std::string& name) override;
+    void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override;
     void ReportFileError(const platform::IoError& error) override;
 
   private:
@@ -43,6 +46,7 @@ class CliHost : public CommandHost {
     MemoryBackupList list_;
     std::ostream& out_;
     std::ostream& err_;
+    std::ostream* progress_ = nullptr;
     std::string memo_;
     bool assumeYes_ = false;
     bool stale_ = true;

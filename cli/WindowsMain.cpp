@@ -57,5 +57,9 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(Utf8(argv[i]));
     }
-    return tsumugiya::cli::Run(tsumugiya::platform::ExecutablePath(), args, std::cout, std::cerr);
+    // _isatty also says yes for NUL; only a console has a console mode.
+    DWORD mode = 0;
+    const bool errIsConsole = ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+    return tsumugiya::cli::Run(tsumugiya::platform::ExecutablePath(), args, std::cout, std::cerr,
+                               errIsConsole ? &std::cerr : nullptr);
 }

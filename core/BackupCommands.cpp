@@ -1,5 +1,7 @@
 #include "BackupCommands.h"
 
+#include <future>
+
 #include "BackupNames.h"
 #include "FilePath.h"
 #include "FileTime.h"
@@ -31,13 +33,21 @@ void BackupCommands::SweepSaveFolder() const {
     }
 }
 
+bool BackupCommands::ShowingProgress(
+    const std::string& target, const std::function<bool(const platform::CopyProgress*)>& copy) {
+    const CopyProgressReport report(host_, pacing_, target);
+    return copy(report.Progress());
+}
+
 CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite overwrite) {
     IoError error;
     const auto& folder = locations_.BackupFolder();
     const bool copied =
-        !folder.empty() &&
-        platform::CopyFileAtomically(locations_.SavePath(), folder / platform::PathFromUtf8(name),
-                                     overwrite, false, error);
+        !folder.empty() && ShowingProgress(name, [&](const platform::CopyProgress* progress) {
+            return platform::CopyFileAtomically(locations_.SavePath(),
+                                                folder / platform::PathFromUtf8(name), overwrite,
+                                                false, error, progress);
+        });
     if (!copied && error.kind == IoError::Kind::TargetExists) {
         host_.Tell(messages::kNameTaken);
         return CommandResult::Failed;
@@ -93,22 +103,19 @@ bool BackupCommands::AskToRestore(const std::filesystem::path& source) {
     return !host_.IsConfirmOnRestore() || host_.AskOkCancel(messages::kConfirmRestore);
 }
 
-bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoError& error) {
+bool BackupCommands::SafetyStateHeld(const std::filesystem::path& safety) const {
     const platform::EntryStatus kept = platform::StatusOf(safety);
     if (!kept.modificationTime) {
         return true;  // no file there holds a state (none yet, a folder, a dangling link)
     }
     const auto& folder = locations_.BackupFolder();
-    if (folder.empty()) {
-        error = IoError{IoError::Kind::Other, {}, "バックアップフォルダーがありません"};
-        return false;
-    }
     // One pass over the names: only backups of this save with the same size
     // and time can hold the same bytes, and only those are read. A name the
     // program made carries its state's time, so one with another time is
     // passed over without reading its status.
     const std::string time = FormatFileTime(*kept.modificationTime);
-    for (const std::string& name : platform::ListFolder(folder)) {
+    for (const std::string& name :
+         folder.empty() ? std::vector<std::string>{} : platform::ListFolder(folder)) {
         if (!IsBackupOf(name, locations_.SaveFileName())) {
             continue;
         }
@@ -127,6 +134,21 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
             return true;
         }
     }
+    return false;
+}
+
+bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, bool held,
+                                     IoError& error) {
+    const platform::EntryStatus kept = platform::StatusOf(safety);
+    if (held || !kept.modificationTime) {
+        return true;
+    }
+    const auto& folder = locations_.BackupFolder();
+    if (folder.empty()) {
+        error = IoError{IoError::Kind::Other, {}, "バックアップフォルダーがありません"};
+        return false;
+    }
+    const std::string time = FormatFileTime(*kept.modificationTime);
     std::string memo(messages::kKeptBeforeRestoreMemo);
     for (int attempt = 1; attempt <= kKeepNameAttempts; ++attempt) {
         const auto keepName = TimestampedBackupName(
@@ -137,7 +159,10 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, IoErro
             return false;
         }
         const auto target = folder / platform::PathFromUtf8(*keepName);
-        if (platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false, error)) {
+        if (ShowingProgress(*keepName, [&](const platform::CopyProgress* progress) {
+                return platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false, error,
+                                                    progress);
+            })) {
             keptBeforeRestore_ = *keepName;
             return true;
         }
@@ -180,31 +205,44 @@ CommandResult BackupCommands::OnRestore() {
     // same safety copy and lose the state the first put aside.
     const platform::FolderLock oneAtATime(savePath.parent_path());
     SweepSaveFolder();
+    // Whether a backup holds the safety copy's state is found out meanwhile:
+    // when one may, that reads two whole files, while the copy mostly waits
+    // for the disk. Restores here wait for each other, so nothing else
+    // changes the safety copy.
+    const std::filesystem::path safety = SafetyCopyPath(savePath);
+    auto safetyHeld = std::async([this, &safety] { return SafetyStateHeld(safety); });
     // The backup's data is made safe beside the save first, so that a backup
     // that cannot be read costs nothing, not even the previous safety copy.
     // The save file may be a link the user set up; the file behind it is
     // replaced, and keeps its own permissions.
     IoError error;
     platform::StagedCopy restored;
-    if (!restored.Prepare(source, savePath, true, platform::Attributes::OfTarget, error)) {
+    const std::string saveName = platform::Utf8Of(savePath.filename());
+    if (!ShowingProgress(saveName, [&](const platform::CopyProgress* progress) {
+            return restored.Prepare(source, savePath, true, platform::Attributes::OfTarget, error,
+                                    progress);
+        })) {
         host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
         return CommandResult::Failed;
     }
     // A save that already holds this backup (a double click, a second run)
     // must not replace the safety copy of the state before it. Should the
     // save change from the comparison on, it is put aside after all.
-    const std::filesystem::path safety = SafetyCopyPath(savePath);
     const auto checked = platform::IdentityOf(savePath);
     const bool alreadyRestored =
         checked && platform::EntryExists(safety) && platform::HaveSameContent(savePath, source);
     if (!alreadyRestored || platform::IdentityOf(savePath) != checked) {
         // Whatever the safety copy holds survives in a backup before it is
         // replaced, so no sequence of restores loses a state.
-        if (!KeepSafetyState(safety, error)) {
+        if (!KeepSafetyState(safety, safetyHeld.get(), error)) {
             host_.Tell(messages::WithCause(messages::kKeepBeforeRestoreFailed, error));
             return CommandResult::Failed;
         }
-        if (!platform::KeepPreviousVersion(savePath, safety, error) &&
+        if (!ShowingProgress(platform::Utf8Of(safety.filename()),
+                             [&](const platform::CopyProgress* progress) {
+                                 return platform::KeepPreviousVersion(savePath, safety, error,
+                                                                      progress);
+                             }) &&
             error.kind != IoError::Kind::SourceMissing) {
             host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
             return CommandResult::Failed;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "AppLocations.h"
 #include "CommandHost.h"
+#include "CopyProgressReport.h"
 
 namespace tsumugiya {
 
@@ -20,8 +22,8 @@ enum class CommandResult {
 // timestamped or a fixed name, put a backup back over it, delete backups.
 class BackupCommands {
   public:
-    BackupCommands(const AppLocations& locations, CommandHost& host)
-        : locations_(locations), host_(host) {}
+    BackupCommands(const AppLocations& locations, CommandHost& host, ProgressPacing pacing = {})
+        : locations_(locations), host_(host), pacing_(std::move(pacing)) {}
 
     CommandResult OnBackup();
     CommandResult OnFixedNameBackup();
@@ -39,14 +41,23 @@ class BackupCommands {
     // The save file's time text, or absent once its file error is reported.
     std::optional<std::string> SaveFileTime();
     CommandResult CopyToBackup(const std::string& name, platform::Overwrite overwrite);
+    // Runs a copy into the file named target, its progress shown while it
+    // runs and ended before the caller says how it went.
+    bool ShowingProgress(const std::string& target,
+                         const std::function<bool(const platform::CopyProgress*)>& copy);
     // Removes what copies killed midway left in the save file's folder.
     void SweepSaveFolder() const;
     bool AskToRestore(const std::filesystem::path& source);
-    // Makes sure a backup of this save holds the safety copy's state.
-    bool KeepSafetyState(const std::filesystem::path& safety, platform::IoError& error);
+    // Whether the safety copy holds no state, or one that a backup of this
+    // save holds too.
+    bool SafetyStateHeld(const std::filesystem::path& safety) const;
+    // Makes sure a backup of this save holds the safety copy's state: one
+    // is made unless held says there is one.
+    bool KeepSafetyState(const std::filesystem::path& safety, bool held, platform::IoError& error);
 
     const AppLocations& locations_;
     CommandHost& host_;
+    const ProgressPacing pacing_;
     std::vector<platform::IoError> deleteFailures_;
     std::optional<std::string> keptBeforeRestore_;
 };

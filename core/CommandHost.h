@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -33,6 +34,11 @@ class CommandHost {
     virtual void ShowCatalogue() = 0;
     // The same, keeping this entry selected instead of the newest.
     virtual void ShowCatalogueSelecting(const std::string& name) = 0;
+    // How far a long copy has got, as text to show as it is and in bytes;
+    // only for a copy still running after a moment. Shown at once, with the
+    // window kept painted and no other command started meanwhile. An empty
+    // text ends it, whether the copy was done or not.
+    virtual void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) = 0;
     // The save file cannot be opened: name the file and the cause.
     virtual void ReportFileError(const platform::IoError& error) = 0;
 };

@@ -25,6 +25,12 @@ std::string KeptBeforeRestoreNote(std::string_view backupName) {
     return "それまでの控えをバックアップしました: " + std::string(backupName);
 }
 
+std::string CopyProgress(std::string_view target, std::uint64_t done, std::uint64_t total) {
+    constexpr std::uint64_t kMiB = 1 << 20;
+    return std::string(target) + " にコピー中 " + std::to_string(done / kMiB) + " / " +
+           std::to_string((total + kMiB - 1) / kMiB) + " MiB";
+}
+
 std::string FileErrorReport(const platform::IoError& error) {
     if (error.file.empty()) {
         return std::string(kNoSaveFileChosen);

@@ -2,6 +2,7 @@
 
 // Every text the commands show the user, byte for byte.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,10 @@ std::string ForeignRestoreQuestion(std::string_view backupName,
 
 // The line that names the backup kept from the safety copy by a restore.
 std::string KeptBeforeRestoreNote(std::string_view backupName);
+
+// How far a long copy into the file named target has got, in MiB:
+// "NAME にコピー中 312 / 1024 MiB".
+std::string CopyProgress(std::string_view target, std::uint64_t done, std::uint64_t total);
 
 // The report for a file that cannot be opened: names the file and the cause.
 std::string FileErrorReport(const platform::IoError& error);

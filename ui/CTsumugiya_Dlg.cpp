@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -208,6 +209,20 @@ void CTsumugiya_Dlg::ShowCatalogueSelecting(const std::string& name) {
     catalogue_.Refresh(backupList_, name);
 }
 
+// In the title, like the notes; the copy runs on this thread, so the window
+// is painted here. Clicks and keys wait until the command is over; a close
+// from the window manager waits for the copy's end.
+void CTsumugiya_Dlg::ShowProgress(std::string_view text, std::uint64_t, std::uint64_t) {
+    status_.Show(FromUtf8(text));
+    copying_ = !text.empty();
+    if (copying_) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    } else if (endAfterCopy_) {
+        QTimer::singleShot(0, this, [this, result = *endAfterCopy_] { done(result); });
+        endAfterCopy_.reset();
+    }
+}
+
 void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
     Tell(messages::FileErrorReport(error));
 }
@@ -295,6 +310,10 @@ void CTsumugiya_Dlg::ShowAboutBox() {
 }
 
 void CTsumugiya_Dlg::done(int result) {
+    if (copying_) {
+        endAfterCopy_ = result;
+        return;
+    }
     if (!ended_) {
         ended_ = true;
         OnDestroy();

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "AppLocations.h"
 #include "BackupCatalogue.h"
@@ -43,6 +44,7 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     void SetStatus(std::string_view text) override;
     void ShowCatalogue() override;
     void ShowCatalogueSelecting(const std::string& name) override;
+    void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override;
     void ReportFileError(const platform::IoError& error) override;
 
     // The window's own commands.
@@ -80,6 +82,8 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     TitleStatus status_;
     QAction* aboutAction_ = nullptr;
     bool ended_ = false;
+    bool copying_ = false;
+    std::optional<int> endAfterCopy_;  // a close that came while a copy ran
 };
 
 }  // namespace tsumugiya::ui

@@ -441,6 +441,19 @@ void CTsumugiya_Dlg::ShowCatalogueSelecting(const std::string& name) {
     catalogue_.Refresh(backupList_, name);
 }
 
+// In the title, like the notes; the copy runs on this thread, so the window
+// is painted here. Only paint messages are taken: clicks and keys wait until
+// the command is over. The count bounds a window that never stops asking
+// to be painted.
+void CTsumugiya_Dlg::ShowProgress(std::string_view text, std::uint64_t, std::uint64_t) {
+    status_.Show(Wide(text));
+    MSG message;
+    for (int i = 0; i < 64 && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT);
+         ++i) {
+        ::DispatchMessageW(&message);
+    }
+}
+
 void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
     Tell(messages::FileErrorReport(error));
 }

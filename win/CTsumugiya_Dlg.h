@@ -36,6 +36,7 @@ class CTsumugiya_Dlg : public ModalDialog, public CommandHost {
     void SetStatus(std::string_view text) override;
     void ShowCatalogue() override;
     void ShowCatalogueSelecting(const std::string& name) override;
+    void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override;
     void ReportFileError(const platform::IoError& error) override;
 
   private:

@@ -141,6 +141,16 @@ enum class Overwrite { Allow, Refuse };
 // the source's, or those of the file it replaces (a new file gets the source's).
 enum class Attributes { OfSource, OfTarget };
 
+// Lets a long copy say how far it has got: advanced gets the bytes copied so
+// far and the source's size after every chunk of at most chunkBytes. A copy
+// whose data the file system shares instead of moving (a reflink) is done in
+// one step and tells nothing.
+struct CopyProgress {
+    static constexpr std::uint64_t kChunkBytes = std::uint64_t{32} << 20;
+    std::uint64_t chunkBytes = kChunkBytes;
+    std::function<void(std::uint64_t done, std::uint64_t total)> advanced;
+};
+
 // Copies a whole file, commit-or-nothing: the data goes to a temporary file in
 // the target's folder, is flushed, gets the source's modification time and is
 // renamed over the target; the folder is flushed last. With Overwrite::Refuse
@@ -149,7 +159,8 @@ enum class Attributes { OfSource, OfTarget };
 // A source that changes while it is read is copied again a few times, then
 // reported as SourceChanged.
 bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
-                        Overwrite overwrite, bool followTargetLink, IoError& error);
+                        Overwrite overwrite, bool followTargetLink, IoError& error,
+                        const CopyProgress* progress = nullptr);
 
 // A copy made and flushed beside its target, put in place only by Commit;
 // dropped, temporary file and all, otherwise. Lets a caller do other work
@@ -162,7 +173,8 @@ class StagedCopy {
     ~StagedCopy();
 
     bool Prepare(const std::filesystem::path& from, const std::filesystem::path& to,
-                 bool followTargetLink, Attributes attributes, IoError& error);
+                 bool followTargetLink, Attributes attributes, IoError& error,
+                 const CopyProgress* progress = nullptr);
     bool Commit(Overwrite overwrite, IoError& error);
 
   private:
@@ -174,7 +186,7 @@ class StagedCopy {
 // that name, before the file itself is replaced by a rename. Where the file
 // system allows it, the data is not copied: the keep name is linked to it.
 bool KeepPreviousVersion(const std::filesystem::path& file, const std::filesystem::path& keep,
-                         IoError& error);
+                         IoError& error, const CopyProgress* progress = nullptr);
 
 // True when both are regular files with the same bytes; false when either
 // cannot be read.

@@ -62,10 +62,13 @@ bool StateOf(const File& file, FileIdentity& state);
 // it stays open, RemoveIfStale leaves it alone.
 File CreateExclusive(const fs::path& file, bool& nameTaken, IoError& error);
 
-// Copies everything the source holds, from its first byte; copied counts it.
-// A failure names from or to, whichever could not be read or written.
-bool CopyBytes(const File& in, const File& out, std::uint64_t& copied, const fs::path& from,
-               const fs::path& to, IoError& error);
+// Copies everything the source holds, from its first byte, into an empty
+// file; copied counts it. Where the file system can share the source's data
+// the copy is a clone; otherwise it goes in chunks, telling progress (when
+// given) of each against total. A failure names from or to, whichever could
+// not be read or written.
+bool CopyBytes(const File& in, const File& out, std::uint64_t total, const CopyProgress* progress,
+               std::uint64_t& copied, const fs::path& from, const fs::path& to, IoError& error);
 
 bool WriteBytes(const File& out, std::string_view bytes, const fs::path& file, IoError& error);
 

@@ -117,14 +117,14 @@ enum class Attempt { Done, SourceChanged, Failed };
 
 // Makes a flushed copy of from in temp, in to's folder; not yet in place.
 Attempt StageOnce(const fs::path& from, const fs::path& to, Attributes attributes, TempFile& temp,
-                  IoError& error) {
+                  IoError& error, const CopyProgress* progress) {
     FileIdentity before;
     const sys::File source = sys::OpenForReading(from, before, error);
     if (!source || !temp.Create(FolderOf(to), error)) {
         return Attempt::Failed;
     }
     std::uint64_t copied = 0;
-    if (!sys::CopyBytes(source, temp.file(), copied, from, to, error)) {
+    if (!sys::CopyBytes(source, temp.file(), before.size, progress, copied, from, to, error)) {
         return Attempt::Failed;
     }
     // A source that ended early, changed while open or was replaced meanwhile
@@ -176,7 +176,7 @@ StagedCopy::StagedCopy() = default;
 StagedCopy::~StagedCopy() = default;
 
 bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTargetLink,
-                         Attributes attributes, IoError& error) {
+                         Attributes attributes, IoError& error, const CopyProgress* progress) {
     impl_.reset();
     if (from.empty() || to.empty()) {
         return NoSuchFile(from, error);
@@ -185,7 +185,7 @@ bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTa
     for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
         auto staged = std::make_unique<Impl>();
         staged->target = target;
-        switch (StageOnce(from, target, attributes, staged->temp, error)) {
+        switch (StageOnce(from, target, attributes, staged->temp, error, progress)) {
             case Attempt::Done:
                 impl_ = std::move(staged);
                 return true;
@@ -212,9 +212,9 @@ bool StagedCopy::Commit(Overwrite overwrite, IoError& error) {
 }
 
 bool CopyFileAtomically(const fs::path& from, const fs::path& to, Overwrite overwrite,
-                        bool followTargetLink, IoError& error) {
+                        bool followTargetLink, IoError& error, const CopyProgress* progress) {
     StagedCopy copy;
-    return copy.Prepare(from, to, followTargetLink, Attributes::OfSource, error) &&
+    return copy.Prepare(from, to, followTargetLink, Attributes::OfSource, error, progress) &&
            copy.Commit(overwrite, error);
 }
 
@@ -266,7 +266,8 @@ bool HaveSameContent(const fs::path& a, const fs::path& b) {
     }
 }
 
-bool KeepPreviousVersion(const fs::path& file, const fs::path& keep, IoError& error) {
+bool KeepPreviousVersion(const fs::path& file, const fs::path& keep, IoError& error,
+                         const CopyProgress* progress) {
     FileIdentity state;
     if (!sys::OpenForReading(file, state, error)) {
         return false;
@@ -274,7 +275,7 @@ bool KeepPreviousVersion(const fs::path& file, const fs::path& keep, IoError& er
     // The keep name may only share data that is on disk before the file is
     // replaced; where that cannot be made sure of, it gets a flushed copy.
     return (sys::FlushStored(file) && LinkAsPrevious(file, keep)) ||
-           CopyFileAtomically(file, keep, Overwrite::Allow, false, error);
+           CopyFileAtomically(file, keep, Overwrite::Allow, false, error, progress);
 }
 
 bool WriteFileAtomically(const fs::path& to, std::string_view bytes, IoError& error) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <chrono>
 #include <system_error>
 #include <tuple>
 
@@ -19,6 +20,7 @@
 using namespace tsumugiya;
 using namespace tsumugiya::test;
 using enum CommandResult;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -443,6 +445,41 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     ASSERT_EQ(Restore({"slot1.dat.save.c"}), Done);  // B goes to the safety copy
     ASSERT_EQ(Restore({a}), Done);
     EXPECT_EQ(StateOf(backup / U8(clash + "2")), (FileState{"backup B", kTimeA - 30}));
+}
+
+// A copy still running after the delay shows how far it has got, chunk by
+// chunk up to the whole, and ends that before the result is told. (The exact
+// logs above show that a quick copy shows nothing.)
+TEST_F(CommandTest, LongCopiesShowProgressUpToTheWhole) {
+    constexpr std::uint64_t kChunk = 4096, kSize = 10 * kChunk + 100;
+    // Each look at the clock is 300 ms on: the first chunk ends within the
+    // 500 ms delay, every later one is past the 100 ms interval.
+    std::chrono::steady_clock::time_point now;
+    BackupCommands paced(locations, host,
+                         {.chunkBytes = kChunk, .now = [&] { return now += 300ms; }});
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> shown;
+    for (std::uint64_t done = 2 * kChunk; done < kSize; done += kChunk) {
+        shown.emplace_back(done, kSize);
+    }
+    shown.emplace_back(kSize, kSize);
+    const std::string big(kSize, 'x');
+    WriteFile(save, big, kTimeB);
+    ASSERT_EQ(paced.OnFixedNameBackup(), Done);
+    WriteFile(save, "state A", kTimeA);
+    host.Select({kQuick});
+    host.confirm = false;
+    ASSERT_EQ(paced.OnRestore(), Done);
+    EXPECT_EQ(ReadFile(save), big);
+    const Texts log = host.TakeLog();
+    ASSERT_EQ(log.size(), 2 * shown.size() + 5) << testing::PrintToString(log);
+    EXPECT_EQ(log[0], "Progress slot1.dat.save.temp にコピー中 0 / 1 MiB");
+    EXPECT_EQ(Texts(log.begin() + shown.size(), log.begin() + shown.size() + 3),
+              (Texts{"Progress end", "Status slot1.dat.save.temp にバックアップ", "Refresh"}));
+    EXPECT_EQ(log[shown.size() + 3], "Progress slot1.dat にコピー中 0 / 1 MiB");
+    EXPECT_EQ(log.back(), "Status  選択ファイルをロード");
+    EXPECT_EQ(log.end()[-2], "Progress end");
+    shown.insert(shown.end(), shown.begin(), shown.end());
+    EXPECT_EQ(host.progress, shown);
 }
 
 // Odd files where the save, the settings, a backup or a temporary file

@@ -55,6 +55,13 @@ struct FakeHost : CommandHost {
         log.push_back("Refresh selecting " + name);
         catalogue.Refresh(list, name);
     }
+    // Logged as "Progress TEXT" ("Progress end" for the end); the figures go to progress.
+    void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override {
+        log.push_back("Progress " + (text.empty() ? std::string("end") : std::string(text)));
+        if (!text.empty()) {
+            progress.emplace_back(done, total);
+        }
+    }
     void ReportFileError(const platform::IoError& error) override {
         log.push_back("FileError " + messages::FileErrorReport(error));
     }
@@ -66,6 +73,7 @@ struct FakeHost : CommandHost {
     std::string answers;  // 'y' or 'n' for each question to come; no once it runs out
     Texts log;
     Texts told;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file

@@ -1,11 +1,14 @@
 // POSIX file primitives: descriptors, flock-marked temporary files, renameat2.
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <vector>
@@ -66,18 +69,74 @@ bool WriteAll(int fd, std::string_view bytes, int& err) {
     return true;
 }
 
-// Copies everything readable from the source, from its first byte, to out.
-bool CopyAll(int in, int out, off_t& offset, int& err) {
+// A clone shares the source's extents (btrfs, XFS with reflink=1): no data
+// moves, and a later write to either file gets blocks of its own.
+bool Clone(int in, int out, off_t& offset) {
+    struct stat st {};
+    if (::ioctl(out, FICLONE, in) != 0 || ::fstat(out, &st) != 0) {
+        return false;
+    }
+    offset = st.st_size;
+    return true;
+}
+
+// What happens between chunks of a copy: the chunk is sent to disk while the
+// next one is copied, the one before it is waited for, and progress is told.
+// Progress then follows the disk, not the page cache, and the final flush
+// finds little left to write.
+class Chunks {
+  public:
+    Chunks(int out, std::uint64_t total, const CopyProgress* progress)
+        : out_(out),
+          total_(total),
+          progress_(progress && progress->advanced ? progress : nullptr),
+          size_(std::clamp<std::uint64_t>(
+              progress ? progress->chunkBytes : CopyProgress::kChunkBytes, 1, 1 << 30)) {}
+    std::size_t Size() const { return static_cast<std::size_t>(size_); }
+
+    // The copy has reached offset; a chunk ends there when it is full or last.
+    void Reached(off_t offset, bool last = false) {
+        if (offset == told_ || (!last && static_cast<std::uint64_t>(offset - told_) < size_)) {
+            return;
+        }
+        // Failures show in the flush that every copy ends with.
+        if (told_ > waited_) {
+            ::sync_file_range(out_, waited_, told_ - waited_, SYNC_FILE_RANGE_WRITE_AND_WAIT);
+            waited_ = told_;
+        }
+        ::sync_file_range(out_, told_, offset - told_, SYNC_FILE_RANGE_WRITE);
+        told_ = offset;
+        if (progress_) {
+            progress_->advanced(static_cast<std::uint64_t>(offset), total_);
+        }
+    }
+
+  private:
+    int out_;
+    std::uint64_t total_;
+    const CopyProgress* progress_;
+    std::uint64_t size_;
+    off_t told_ = 0;
+    off_t waited_ = 0;
+};
+
+// Copies everything readable from the source, from its first byte, to out:
+// a clone where the file system shares data, else the kernel copies chunk by
+// chunk, else (another file system, or none that can) through a buffer.
+bool CopyAll(int in, int out, Chunks& chunks, off_t& offset, int& err) {
+    if (Clone(in, out, offset)) {
+        return true;
+    }
     bool kernelCopy = true;
     while (kernelCopy) {
-        ssize_t n = ::copy_file_range(in, &offset, out, nullptr, 1 << 30, 0);
+        const ssize_t n = ::copy_file_range(in, &offset, out, nullptr, chunks.Size(), 0);
         if (n == 0) {
+            chunks.Reached(offset, true);
             return true;
         }
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        if (n > 0) {
+            chunks.Reached(offset);
+        } else if (errno != EINTR) {
             if (offset != 0 ||
                 (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)) {
                 err = errno;
@@ -86,10 +145,11 @@ bool CopyAll(int in, int out, off_t& offset, int& err) {
             kernelCopy = false;
         }
     }
-    std::vector<char> buffer(1 << 20);
+    std::vector<char> buffer(std::min<std::size_t>(chunks.Size(), 1 << 20));
     for (;;) {
-        ssize_t n = ::pread(in, buffer.data(), buffer.size(), offset);
+        const ssize_t n = ::pread(in, buffer.data(), buffer.size(), offset);
         if (n == 0) {
+            chunks.Reached(offset, true);
             return true;
         }
         if (n < 0) {
@@ -103,6 +163,7 @@ bool CopyAll(int in, int out, off_t& offset, int& err) {
         if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n)), err)) {
             return false;
         }
+        chunks.Reached(offset);
     }
 }
 
@@ -155,11 +216,12 @@ File CreateExclusive(const fs::path& file, bool& nameTaken, IoError& error) {
     return fd;
 }
 
-bool CopyBytes(const File& in, const File& out, std::uint64_t& copied, const fs::path& from,
-               const fs::path& to, IoError& error) {
+bool CopyBytes(const File& in, const File& out, std::uint64_t total, const CopyProgress* progress,
+               std::uint64_t& copied, const fs::path& from, const fs::path& to, IoError& error) {
     off_t offset = 0;
     int err = 0;
-    const bool done = CopyAll(Fd(in), Fd(out), offset, err);
+    Chunks chunks(Fd(out), total, progress);
+    const bool done = CopyAll(Fd(in), Fd(out), chunks, offset, err);
     copied = static_cast<std::uint64_t>(offset);
     return done ||
            Fail(error, IoError::Kind::Other, err == ENOSPC || err == EDQUOT ? to : from, err);

@@ -1,6 +1,7 @@
 // Windows file primitives: handles without delete sharing mark live
 // temporary files, MoveFileExW puts copies in place.
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -178,9 +179,13 @@ File CreateExclusive(const fs::path& file, bool& nameTaken, IoError& error) {
     return out;
 }
 
-bool CopyBytes(const File& in, const File& out, std::uint64_t& copied, const fs::path& from,
-               const fs::path& to, IoError& error) {
-    std::vector<char> buffer(1 << 20);
+// A buffer of at most 1 MiB; progress is told once a chunk is full, and at the end.
+bool CopyBytes(const File& in, const File& out, std::uint64_t total, const CopyProgress* progress,
+               std::uint64_t& copied, const fs::path& from, const fs::path& to, IoError& error) {
+    const std::uint64_t chunk =
+        progress && progress->chunkBytes ? progress->chunkBytes : CopyProgress::kChunkBytes;
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(chunk, 1 << 20)));
+    std::uint64_t told = 0;
     copied = 0;
     for (;;) {
         DWORD got = 0;
@@ -188,14 +193,19 @@ bool CopyBytes(const File& in, const File& out, std::uint64_t& copied, const fs:
                         nullptr)) {
             return Fail(error, IoError::Kind::Other, from, ::GetLastError());
         }
-        if (got == 0) {
-            return true;
-        }
-        if (!WriteAll(Native(out), buffer.data(), got)) {
+        if (got > 0 && !WriteAll(Native(out), buffer.data(), got)) {
             const DWORD err = ::GetLastError();
             return Fail(error, IoError::Kind::Other, IsFull(err) ? to : from, err);
         }
         copied += got;
+        if (progress && progress->advanced && copied != told &&
+            (got == 0 || copied - told >= chunk)) {
+            progress->advanced(copied, total);
+            told = copied;
+        }
+        if (got == 0) {
+            return true;
+        }
     }
 }
 

@@ -1,0 +1,32 @@
+#include "CopyProgressReport.h"
+
+#include "Messages.h"
+
+namespace tsumugiya {
+
+CopyProgressReport::CopyProgressReport(CommandHost& host, const ProgressPacing& pacing,
+                                       std::string target)
+    : host_(host), pacing_(pacing), target_(std::move(target)), started_(pacing.now()) {
+    progress_.chunkBytes = pacing.chunkBytes;
+    progress_.advanced = [this](std::uint64_t done, std::uint64_t total) { Advanced(done, total); };
+}
+
+CopyProgressReport::~CopyProgressReport() {
+    if (showing_) {
+        host_.ShowProgress({}, 0, 0);
+    }
+}
+
+void CopyProgressReport::Advanced(std::uint64_t done, std::uint64_t total) {
+    const auto now = pacing_.now();
+    const bool waiting =
+        showing_ ? done < total && now - shown_ < pacing_.interval : now - started_ < pacing_.delay;
+    if (waiting) {
+        return;
+    }
+    host_.ShowProgress(messages::CopyProgress(target_, done, total), done, total);
+    showing_ = true;
+    shown_ = now;
+}
+
+}  // namespace tsumugiya
