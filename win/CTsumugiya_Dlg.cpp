@@ -106,7 +106,7 @@ INT_PTR CTsumugiya_Dlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
-    backupList_.Attach(Item(kIdBackupList));
+    backupList_.Attach(Handle(), Item(kIdBackupList));
     status_.Attach(Handle());
     AddAboutItem();
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -124,7 +124,7 @@ INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
     const HWND savePath = Item(kIdSavePath);
     ::SetWindowLongPtrW(savePath, GWL_STYLE,
                         ::GetWindowLongPtrW(savePath, GWL_STYLE) | SS_PATHELLIPSIS);
-    savePathTip_.Attach(Handle(), savePath);
+    savePathTip_.AttachHover(Handle(), savePath);
     ShowSavePath();
     locations_.InitBackupFolder(executable_);
     startProblems_ = StartProblems();

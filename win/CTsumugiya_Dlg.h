@@ -6,11 +6,11 @@
 #include "AppLocations.h"
 #include "BackupCommands.h"
 #include "Handles.h"
-#include "HoverTip.h"
 #include "ListBoxBackupList.h"
 #include "MemoTip.h"
 #include "ModalDialog.h"
 #include "TitleStatus.h"
+#include "Tooltip.h"
 #include "WindowHost.h"
 
 namespace tsumugiya::win {
@@ -81,7 +81,7 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     BackupCommands commands_;
     TitleStatus status_;
     MemoTip memoTip_;
-    HoverTip savePathTip_;
+    Tooltip savePathTip_;
     std::string startProblems_;
     bool fittingMemo_ = false;
 };
