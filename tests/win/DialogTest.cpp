@@ -23,21 +23,15 @@ using namespace tsumugiya::test;
 
 namespace {
 
-std::function<void()>& Probe() {
-    static std::function<void()> probe;
-    return probe;
-}
-
-void CALLBACK OnProbeTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    Probe()();
-}
-
-// Runs the dialog of a program at executable until probe, called once it is
-// up, has ended it.
+// Runs the dialog modally; probe runs once it is up, from a timer in its
+// message loop, and must end it.
 void RunProbed(win::CTsumugiya_Dlg& dialog, std::function<void()> probe) {
-    Probe() = std::move(probe);
-    ::SetTimer(nullptr, 0, 10, OnProbeTimer);
+    static std::function<void()> pending;
+    pending = std::move(probe);
+    ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        pending();
+    });
     EXPECT_EQ(dialog.RunModal(nullptr), IDCANCEL);
 }
 
@@ -57,31 +51,29 @@ std::vector<HWND> Tooltips() {
     return tips;
 }
 
+// A window's text; for a tooltip, what it shows.
 std::wstring TextOf(HWND window) {
     std::wstring text(4096, L'\0');
     text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), 4096)));
     return text;
 }
 
-// The text a tooltip has for a tool that is this control; empty without one.
+// The text a tooltip keeps for this control; empty without one.
 std::wstring TipTextFor(HWND control) {
+    std::wstring text(4096, L'\0');
     for (const HWND tip : Tooltips()) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
-        if (!::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)) ||
-            tool.uId != reinterpret_cast<UINT_PTR>(control)) {
-            continue;
-        }
-        std::wstring text(4096, L'\0');
         tool.lpszText = text.data();
-        ::SendMessageW(tip, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
-        text.resize(text.find(L'\0'));
-        return text;
+        if (::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)) &&
+            tool.uId == reinterpret_cast<UINT_PTR>(control)) {
+            return text.substr(0, text.find(L'\0'));
+        }
     }
     return {};
 }
 
-// The icon the dialog is dragged and minimised with, the save path's tip
+// The icon the dialog is dragged with, the save path's tip
 // and the memo's balloon, on the window as the program builds it.
 TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
