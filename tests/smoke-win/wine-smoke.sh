@@ -231,11 +231,7 @@ size_report=$(head -n 1 <<<"$size_report")
     fail "main ${main_w}x${main_h} and About ${about_w}x${about_h} pixels are not 443x349 and 235x55 dialog units of one font: $size_report"
 
 xdotool key Escape
-about_gone() {
-    app_must_run "the About box to close"
-    [[ -z $(windows_named "$about_title") ]]
-}
-wait_for 10 "the About box to close on Esc" about_gone
+wait_for 10 "the About box to close on Esc" others_are ""
 
 # --- the mouse: tooltips ----------------------------------------------------
 read -r win_x win_y < <(xdotool getwindowgeometry --shell "$window" |
@@ -275,16 +271,9 @@ wait_for 5 "a tooltip on the save path" tip_shown
 # explorer, titled with the folder's name) ----------------------------------
 read -r x y <<<"$(point 295 116)"
 xdotool mousemove "$x" "$y" click 1
-folder_window=
-folder_shown() {
-    app_must_run "the backup folder's window"
-    folder_window=$(windows_named backup)
-    [[ -n $folder_window ]]
-}
-wait_for 15 'a window of the backup folder' folder_shown
-timeout 10 xdotool windowfocus --sync "$folder_window" key alt+F4
-folder_gone() { [[ -z $(windows_named backup) ]]; }
-wait_for 10 "the backup folder's window to close" folder_gone
+wait_for 15 'a window of the backup folder' others_are backup
+timeout 10 xdotool windowfocus --sync "$(windows_named backup)" key alt+F4
+wait_for 10 "the backup folder's window to close" others_are ""
 
 # --- saveファイル選択: a name that does not exist yet, confirmed --------------
 timeout 10 xdotool windowfocus --sync "$window"
