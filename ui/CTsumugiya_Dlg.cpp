@@ -22,10 +22,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "BackupNames.h"
 #include "CAboutDlg.h"
 #include "ControlIds.h"
-#include "FileTime.h"
 #include "FontFaces.h"
 #include "MemoLimit.h"
 #include "Messages.h"
@@ -59,11 +57,11 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
                                QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      WindowHost(locations, backupList_),
       locations_(locations),
       executable_(std::move(executable)),
       controls_(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)), *this),
       backupList_(controls_.Require<QListView>(kIdBackupList)),
-      catalogue_(locations_),
       commands_(locations_, *this),
       status_(*this, kPlainTitle) {
     OnInitDialog();
@@ -103,17 +101,7 @@ void CTsumugiya_Dlg::OnInitDialog() {
     locations_.ReadSettings();
     ShowSavePath();
     locations_.InitBackupFolder(executable_);
-    std::string startProblems;
-    for (const std::string& problem : locations_.SettingsProblems()) {
-        startProblems += problem + "\n";
-    }
-    if (!startProblems.empty()) {
-        startProblems += locations_.SettingsPath().string();  // which file to look at
-    }
-    if (const auto& error = locations_.BackupFolderError()) {
-        startProblems += (startProblems.empty() ? "" : "\n\n") +
-                         messages::WithCause(messages::kBackupFolderMissing, *error);
-    }
+    const std::string startProblems = StartProblems();
     if (!startProblems.empty()) {
         // Said once the window is up, so the box has it behind.
         QTimer::singleShot(0, this, [this, startProblems] { Tell(startProblems); });
@@ -138,7 +126,7 @@ void CTsumugiya_Dlg::ConnectCommands() {
     connect(controls_.Require<QListView>(kIdMapList).selectionModel(),
             &QItemSelectionModel::currentRowChanged, this, [this] { OnSelChangeMapList(); });
     auto& memo = controls_.Require<QLineEdit>(kIdMemo);
-    memo.setValidator(new MemoValidator([this] { return MemoRoom(); },
+    memo.setValidator(new MemoValidator([this] { return static_cast<int>(MemoRoom()); },
                                         [this](const QString& why) { ShowMemoRefusal(why); },
                                         &memo));
 }
@@ -156,25 +144,8 @@ void CTsumugiya_Dlg::ShowMemoRefusal(const QString& why) {
     QToolTip::showText(memo.mapToGlobal(QPoint(0, memo.height())), why, &memo);
 }
 
-int CTsumugiya_Dlg::MemoRoom() const {
-    // What a backup name leaves once the save's name and a time are in it.
-    const std::size_t room =
-        tsumugiya::MemoRoom(locations_.SaveFileName(), FormatFileTime(0),
-                            platform::MaxFileNameLength(locations_.BackupFolder()));
-    // With no room at all no backup can be made; that is said when one is tried.
-    return static_cast<int>(room > 0 ? room : kMemoMaxBytes);
-}
-
 bool CTsumugiya_Dlg::IsConfirmOnRestore() const {
     return controls_.Require<QCheckBox>(kIdConfirmOnRestore).isChecked();
-}
-
-int CTsumugiya_Dlg::SelectionCount() const {
-    return backupList_.SelectedCount();
-}
-
-std::vector<std::filesystem::path> CTsumugiya_Dlg::SelectedNames(int max) const {
-    return catalogue_.SelectedPaths(backupList_, max);
 }
 
 bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
@@ -186,10 +157,6 @@ bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
     return box.exec() == QMessageBox::Ok;
 }
 
-bool CTsumugiya_Dlg::WarnOkCancel(std::string_view text) {
-    return AskOkCancel(text);
-}
-
 void CTsumugiya_Dlg::Tell(std::string_view text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
                     QMessageBox::Ok, this);
@@ -199,14 +166,6 @@ void CTsumugiya_Dlg::Tell(std::string_view text) {
 
 void CTsumugiya_Dlg::SetStatus(std::string_view text) {
     status_.Show(FromUtf8(text));
-}
-
-void CTsumugiya_Dlg::ShowCatalogue() {
-    catalogue_.Refresh(backupList_);
-}
-
-void CTsumugiya_Dlg::ShowCatalogueSelecting(const std::string& name) {
-    catalogue_.Refresh(backupList_, name);
 }
 
 // In the title, like the notes; the copy runs on this thread, so the window
@@ -223,10 +182,6 @@ void CTsumugiya_Dlg::ShowProgress(std::string_view text, std::uint64_t, std::uin
     }
 }
 
-void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
-    Tell(messages::FileErrorReport(error));
-}
-
 void CTsumugiya_Dlg::OnOpenFolder() {
     const std::filesystem::path& folder = locations_.BackupFolder();
     if (folder.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(folder)))) {
@@ -235,15 +190,7 @@ void CTsumugiya_Dlg::OnOpenFolder() {
 }
 
 void CTsumugiya_Dlg::OnDelete() {
-    // The deletion loses nothing, but the user should not think it happened.
-    if (commands_.OnDelete() != CommandResult::Failed || commands_.DeleteFailures().empty()) {
-        return;
-    }
-    std::string text(messages::kDeleteFailed);
-    for (const platform::IoError& failure : commands_.DeleteFailures()) {
-        text = messages::WithCause(text, failure);
-    }
-    Tell(text);
+    DeleteSelected(commands_);
 }
 
 void CTsumugiya_Dlg::OnRefresh() {

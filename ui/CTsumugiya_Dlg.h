@@ -6,12 +6,11 @@
 #include <optional>
 
 #include "AppLocations.h"
-#include "BackupCatalogue.h"
 #include "BackupCommands.h"
-#include "CommandHost.h"
 #include "ListBoxBackupList.h"
 #include "TemplateControls.h"
 #include "TitleStatus.h"
+#include "WindowHost.h"
 
 class QAction;
 
@@ -19,7 +18,7 @@ namespace tsumugiya::ui {
 
 // The program's one window: the buttons call the backup commands, which
 // reach the window back through CommandHost.
-class CTsumugiya_Dlg : public QDialog, public CommandHost {
+class CTsumugiya_Dlg : public QDialog, public WindowHost {
     Q_OBJECT
 
   public:
@@ -36,16 +35,10 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     // CommandHost
     std::string MemoText() const override;
     bool IsConfirmOnRestore() const override;
-    int SelectionCount() const override;
-    std::vector<std::filesystem::path> SelectedNames(int max) const override;
     bool AskOkCancel(std::string_view text) override;
-    bool WarnOkCancel(std::string_view text) override;
     void Tell(std::string_view text) override;
     void SetStatus(std::string_view text) override;
-    void ShowCatalogue() override;
-    void ShowCatalogueSelecting(const std::string& name) override;
     void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override;
-    void ReportFileError(const platform::IoError& error) override;
 
     // The window's own commands.
     void OnDelete();
@@ -67,8 +60,6 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     void OnInitDialog();
     void ConnectCommands();
     void ShowSavePath();
-    // How many bytes of memo a backup name can still take.
-    int MemoRoom() const;
     // Says why typed or pasted text was left out of the memo.
     void ShowMemoRefusal(const QString& why);
     void OnDestroy();
@@ -77,7 +68,6 @@ class CTsumugiya_Dlg : public QDialog, public CommandHost {
     const std::filesystem::path executable_;
     TemplateControls controls_;
     ListBoxBackupList backupList_;
-    BackupCatalogue catalogue_;
     BackupCommands commands_;
     TitleStatus status_;
     QAction* aboutAction_ = nullptr;

@@ -8,7 +8,6 @@
 #include "BackupNames.h"
 #include "CAboutDlg.h"
 #include "ControlIds.h"
-#include "FileTime.h"
 #include "FitCaptions.h"
 #include "MemoFit.h"
 #include "Messages.h"
@@ -87,10 +86,10 @@ struct CTsumugiya_DlgMap {
 CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
                                std::wstring programName)
     : ModalDialog(kIdMainDialog),
+      WindowHost(locations, backupList_),
       locations_(locations),
       executable_(std::move(executable)),
       programName_(std::move(programName)),
-      catalogue_(locations_),
       commands_(locations_, *this),
       status_(kPlainTitle) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -107,7 +106,7 @@ INT_PTR CTsumugiya_Dlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
-    backupList_.Attach(Item(kIdBackupList));
+    backupList_.Attach(Handle(), Item(kIdBackupList));
     status_.Attach(Handle());
     AddAboutItem();
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -125,19 +124,10 @@ INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
     const HWND savePath = Item(kIdSavePath);
     ::SetWindowLongPtrW(savePath, GWL_STYLE,
                         ::GetWindowLongPtrW(savePath, GWL_STYLE) | SS_PATHELLIPSIS);
-    savePathTip_.Attach(Handle(), savePath);
+    savePathTip_.AttachHover(Handle(), savePath);
     ShowSavePath();
     locations_.InitBackupFolder(executable_);
-    for (const std::string& problem : locations_.SettingsProblems()) {
-        startProblems_ += problem + "\n";
-    }
-    if (!startProblems_.empty()) {
-        startProblems_ += platform::Utf8Of(locations_.SettingsPath());  // which file to look at
-    }
-    if (const auto& error = locations_.BackupFolderError()) {
-        startProblems_ += (startProblems_.empty() ? "" : "\n\n") +
-                          messages::WithCause(messages::kBackupFolderMissing, *error);
-    }
+    startProblems_ = StartProblems();
     if (!startProblems_.empty()) {
         ::PostMessageW(Handle(), kMsgStartProblems, 0, 0);
     }
@@ -282,15 +272,7 @@ void CTsumugiya_Dlg::OnRestore() {
 }
 
 void CTsumugiya_Dlg::OnDelete() {
-    // The deletion loses nothing, but the user should not think it happened.
-    if (commands_.OnDelete() != CommandResult::Failed || commands_.DeleteFailures().empty()) {
-        return;
-    }
-    std::string text(messages::kDeleteFailed);
-    for (const platform::IoError& failure : commands_.DeleteFailures()) {
-        text = messages::WithCause(text, failure);
-    }
-    Tell(text);
+    DeleteSelected(commands_);
 }
 
 void CTsumugiya_Dlg::OnOpenFolder() {
@@ -363,15 +345,6 @@ void CTsumugiya_Dlg::OnSelChangeMapList() {
     ::SetDlgItemTextW(Handle(), kIdMapName, text.c_str());
 }
 
-std::size_t CTsumugiya_Dlg::MemoRoom() const {
-    // What a backup name leaves once the save's name and a time are in it.
-    const std::size_t room =
-        tsumugiya::MemoRoom(locations_.SaveFileName(), FormatFileTime(0),
-                            platform::MaxFileNameLength(locations_.BackupFolder()));
-    // With no room at all no backup can be made; that is said when one is tried.
-    return room > 0 ? room : kMemoMaxBytes;
-}
-
 void CTsumugiya_Dlg::OnMemoChange() {
     if (fittingMemo_) {
         return;
@@ -404,14 +377,6 @@ bool CTsumugiya_Dlg::IsConfirmOnRestore() const {
     return SendItem(kIdConfirmOnRestore, BM_GETCHECK) != BST_UNCHECKED;
 }
 
-int CTsumugiya_Dlg::SelectionCount() const {
-    return backupList_.SelectedCount();
-}
-
-std::vector<std::filesystem::path> CTsumugiya_Dlg::SelectedNames(int max) const {
-    return catalogue_.SelectedPaths(backupList_, max);
-}
-
 int CTsumugiya_Dlg::Ask(std::string_view text, UINT buttons) {
     // No icon; the caption is the program's name.
     return ::MessageBoxW(Handle(), Wide(text).c_str(), programName_.c_str(), buttons);
@@ -421,24 +386,12 @@ bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
     return Ask(text, MB_OKCANCEL | MB_DEFBUTTON1) == IDOK;
 }
 
-bool CTsumugiya_Dlg::WarnOkCancel(std::string_view text) {
-    return AskOkCancel(text);
-}
-
 void CTsumugiya_Dlg::Tell(std::string_view text) {
     Ask(text, MB_OK);
 }
 
 void CTsumugiya_Dlg::SetStatus(std::string_view text) {
     status_.Show(Wide(text));
-}
-
-void CTsumugiya_Dlg::ShowCatalogue() {
-    catalogue_.Refresh(backupList_);
-}
-
-void CTsumugiya_Dlg::ShowCatalogueSelecting(const std::string& name) {
-    catalogue_.Refresh(backupList_, name);
 }
 
 // In the title, like the notes; the copy runs on this thread, so the window
@@ -452,10 +405,6 @@ void CTsumugiya_Dlg::ShowProgress(std::string_view text, std::uint64_t, std::uin
          ++i) {
         ::DispatchMessageW(&message);
     }
-}
-
-void CTsumugiya_Dlg::ReportFileError(const platform::IoError& error) {
-    Tell(messages::FileErrorReport(error));
 }
 
 }  // namespace tsumugiya::win

@@ -4,22 +4,21 @@
 #include <string>
 
 #include "AppLocations.h"
-#include "BackupCatalogue.h"
 #include "BackupCommands.h"
-#include "CommandHost.h"
 #include "Handles.h"
-#include "HoverTip.h"
 #include "ListBoxBackupList.h"
 #include "MemoTip.h"
 #include "ModalDialog.h"
 #include "TitleStatus.h"
+#include "Tooltip.h"
+#include "WindowHost.h"
 
 namespace tsumugiya::win {
 
 // The program's one window on template 102: the buttons call the backup
 // commands through the message map, and the commands reach the window back
 // through CommandHost.
-class CTsumugiya_Dlg : public ModalDialog, public CommandHost {
+class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
   public:
     // programName captions the message boxes (the executable's base name).
     CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
@@ -28,16 +27,10 @@ class CTsumugiya_Dlg : public ModalDialog, public CommandHost {
     // CommandHost
     std::string MemoText() const override;
     bool IsConfirmOnRestore() const override;
-    int SelectionCount() const override;
-    std::vector<std::filesystem::path> SelectedNames(int max) const override;
     bool AskOkCancel(std::string_view text) override;
-    bool WarnOkCancel(std::string_view text) override;
     void Tell(std::string_view text) override;
     void SetStatus(std::string_view text) override;
-    void ShowCatalogue() override;
-    void ShowCatalogueSelecting(const std::string& name) override;
     void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override;
-    void ReportFileError(const platform::IoError& error) override;
 
   private:
     friend struct CTsumugiya_DlgMap;
@@ -76,8 +69,6 @@ class CTsumugiya_Dlg : public ModalDialog, public CommandHost {
     void ShowSavePath();
     // Makes a picked path the save file, or says why it cannot be one.
     void AdoptSaveFile(const std::wstring& path);
-    // How much memo a backup name can still take.
-    std::size_t MemoRoom() const;
     int Ask(std::string_view text, UINT buttons);
 
     AppLocations& locations_;
@@ -88,11 +79,10 @@ class CTsumugiya_Dlg : public ModalDialog, public CommandHost {
     Font dialogFont_;
     Brush background_;
     ListBoxBackupList backupList_;
-    BackupCatalogue catalogue_;
     BackupCommands commands_;
     TitleStatus status_;
     MemoTip memoTip_;
-    HoverTip savePathTip_;
+    Tooltip savePathTip_;
     std::string startProblems_;
     bool fittingMemo_ = false;
 };

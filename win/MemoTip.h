@@ -2,11 +2,9 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <string>
 
-#include "Handles.h"
+#include "Tooltip.h"
 
 namespace tsumugiya::win {
 
@@ -25,12 +23,9 @@ class MemoTip {
     void Hide();
 
   private:
-    TTTOOLINFOW Tool();
-
-    OwnedWindow tip_;
+    Tooltip tip_;
     HWND dialog_ = nullptr;
     HWND field_ = nullptr;
-    bool shown_ = false;
 };
 
 }  // namespace tsumugiya::win

@@ -4,22 +4,23 @@
 
 #include <algorithm>
 
-#include "BackupCatalogue.h"
 #include "BackupCommands.h"
 #include "Messages.h"
+#include "WindowHost.h"
 #include "support/TestSupport.h"
 
 namespace tsumugiya::test {
 
-// A window stand-in: logs what the user would see (messages as they are, and
-// "Ask ...", "Status ...", "Refresh", "FileError ..."), answers questions from
-// a script and keeps the backup list in memory.
-struct FakeHost : CommandHost {
-    explicit FakeHost(const AppLocations& locations) : catalogue(locations) {}
+// A window stand-in on the windows' own WindowHost: logs what the user would
+// see (messages as they are, and "Ask ...", "Status ...", "Refresh",
+// "FileError ..."), answers questions from a script and keeps the backup list
+// in memory.
+struct FakeHost : WindowHost {
+    explicit FakeHost(const AppLocations& locations) : WindowHost(locations, list) {}
     Texts TakeLog() { return std::exchange(log, {}); }
     // Lists the backup folder afresh and selects exactly these entries.
     void Select(const Texts& names) {
-        catalogue.Refresh(list);
+        WindowHost::ShowCatalogue();
         for (int i = 0; i < list.Count(); ++i) {
             std::ranges::count(names, list.Text(i)) ? list.Select(i) : list.Deselect(i);
         }
@@ -27,10 +28,6 @@ struct FakeHost : CommandHost {
 
     std::string MemoText() const override { return memo; }
     bool IsConfirmOnRestore() const override { return confirm; }
-    int SelectionCount() const override { return list.SelectedCount(); }
-    std::vector<fs::path> SelectedNames(int max) const override {
-        return catalogue.SelectedPaths(list, max);
-    }
     bool WarnOkCancel(std::string_view text) override {
         return AskOkCancel("(warning) " + std::string(text));
     }
@@ -49,11 +46,11 @@ struct FakeHost : CommandHost {
     void SetStatus(std::string_view text) override { log.push_back("Status " + std::string(text)); }
     void ShowCatalogue() override {
         log.emplace_back("Refresh");
-        catalogue.Refresh(list);
+        WindowHost::ShowCatalogue();
     }
     void ShowCatalogueSelecting(const std::string& name) override {
         log.push_back("Refresh selecting " + name);
-        catalogue.Refresh(list, name);
+        WindowHost::ShowCatalogueSelecting(name);
     }
     // Logged as "Progress TEXT" ("Progress end" for the end); the figures go to progress.
     void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override {
@@ -66,7 +63,6 @@ struct FakeHost : CommandHost {
         log.push_back("FileError " + messages::FileErrorReport(error));
     }
 
-    BackupCatalogue catalogue;
     MemoryBackupList list;
     std::string memo;
     bool confirm = true;
