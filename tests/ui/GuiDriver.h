@@ -108,7 +108,6 @@ struct DialogFixture {
         }
         return texts;
     }
-    std::string Title() const { return dialog->windowTitle().toStdString(); }
 
     Answerer<QDialog> unanswered{[](QDialog&) {}};  // no box a test did not expect
     TempFolder folder;
