@@ -52,9 +52,9 @@ class Cli : public ::testing::Test {
     const std::string restored = " 選択ファイルをロード\n";
 };
 
-// A session on a Japanese name with spaces through the three-step story: the
-// progress P that was never backed up survives restoring A and then B.
-TEST_F(Cli, WholeSessionKeepsEveryState) {
+// A session on a Japanese name with spaces: what each command says, and its
+// exit status. What a sequence of restores keeps is the core's tests' business.
+TEST_F(Cli, WholeSessionSaysWhatItDid) {
     const Outcome use = RunProgram(exe, {"use", "セーブ 1.dat"}, game);  // relative to cwd
     EXPECT_EQ(std::tuple(use.status, use.out),
               std::tuple(0, "セーブファイル: " + Utf8(save) + "\n"));
@@ -70,26 +70,17 @@ TEST_F(Cli, WholeSessionKeepsEveryState) {
               std::tuple(1, "", "同じ名前のファイルがあります。\n"));
     WriteFile(save, "state B", kTimeB);
     ASSERT_EQ(Run({"backup", "--memo", "B"}).status, 0);
-    WriteFile(save, "progress P", kTimeB + 3600);
+    WriteFile(save, "progress P", kTimeB + 3600);  // never backed up
     const std::string nameB = "セーブ 1.dat.save.2023年03月06日05時01分08秒_B";
     const std::string kept = "セーブ 1.dat.save.2023年03月06日06時01分08秒_戻す前";
     EXPECT_EQ(Run({"restore", nameA + "A", "--yes"}).out, restored + nameA + "A\n");
-    EXPECT_EQ(std::pair(StateOf(save), ReadFile(safety)),
-              std::pair(FileState("state A", kTimeA), Content("progress P")));
     const Outcome second = Run({"restore", nameB, "-y"});
     EXPECT_EQ(
         std::tuple(second.status, second.out),
         std::tuple(0, restored + nameB + "\nそれまでの控えをバックアップしました: " + kept + "\n"));
-    EXPECT_EQ(ReadFile(backups / U8(kept)), "progress P");
-    // B again, then A whose state a backup holds: nothing is added.
-    EXPECT_EQ(Run({"restore", nameB, "--yes"}).out, restored + nameB + "\n");
-    EXPECT_EQ(ReadFile(safety), "state A");  // still the state before B
-    EXPECT_EQ(Run({"restore", nameA + "A", "--yes"}).out, restored + nameA + "A\n");
-    EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
-              std::pair(Content("state A"), Content("state B")));
     ASSERT_EQ(Run({"quick"}).status, 0);
     const std::string quick = "セーブ 1.dat.save.temp";
-    EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + nameA + "A\n" + quick + "\n");
+    EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + quick + "\n" + nameA + "A\n");
     EXPECT_EQ(Run({"restore", "--yes"}).out, restored + kept + "\n");  // the newest
     EXPECT_EQ(ReadFile(save), "progress P");
     EXPECT_EQ(Run({"delete", kept, nameB, nameA + "A", quick, "--yes"}).status, 0);
