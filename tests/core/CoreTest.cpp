@@ -361,6 +361,7 @@ TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
     EXPECT_EQ(Restore({}), NothingToDo);
     host.Select({kQuick});
     EXPECT_EQ(BackupCommands(unchosen, host).OnRestore(), Failed);
+    host.confirm = true;
     host.answers = "ny";
     EXPECT_EQ(commands.OnRestore(), Cancelled);
     EXPECT_EQ(Names(dir / "game"), Texts{"slot1.dat"});
@@ -415,7 +416,6 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     WriteFile(backup / a, "backup A", kTimeA - 60);
     WriteFile(backup / b, "backup B", kTimeA - 30);
     WriteFile(save, "progress P", kTimeB);  // never backed up
-    host.confirm = false;
     ASSERT_EQ(Restore({a}), Done);
     EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);  // no safety copy yet
     ASSERT_EQ(Restore({a}), Done);                          // a double click adds nothing
@@ -467,7 +467,6 @@ TEST_F(CommandTest, LongCopiesShowProgressUpToTheWhole) {
     ASSERT_EQ(paced.OnFixedNameBackup(), Done);
     WriteFile(save, "state A", kTimeA);
     host.Select({kQuick});
-    host.confirm = false;
     ASSERT_EQ(paced.OnRestore(), Done);
     EXPECT_EQ(ReadFile(save), big);
     const Texts log = host.TakeLog();
@@ -494,7 +493,6 @@ TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     WriteFile(dir / "game/.tsumugiya-AbCd12.tmp", "left by a killed restore");
     WriteFile(save, "state B", kTimeB);
     ::chmod(save.c_str(), 0440);  // kept through the restore
-    host.confirm = false;
     EXPECT_EQ(Restore({kQuick}), Done);
     struct stat st {};
     ASSERT_EQ(::stat(save.c_str(), &st), 0);

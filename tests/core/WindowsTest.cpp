@@ -28,12 +28,6 @@ bool IsReadOnly(const fs::path& file) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// Wine keeps names as UTF-8 on the Linux file system, whose 255-byte limit
-// is stricter than the 255 UTF-16 units Windows documents.
-bool UnderWine() {
-    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 const std::string kNameA = "slot1.dat.save.2023年03月05日19時01分08秒_";
 
 // "..\x" or "D:x" would leave the backup folder; "NUL" is a device anywhere.
@@ -106,7 +100,6 @@ TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
     }
     EXPECT_EQ(StateOf(backup / U8(kNameA)), kStateA);
     WriteFile(backup / "slot1.dat.save.b", "state B", kTimeB);
-    host.confirm = false;
     for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
         {
             const Held held(save, GENERIC_READ, share);
@@ -136,7 +129,6 @@ TEST_F(CommandTest, AReadOnlySaveKeepsItsAttributeThroughARestore) {
     ASSERT_TRUE(::SetFileAttributesW(save.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_EQ(commands.OnBackup(), Done);
     WriteFile(backup / "slot1.dat.save.b", "state B", kTimeB);
-    host.confirm = false;
     ASSERT_EQ(Restore({"slot1.dat.save.b"}), Done);
     EXPECT_EQ(std::tuple(StateOf(save), IsReadOnly(save), ReadFile(safety)),
               std::tuple(kStateB, true, Content("state A")));
@@ -160,28 +152,27 @@ TEST_F(CommandTest, JapaneseAndLongPathsReachTheSameFiles) {
     ASSERT_GT(deep.wstring().size(), 300u);
     const fs::path longSave = deep / U8("城の前.dat");
     ASSERT_TRUE(platform::WriteFileAtomically(longSave, "state A", error)) << error.cause;
-    AppLocations there;
-    there.InitLocations(deep / U8("紡ぎ屋.exe"));
-    ASSERT_TRUE(there.SetSaveFile(Utf8(longSave)));
-    FakeHost deepHost{there};
-    BackupCommands deepCommands{there, deepHost};
+    locations.InitLocations(deep / U8("紡ぎ屋.exe"));  // the commands' own
+    ASSERT_TRUE(locations.SetSaveFile(Utf8(longSave)));
+    // Wine keeps names as UTF-8 on the Linux file system, whose 255-byte
+    // limit is stricter than the 255 UTF-16 units Windows documents.
+    const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
     std::string memo;
-    for (int i = 0, kanji = UnderWine() ? 60 : 200; i < kanji; ++i) {
+    for (int i = 0; i < (wine ? 60 : 200); ++i) {
         memo += "城";
     }
-    deepHost.memo = memo;
-    ASSERT_EQ(deepCommands.OnBackup(), Done) << deepHost.told.back();
+    host.memo = memo;
+    ASSERT_EQ(commands.OnBackup(), Done) << host.told.back();
     const Texts names = platform::ListFolder(deep / "backup");
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(names[0].starts_with("城の前.dat.save.") && names[0].ends_with(memo)) << names[0];
     ASSERT_TRUE(platform::WriteFileAtomically(longSave, "state B", error)) << error.cause;
-    deepHost.Select(names);
-    deepHost.confirm = false;
-    ASSERT_EQ(deepCommands.OnRestore(), Done);
+    host.Select(names);
+    ASSERT_EQ(commands.OnRestore(), Done);
     std::string bytes;
     ASSERT_TRUE(platform::ReadWholeFile(longSave, bytes));
     EXPECT_EQ(bytes, "state A");
-    ASSERT_TRUE(there.SaveSettings(error)) << error.cause;
+    ASSERT_TRUE(locations.SaveSettings(error)) << error.cause;
     ASSERT_TRUE(platform::ReadWholeFile(deep / U8("紡ぎ屋.ini"), bytes));
     EXPECT_NE(bytes.find("filename=城の前.dat"), std::string::npos) << bytes;
 }

@@ -65,8 +65,8 @@ struct FakeHost : WindowHost {
 
     MemoryBackupList list;
     std::string memo;
-    bool confirm = true;
-    std::string answers;  // 'y' or 'n' for each question to come; no once it runs out
+    bool confirm = false;  // the confirm box; ticked, restores ask first
+    std::string answers;   // 'y' or 'n' for each question to come; no once it runs out
     Texts log;
     Texts told;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
