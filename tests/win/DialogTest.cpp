@@ -23,17 +23,8 @@ using namespace tsumugiya::test;
 
 namespace {
 
-// Runs the dialog modally; probe runs once it is up, from a timer in its
-// message loop, and must end it.
-void RunProbed(win::CTsumugiya_Dlg& dialog, std::function<void()> probe) {
-    static std::function<void()> pending;
-    pending = std::move(probe);
-    ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
-        ::KillTimer(nullptr, id);
-        pending();
-    });
-    EXPECT_EQ(dialog.RunModal(nullptr), IDCANCEL);
-}
+// What the probe does once the dialog is up, from a timer in its message loop.
+std::function<void()> probe;
 
 std::vector<HWND> Tooltips() {
     std::vector<HWND> tips;
@@ -58,21 +49,6 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
-// The text a tooltip keeps for this control; empty without one.
-std::wstring TipTextFor(HWND control) {
-    std::wstring text(4096, L'\0');
-    for (const HWND tip : Tooltips()) {
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof tool;
-        tool.lpszText = text.data();
-        if (::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)) &&
-            tool.uId == reinterpret_cast<UINT_PTR>(control)) {
-            return text.substr(0, text.find(L'\0'));
-        }
-    }
-    return {};
-}
-
 // The icon the dialog is dragged with, the save path's tip
 // and the memo's balloon, on the window as the program builds it.
 TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
@@ -85,7 +61,7 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
                                          "\r\nfilename=slot1.dat\r\n");
     AppLocations locations;
     win::CTsumugiya_Dlg dialog(locations, dir / "Tsumugiya.exe", L"Tsumugiya");
-    RunProbed(dialog, [&] {
+    probe = [&] {
         const HWND window = dialog.Handle();
         const auto icon = ::LoadImageW(
             ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(win::kIdMainIcon), IMAGE_ICON,
@@ -93,10 +69,21 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
         EXPECT_NE(icon, nullptr);
         EXPECT_EQ(::SendMessageW(window, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(icon));
 
-        // The path field may cut its text; the tip has it whole.
+        // The path field may cut its text; its tip has it whole.
         const HWND path = ::GetDlgItem(window, ui::kIdSavePath);
         EXPECT_TRUE(TextOf(path).ends_with(L"\\game\\slot1.dat")) << TextOf(path).size();
-        EXPECT_EQ(TipTextFor(path), TextOf(path));
+        std::wstring tipText(4096, L'\0');
+        int tips = 0;
+        for (const HWND tip : Tooltips()) {
+            TTTOOLINFOW tool{sizeof tool};
+            tool.lpszText = tipText.data();
+            if (::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)) &&
+                tool.uId == reinterpret_cast<UINT_PTR>(path)) {
+                ++tips;
+                EXPECT_EQ(tipText.substr(0, tipText.find(L'\0')), TextOf(path));
+            }
+        }
+        EXPECT_EQ(tips, 1);
 
         ::SetDlgItemTextW(window, ui::kIdMemo, L"a:b");
         EXPECT_EQ(TextOf(::GetDlgItem(window, ui::kIdMemo)), L"ab");
@@ -109,7 +96,12 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
         }
         EXPECT_EQ(shown, 1);
         ::EndDialog(window, IDCANCEL);
+    };
+    ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        probe();
     });
+    EXPECT_EQ(dialog.RunModal(nullptr), IDCANCEL);
 }
 
 }  // namespace
