@@ -47,7 +47,7 @@ class Cli : public ::testing::Test {
 
     TempFolder app;
     fs::path game = app / U8("ゲーム データ"), exe = app / kCliName, backups = app / "backup";
-    fs::path save = game / U8("セーブ 1.dat"), safety = game / U8("セーブ 1.dat.s");
+    fs::path save = game / U8("セーブ 1.dat");
     const std::string nameA = "セーブ 1.dat.save.2023年03月06日04時01分08秒_";
     const std::string restored = " 選択ファイルをロード\n";
 };
