@@ -75,7 +75,8 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
         std::wstring tipText(4096, L'\0');
         int tips = 0;
         for (const HWND tip : Tooltips()) {
-            TTTOOLINFOW tool{sizeof tool};
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof tool;
             tool.lpszText = tipText.data();
             if (::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)) &&
                 tool.uId == reinterpret_cast<UINT_PTR>(path)) {
