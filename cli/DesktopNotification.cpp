@@ -1,5 +1,6 @@
 #include "DesktopNotification.h"
 
+#include <dlfcn.h>
 #include <libnotify/notify.h>
 
 #include <cstdlib>
@@ -22,26 +23,61 @@ bool SessionBusReachable() {
            std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", ec);
 }
 
-struct GObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
+// libnotify and the GLib under it are loaded only for --notify: linked in,
+// they cost every run of the command several milliseconds before main.
+// They stay loaded until the process ends, as GLib expects.
+class Libnotify {
+  public:
+    Libnotify() : library_(::dlopen("libnotify.so.4", RTLD_LAZY | RTLD_LOCAL)) {
+        Find(init, "notify_init");
+        Find(uninit, "notify_uninit");
+        Find(create, "notify_notification_new");
+        Find(setUrgency, "notify_notification_set_urgency");
+        Find(show, "notify_notification_show");
+        Find(unref, "g_object_unref");
+        Find(clearError, "g_clear_error");
+    }
+    explicit operator bool() const { return complete_; }
+
+    decltype(&notify_init) init = nullptr;
+    decltype(&notify_uninit) uninit = nullptr;
+    decltype(&notify_notification_new) create = nullptr;
+    decltype(&notify_notification_set_urgency) setUrgency = nullptr;
+    decltype(&notify_notification_show) show = nullptr;
+    decltype(&g_object_unref) unref = nullptr;
+    decltype(&g_clear_error) clearError = nullptr;
+
+  private:
+    template <typename Function>
+    void Find(Function& function, const char* name) {
+        function = library_ ? reinterpret_cast<Function>(::dlsym(library_, name)) : nullptr;
+        complete_ = complete_ && function;
+    }
+
+    void* library_;
+    bool complete_ = true;
 };
 
 }  // namespace
 
 void ShowDesktopNotification(const std::string& body, bool failed) {
-    if (!SessionBusReachable() || !notify_init("tsumugiya-cli")) {
+    if (!SessionBusReachable()) {
         return;
     }
-    std::unique_ptr<NotifyNotification, GObjectUnref> note(
-        notify_notification_new("Tsumugiya", body.c_str(), "tsumugiya"));
-    notify_notification_set_urgency(note.get(),
-                                    failed ? NOTIFY_URGENCY_CRITICAL : NOTIFY_URGENCY_NORMAL);
+    const Libnotify notify;
+    if (!notify || !notify.init("tsumugiya-cli")) {
+        return;  // no libnotify: the command's own output stands
+    }
+    const auto unref = [&notify](NotifyNotification* object) { notify.unref(object); };
+    std::unique_ptr<NotifyNotification, decltype(unref)> note(
+        notify.create("Tsumugiya", body.c_str(), "tsumugiya"), unref);
+    notify.setUrgency(note.get(), failed ? NOTIFY_URGENCY_CRITICAL : NOTIFY_URGENCY_NORMAL);
     GError* error = nullptr;
-    if (!notify_notification_show(note.get(), &error)) {
-        g_clear_error(&error);  // no service: the command's own output stands
+    if (!notify.show(note.get(), &error)) {
+        notify.clearError(&error);  // no service: the command's own output stands
     }
     note.reset();
-    notify_uninit();
+    notify.uninit();
 }
 
 }  // namespace tsumugiya::cli
