@@ -95,7 +95,7 @@ trap cleanup EXIT
 trap 'exit 2' INT TERM
 ERR_LOG="$WORK/stderr.log"
 
-fs_type=$(stat -f -c %T "$WORK")
+fs_type=$(findmnt -n -o FSTYPE -T "$WORK" 2>/dev/null || stat -f -c %T "$WORK")
 if [[ $fs_type == tmpfs || $fs_type == ramfs ]]; then
     note "warning: $WORK is on $fs_type; fsync costs nothing there (set BENCH_TMPDIR)"
 fi
