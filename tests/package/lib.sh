@@ -1,13 +1,7 @@
 # shellcheck shell=bash
-# Shared by the package checks: how they report.
-fail() {
-    printf 'FAIL: %s\n' "$*" >&2
-    exit 1
-}
-skip() {
-    printf 'SKIP: %s\n' "$*" >&2
-    exit 77
-}
+# Shared by the package checks.
+# shellcheck source=SCRIPTDIR/../support/report.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/report.sh"
 # The one .deb that build-deb.sh made in OUT.
 package_file() {
     local found=("$1"/cpack/*.deb)

@@ -17,15 +17,9 @@
 # Wine cannot start.
 set -euo pipefail
 
-fail() {
-    printf 'FAIL: %s\n' "$*" >&2
-    exit 1
-}
-skip() {
-    printf 'SKIP: %s\n' "$*" >&2
-    exit 77
-}
 here=$(dirname "${BASH_SOURCE[0]}")
+# shellcheck source=SCRIPTDIR/../support/report.sh
+source "$here/../support/report.sh"
 # shellcheck source=SCRIPTDIR/../smoke/xvfb-session.sh
 source "$here/../smoke/xvfb-session.sh"
 # shellcheck source=SCRIPTDIR/wine-session.sh

@@ -8,14 +8,8 @@
 # Exits 0 on success, 1 on a fault, 77 (skipped) only when Xvfb cannot start.
 set -euo pipefail
 
-fail() {
-    printf 'FAIL: %s\n' "$*" >&2
-    exit 1
-}
-skip() {
-    printf 'SKIP: %s\n' "$*" >&2
-    exit 77
-}
+# shellcheck source=SCRIPTDIR/../support/report.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/report.sh"
 # shellcheck source=SCRIPTDIR/xvfb-session.sh
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb-session.sh"
 
