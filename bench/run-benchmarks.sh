@@ -25,6 +25,8 @@
 set -euo pipefail
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=SCRIPTDIR/make-backups.sh
+source "$REPO/bench/make-backups.sh"
 BUILD_DIR="$REPO/build"
 CLI=${TSUMUGIYA_CLI:-$BUILD_DIR/cli/tsumugiya-cli}
 REPS_1G=${REPS_1G:-5}
@@ -477,32 +479,6 @@ EOF
 }
 
 # --- list against ls -t -------------------------------------------------------
-# make_backups FOLDER COUNT: empty backups named as the tool names them, each
-# with its own modification time.
-make_backups() {
-    mkdir -p "$1"
-    if command -v python3 >/dev/null; then
-        python3 - "$1" "$2" <<'EOF'
-import os, sys, time
-folder, count = sys.argv[1], int(sys.argv[2])
-start = 1678042868  # 2023-03-06
-for n in range(count):
-    t = start + 61 * n
-    name = time.strftime("slot1.dat.save.%Y年%m月%d日%H時%M分%S秒", time.localtime(t))
-    path = os.path.join(folder, f"{name}_{n}")
-    open(path, "wb").close()
-    os.utime(path, (t, t))
-EOF
-    else
-        local i t name
-        for ((i = 0; i < $2; i++)); do
-            t=$((1678042868 + 61 * i))
-            printf -v name 'slot1.dat.save.%(%Y年%m月%d日%H時%M分%S秒)T_%d' "$t" "$i"
-            touch -d "@$t" "$1/$name"
-        done
-    fi
-}
-
 bench_list() {
     local dir="$WORK/list" i t tsu=() ls_t=()
     note "list of $LIST_COUNT backups ..."

@@ -26,6 +26,8 @@
 set -euo pipefail
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=SCRIPTDIR/make-backups.sh
+source "$REPO/bench/make-backups.sh"
 BUILD_DIR=${1:-$REPO/build-bench}
 ROUNDS=${ROUNDS:-30}
 WARMUP=${WARMUP:-3}
@@ -81,25 +83,7 @@ mkdir -p "$APP/backup"
 printf 'save data' >"$APP/slot1.dat"
 printf '[SaveFile]\nfolder=%s\nfilename=slot1.dat\n' "$APP" >"$APP/tsumugiya.ini"
 note "making $BACKUPS backups ..."
-if command -v python3 >/dev/null; then
-    # One process rather than one touch per backup.
-    python3 - "$APP/backup" "$BACKUPS" <<'EOF'
-import os, sys, time
-folder, count = sys.argv[1], int(sys.argv[2])
-for i in range(count):
-    t = 1678042868 + 61 * i
-    name = time.strftime("slot1.dat.save.%Y年%m月%d日%H時%M分%S秒", time.localtime(t))
-    path = os.path.join(folder, f"{name}_memo{i}")
-    open(path, "wb").close()
-    os.utime(path, (t, t))
-EOF
-else
-    for ((i = 0; i < BACKUPS; i++)); do
-        t=$((1678042868 + 61 * i))
-        printf -v name 'slot1.dat.save.%(%Y年%m月%d日%H時%M分%S秒)T_memo%d' "$t" "$i"
-        touch -d "@$t" "$APP/backup/$name"
-    done
-fi
+make_backups "$APP/backup" "$BACKUPS" memo
 sync
 
 # --- one X server for the whole run ------------------------------------------
