@@ -145,7 +145,10 @@ class Session {
     int Where() {
         out_ << "配置: " << LayoutName(locations_.FilesLayout()) << '\n'
              << "設定ファイル: " << platform::Utf8Of(locations_.SettingsPath()) << '\n'
-             << "セーブファイル: " << platform::Utf8Of(locations_.SavePath()) << '\n'
+             << "セーブファイル: "
+             << (locations_.SavePath().empty() ? std::string(messages::kNoSaveFileShown)
+                                               : platform::Utf8Of(locations_.SavePath()))
+             << '\n'
              << "バックアップフォルダー: " << platform::Utf8Of(locations_.BackupFolder()) << '\n';
         for (const std::string& problem : locations_.SettingsProblems()) {
             err_ << problem << '\n';
@@ -179,16 +182,13 @@ class Session {
         if (NoSaveFile() || BackupFolderMissing()) {
             return kFailed;
         }
-        // Without a name, the newest backup of this save file: the folder may
-        // also hold backups of other saves.
+        // Without a name, this save's newest checkpoint: the folder may also
+        // hold backups of other saves, and states a restore kept on its own.
         // A named backup is looked up alone, never by listing the whole folder.
         std::vector<std::string> chosen = names;
         if (chosen.empty()) {
-            const MemoryBackupList& list = host_.List();
-            for (int i = 0; i < list.Count() && chosen.empty(); ++i) {
-                if (IsBackupOf(list.Text(i), locations_.SaveFileName())) {
-                    chosen.push_back(list.Text(i));
-                }
+            if (auto newest = BackupCatalogue(locations_).NewestCheckpoint(host_.List())) {
+                chosen.push_back(std::move(*newest));
             }
         }
         if (chosen.empty()) {

@@ -155,8 +155,10 @@ void CliHost::Tell(std::string_view text) {
     err_ << text << '\n';
 }
 
+// A status may begin with a blank that sets it off in a window title; a
+// line on a terminal or in a notification starts with the text.
 void CliHost::SetStatus(std::string_view text) {
-    out_ << text << '\n';
+    out_ << text.substr(std::min(text.find_first_not_of(' '), text.size())) << '\n';
 }
 
 void CliHost::ShowCatalogue() {

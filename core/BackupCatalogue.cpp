@@ -27,23 +27,42 @@ void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const
         platform::ReadFolder(folder, [&folder](const std::string& name) {
             return !platform::SweepIfTempName(folder, name) && MatchesListing(name);
         });
+    // Backups of one state (the same second, other memos) in the order they
+    // were made, the last one first.
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         const std::int64_t ta = SortTime(a), tb = SortTime(b);
-        return ta != tb ? ta > tb : a.name < b.name;
+        if (ta != tb) {
+            return ta > tb;
+        }
+        return a.status.madeNs != b.status.madeNs ? a.status.madeNs > b.status.madeNs
+                                                  : a.name < b.name;
     });
-    int chosen = 0;
+    std::optional<int> chosen;
+    std::optional<int> checkpoint;
     std::vector<std::string> names;
     names.reserve(entries.size());
     for (platform::FolderEntry& entry : entries) {
         if (!selected.empty() && entry.name == selected) {
             chosen = static_cast<int>(names.size());
         }
+        if (!checkpoint && IsCheckpointOf(entry.name, locations_.SaveFileName())) {
+            checkpoint = static_cast<int>(names.size());
+        }
         names.push_back(std::move(entry.name));
     }
     list.Assign(std::move(names));
     if (list.Count() > 0) {
-        list.Select(chosen);
+        list.Select(chosen.value_or(checkpoint.value_or(0)));
     }
+}
+
+std::optional<std::string> BackupCatalogue::NewestCheckpoint(const BackupList& list) const {
+    for (int i = 0; i < list.Count(); ++i) {
+        if (std::string name = list.Text(i); IsCheckpointOf(name, locations_.SaveFileName())) {
+            return name;
+        }
+    }
+    return std::nullopt;
 }
 
 bool BackupCatalogue::MatchesListing(std::string_view name) {

@@ -72,9 +72,10 @@ CommandResult BackupCommands::OnBackup() {
     const std::size_t maxName = platform::MaxFileNameLength(folder);
     const auto problem = MemoProblem(memo, MemoRoom(locations_.SaveFileName(), *time, maxName));
     const auto name = TimestampedBackupName(locations_.SaveFileName(), *time, memo, maxName);
-    if (problem || !name) {
+    if (problem || !name || IsReservedMemo(memo)) {
         host_.Tell(std::string(messages::kBackupCopyFailed) + "\n" +
-                   problem.value_or("バックアップ名を作れません。"));
+                   problem.value_or(std::string(IsReservedMemo(memo) ? messages::kReservedMemo
+                                                                     : messages::kNoBackupName)));
         host_.ShowCatalogue();
         return CommandResult::Failed;
     }
@@ -100,8 +101,24 @@ bool BackupCommands::AskToRestore(const std::filesystem::path& source) {
     if (!IsBackupOf(name, locations_.SaveFileName())) {
         return host_.WarnOkCancel(messages::ForeignRestoreQuestion(name, locations_.SavePath()));
     }
-    return !host_.IsConfirmOnRestore() || host_.AskOkCancel(messages::kConfirmRestore);
+    return !host_.IsConfirmOnRestore() || host_.AskOkCancel(messages::RestoreQuestion(name));
 }
+
+namespace {
+
+// Whether the backup at path keeps the safety copy's state for good: a
+// regular file of its own, not reached through a link and not the safety
+// copy under a second name, holding the same bytes.
+bool KeepsSafetyState(const std::filesystem::path& backup, const std::filesystem::path& safety) {
+    const platform::EntryStatus status = platform::StatusOf(backup);
+    const auto backupId = platform::IdentityOf(backup);
+    const auto safetyId = platform::IdentityOf(safety);
+    return !status.isLink && status.modificationTime && backupId && safetyId &&
+           (backupId->device != safetyId->device || backupId->inode != safetyId->inode) &&
+           platform::HaveSameContent(backup, safety);
+}
+
+}  // namespace
 
 bool BackupCommands::SafetyStateHeld(const std::filesystem::path& safety) const {
     const platform::EntryStatus kept = platform::StatusOf(safety);
@@ -109,14 +126,14 @@ bool BackupCommands::SafetyStateHeld(const std::filesystem::path& safety) const 
         return true;  // no file there holds a state (none yet, a folder, a dangling link)
     }
     const auto& folder = locations_.BackupFolder();
-    // One pass over the names: only backups of this save with the same size
-    // and time can hold the same bytes, and only those are read. A name the
-    // program made carries its state's time, so one with another time is
-    // passed over without reading its status.
+    // One pass over the names: only lasting backups of this save with the
+    // same size and time can keep the same bytes, and only those are read. A
+    // name the program made carries its state's time, so one with another
+    // time is passed over without reading its status.
     const std::string time = FormatFileTime(*kept.modificationTime);
     for (const std::string& name :
          folder.empty() ? std::vector<std::string>{} : platform::ListFolder(folder)) {
-        if (!IsBackupOf(name, locations_.SaveFileName())) {
+        if (!IsLastingBackupOf(name, locations_.SaveFileName())) {
             continue;
         }
         const std::string_view rest = std::string_view(name).substr(
@@ -125,12 +142,10 @@ bool BackupCommands::SafetyStateHeld(const std::filesystem::path& safety) const 
         if (named != time && IsFileTimeText(named)) {
             continue;
         }
-        // A symbolic link keeps nothing: what it points at may change.
-        const platform::EntryStatus status =
-            platform::StatusOf(folder / platform::PathFromUtf8(name));
-        if (!status.isLink && status.size == kept.size &&
-            status.modificationTime == kept.modificationTime &&
-            platform::HaveSameContent(folder / platform::PathFromUtf8(name), safety)) {
+        const auto path = folder / platform::PathFromUtf8(name);
+        const platform::EntryStatus status = platform::StatusOf(path);
+        if (status.size == kept.size && status.modificationTime == kept.modificationTime &&
+            KeepsSafetyState(path, safety)) {
             return true;
         }
     }
@@ -145,34 +160,40 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, bool h
     }
     const auto& folder = locations_.BackupFolder();
     if (folder.empty()) {
-        error = IoError{IoError::Kind::Other, {}, "バックアップフォルダーがありません"};
+        error = IoError{IoError::Kind::Other, {}, std::string(messages::kNoBackupFolder)};
         return false;
     }
     const std::string time = FormatFileTime(*kept.modificationTime);
-    std::string memo(messages::kKeptBeforeRestoreMemo);
-    for (int attempt = 1; attempt <= kKeepNameAttempts; ++attempt) {
-        const auto keepName = TimestampedBackupName(
-            locations_.SaveFileName(), time, attempt == 1 ? memo : memo + std::to_string(attempt),
-            platform::MaxFileNameLength(folder));
-        if (!keepName) {
-            error = IoError{IoError::Kind::Other, safety, "バックアップ名が長すぎます"};
-            return false;
-        }
-        const auto target = folder / platform::PathFromUtf8(*keepName);
-        if (ShowingProgress(*keepName, [&](const platform::CopyProgress* progress) {
-                return platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false, error,
-                                                    progress);
-            })) {
-            keptBeforeRestore_ = *keepName;
-            return true;
-        }
-        if (error.kind != IoError::Kind::TargetExists) {
-            return false;
-        }
-        if (platform::HaveSameContent(target, safety)) {
-            return true;
+    const std::size_t maxName = platform::MaxFileNameLength(folder);
+    bool nameFits = false;
+    // A save whose name leaves no room for the full memo keeps its state
+    // under a shorter one rather than stop every restore.
+    for (int shortening = 0; shortening < kKeptStateMemoForms; ++shortening) {
+        for (int attempt = 1; attempt <= kKeepNameAttempts; ++attempt) {
+            const auto keepName = TimestampedBackupName(
+                locations_.SaveFileName(), time, KeptStateMemo(attempt, shortening), maxName);
+            if (!keepName) {
+                break;
+            }
+            nameFits = true;
+            const auto target = folder / platform::PathFromUtf8(*keepName);
+            if (ShowingProgress(*keepName, [&](const platform::CopyProgress* progress) {
+                    return platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false,
+                                                        error, progress);
+                })) {
+                keptBeforeRestore_ = *keepName;
+                return true;
+            }
+            if (error.kind != IoError::Kind::TargetExists) {
+                return false;
+            }
+            if (KeepsSafetyState(target, safety)) {
+                return true;
+            }
         }
     }
+    error = IoError{IoError::Kind::Other, safety,
+                    std::string(nameFits ? messages::kNoFreeKeepName : messages::kKeepNameTooLong)};
     return false;
 }
 

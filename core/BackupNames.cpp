@@ -149,6 +149,57 @@ bool IsBackupOf(std::string_view backupName, std::string_view saveFileName) {
     return !rest.empty() && !rest.starts_with("save.") && rest.find(kInfix) == rest.npos;
 }
 
+namespace {
+
+// The last form, no memo at all, cannot be told from a backup the player
+// made without one; it is only for a save whose name leaves no more room.
+constexpr std::string_view kKeptStateMemos[kKeptStateMemoForms] = {"戻す前", "戻", ""};
+
+// The memo part of a name this program made: after "<save>.save.<time>_".
+std::optional<std::string_view> MemoOf(std::string_view backupName, std::string_view saveFileName) {
+    constexpr std::string_view kInfix = ".save.";
+    if (!backupName.starts_with(saveFileName) ||
+        !backupName.substr(saveFileName.size()).starts_with(kInfix)) {
+        return std::nullopt;
+    }
+    const std::string_view rest = backupName.substr(saveFileName.size() + kInfix.size());
+    const std::size_t memo = rest.find('_');
+    if (memo == rest.npos || !IsFileTimeText(rest.substr(0, memo))) {
+        return std::nullopt;
+    }
+    return rest.substr(memo + 1);
+}
+
+}  // namespace
+
+bool IsReservedMemo(std::string_view memo) {
+    for (const std::string_view form : {kKeptStateMemos[0], kKeptStateMemos[1]}) {
+        if (memo.starts_with(form)) {
+            const std::string_view number = memo.substr(form.size());
+            return number.find_first_not_of("0123456789") == number.npos;
+        }
+    }
+    return false;
+}
+
+std::string KeptStateMemo(int attempt, int shortening) {
+    std::string memo(kKeptStateMemos[shortening]);
+    return attempt == 1 ? memo : memo + std::to_string(attempt);
+}
+
+bool IsKeptByProgram(std::string_view backupName, std::string_view saveFileName) {
+    const auto memo = MemoOf(backupName, saveFileName);
+    return memo && IsReservedMemo(*memo);
+}
+
+bool IsCheckpointOf(std::string_view backupName, std::string_view saveFileName) {
+    return IsBackupOf(backupName, saveFileName) && !IsKeptByProgram(backupName, saveFileName);
+}
+
+bool IsLastingBackupOf(std::string_view backupName, std::string_view saveFileName) {
+    return IsBackupOf(backupName, saveFileName) && backupName != FixedBackupName(saveFileName);
+}
+
 std::string FixedBackupName(std::string_view saveFileName) {
     return std::string(saveFileName) + ".save.temp";
 }

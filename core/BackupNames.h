@@ -43,6 +43,33 @@ std::optional<std::string> MemoProblem(std::string_view memo, std::size_t room);
 // whose name starts with this one's.
 bool IsBackupOf(std::string_view backupName, std::string_view saveFileName);
 
+// True for a backup the program made on its own, not the player: the state a
+// restore took aside ("<save>.save.<time>_戻す前", "_戻す前2", …, or "_戻",
+// "_戻2", … where the save's name leaves no room for more). A memo of that
+// form is refused, so these names mean this and nothing else. (A save whose
+// name leaves room for no memo at all keeps it under an empty one, which
+// cannot be told from the player's own.)
+bool IsKeptByProgram(std::string_view backupName, std::string_view saveFileName);
+
+// True for a backup of this save that the player made (a button, a hotkey,
+// the command line, the quick backup): one of the states the player chose
+// to come back to.
+bool IsCheckpointOf(std::string_view backupName, std::string_view saveFileName);
+
+// True for a backup of this save that no command ever overwrites or prunes:
+// only such a file may count as keeping a state (the quick backup is
+// overwritten by the next one).
+bool IsLastingBackupOf(std::string_view backupName, std::string_view saveFileName);
+
+// True for the memos the program keeps for its own backups.
+bool IsReservedMemo(std::string_view memo);
+
+// The memos a restore tries, in order, for the state it takes aside: the
+// full one, then shorter ones for a save whose name leaves little room; the
+// attempt numbers a name already taken (2, 3, …).
+std::string KeptStateMemo(int attempt, int shortening);
+inline constexpr int kKeptStateMemoForms = 3;
+
 // "%s.save.temp": the quick backup that each use overwrites.
 std::string FixedBackupName(std::string_view saveFileName);
 

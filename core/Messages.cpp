@@ -14,6 +14,10 @@ std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths) {
     return text;
 }
 
+std::string RestoreQuestion(std::string_view backupName) {
+    return std::string(kConfirmRestore) + "\n戻すバックアップ: " + std::string(backupName);
+}
+
 std::string ForeignRestoreQuestion(std::string_view backupName,
                                    const std::filesystem::path& savePath) {
     return std::string(kConfirmRestore) + "\n" + std::string(backupName) +
@@ -22,7 +26,11 @@ std::string ForeignRestoreQuestion(std::string_view backupName,
 }
 
 std::string KeptBeforeRestoreNote(std::string_view backupName) {
-    return "それまでの控えをバックアップしました: " + std::string(backupName);
+    std::string note = "それまでの控えをバックアップしました: " + std::string(backupName);
+    if (backupName.find("_戻す前") == backupName.npos) {
+        note += "\n（セーブファイルの名前が長いので、メモを短くしました）";
+    }
+    return note;
 }
 
 std::string CopyProgress(std::string_view target, std::uint64_t done, std::uint64_t total) {

@@ -23,10 +23,19 @@ inline constexpr std::string_view kConfirmDelete = "削除していいですか�
 inline constexpr std::string_view kSafetyCopyFailed =
     "!!! 元のセーブファイルの控えを作れなかったので、戻すのをやめました。";
 inline constexpr std::string_view kNoSaveFileChosen = "セーブファイルが選ばれていません。";
+// Where a save path is shown and none is chosen.
+inline constexpr std::string_view kNoSaveFileShown = "（選ばれていません）";
 inline constexpr std::string_view kKeepBeforeRestoreFailed =
     "!!! 戻す前の控えをバックアップできなかったので、戻すのをやめました。";
-// The memo of a backup kept from the safety copy before it is replaced.
-inline constexpr std::string_view kKeptBeforeRestoreMemo = "戻す前";
+inline constexpr std::string_view kNoBackupName = "バックアップ名を作れません。";
+inline constexpr std::string_view kNoBackupFolder = "バックアップフォルダーがありません";
+inline constexpr std::string_view kKeepNameTooLong =
+    "セーブファイルの名前が長すぎて、バックアップ名を作れません";
+inline constexpr std::string_view kNoFreeKeepName = "空いているバックアップ名がありません";
+// Why a memo the program keeps for its own backups is refused.
+inline constexpr std::string_view kReservedMemo =
+    "メモ「戻す前」と「戻」（数字が続くものも）は、戻すときにプログラムが残すバックアップの"
+    "ものです。別のメモにしてください。";
 
 // The window's own texts.
 inline constexpr std::string_view kSettingsNotSaved = "!!! 設定ファイルを保存できませんでした。";
@@ -43,11 +52,15 @@ inline constexpr std::string_view kSaveFileNotThere =
 // moves, so the user must see which backups an OK removes.
 std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths);
 
+// The restore question, naming the backup it puts back.
+std::string RestoreQuestion(std::string_view backupName);
+
 // The restore question for a backup of another save file, naming both.
 std::string ForeignRestoreQuestion(std::string_view backupName,
                                    const std::filesystem::path& savePath);
 
-// The line that names the backup kept from the safety copy by a restore.
+// The line that names the backup kept from the safety copy by a restore,
+// and says so when the save's long name left room only for a shorter memo.
 std::string KeptBeforeRestoreNote(std::string_view backupName);
 
 // How far a long copy into the file named target has got, in MiB:

@@ -114,6 +114,9 @@ struct EntryStatus {
     std::uint64_t size = 0;
     // Present for regular files only: a folder or a dangling link has no save state.
     std::optional<std::int64_t> modificationTime;
+    // When the entry was made or last replaced, as an order only (the status
+    // change time; the creation time on Windows).
+    std::int64_t madeNs = 0;
 };
 EntryStatus StatusOf(const std::filesystem::path& entry);
 

@@ -49,7 +49,8 @@ class Cli : public ::testing::Test {
     fs::path game = app / U8("ゲーム データ"), exe = app / kCliName, backups = app / "backup";
     fs::path save = game / U8("セーブ 1.dat");
     const std::string nameA = "セーブ 1.dat.save.2023年03月06日04時01分08秒_";
-    const std::string restored = " 選択ファイルをロード\n";
+    // The status without the blank that sets it off in a window title.
+    const std::string restored = "選択ファイルをロード\n";
 };
 
 // A session on a Japanese name with spaces: what each command says, and its
@@ -61,7 +62,7 @@ TEST_F(Cli, WholeSessionSaysWhatItDid) {
     EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(save)));
     fs::copy_file(TSUMUGIYA_CLI, app / ("other-cli" + kExe));  // settings named after it
     EXPECT_EQ(RunProgram(app / ("other-cli" + kExe), {"where"}, app.path).out,
-              Where("other.ini", ""));
+              Where("other.ini", "（選ばれていません）"));
     const Outcome first = Run({"backup", "--memo", "A"});
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
               std::tuple(0, nameA + "A にバックアップ\n", ""));
@@ -80,9 +81,12 @@ TEST_F(Cli, WholeSessionSaysWhatItDid) {
         std::tuple(0, restored + nameB + "\nそれまでの控えをバックアップしました: " + kept + "\n"));
     ASSERT_EQ(Run({"quick"}).status, 0);
     const std::string quick = "セーブ 1.dat.save.temp";
-    EXPECT_EQ(Run({"list"}).out, kept + "\n" + nameB + "\n" + quick + "\n" + nameA + "A\n");
-    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + kept + "\n");  // the newest
-    EXPECT_EQ(ReadFile(save), "progress P");
+    // The quick backup of state B was made after B's own: it comes first.
+    EXPECT_EQ(Run({"list"}).out, kept + "\n" + quick + "\n" + nameB + "\n" + nameA + "A\n");
+    // The newest the player made, not the progress the restore kept.
+    WriteFile(save, "dead end", kTimeB + 7200);
+    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + quick + "\n");
+    EXPECT_EQ(ReadFile(save), "state B");
     EXPECT_EQ(Run({"delete", kept, nameB, nameA + "A", quick, "--yes"}).status, 0);
     EXPECT_EQ(Names(backups), Texts{});
 }
@@ -119,7 +123,7 @@ TEST_F(Cli, RefusalsSayWhy) {
         "設定ファイルの folder=ゲーム データ は使えません（絶対パスではありません）。\n";
     const Outcome where = Run({"where"});
     EXPECT_EQ(std::tuple(where.status, where.out, where.err),
-              std::tuple(0, Where("tsumugiya.ini", ""), problem));
+              std::tuple(0, Where("tsumugiya.ini", "（選ばれていません）"), problem));
     const Outcome none = Run({"restore"});
     EXPECT_EQ(std::tuple(none.status, none.out, none.err),
               std::tuple(1, "",

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <system_error>
+#include <thread>
 #include <tuple>
 
 #include "BackupNames.h"
@@ -265,7 +266,7 @@ const std::string kNameTaken = "同じ名前のファイルがあります。";
 const std::string kCopyFailed = "!!! セーブファイルのコピーに失敗しました。";
 
 // The listing is also the pass that removes what killed copies left behind.
-TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLastAndSweepsStaleTemps) {
+TEST_F(CommandTest, ListIsNewestFirstTiesLastMadeFirstEntriesWithoutTimeLastAndSweepsStale) {
     LINUX_ONLY("a dangling symbolic link (Windows needs a privilege to make one)");
     WriteFile(backup / ".tsumugiya-AbCd12.tmp", "left by a killed copy");
     WriteFile(backup / ".tsumugiya-notes.tmp", "the user's own");
@@ -279,6 +280,7 @@ TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLastAndSweepsSt
         {"s.dat.save.b", 2000},   {"DATA.save.x", 9000},  {"notes.txt", 9000}};
     for (const auto& [name, time] : files) {
         WriteFile(backup / name, name, time);
+        std::this_thread::sleep_for(20ms);  // past the file system's clock tick
     }
     fs::create_directory(backup / "s.dat.save.dir");
     fs::create_symlink(dir / "nowhere", backup / "s.dat.save.link");
@@ -289,8 +291,8 @@ TEST_F(CommandTest, ListIsNewestFirstTiesByNameEntriesWithoutTimeLastAndSweepsSt
     for (int i = 0; i < host.list.Count(); ++i) {
         listed.push_back(host.list.Text(i));
     }
-    EXPECT_EQ(listed, (Texts{"DATA.save.x", "s.dat.save.new", "s.dat.save.a", "s.dat.save.b",
-                             "s.dat.save.c", "s.dat.save.d", "s.dat.save.e", "s.dat.save.old",
+    EXPECT_EQ(listed, (Texts{"DATA.save.x", "s.dat.save.new", "s.dat.save.b", "s.dat.save.d",
+                             "s.dat.save.a", "s.dat.save.c", "s.dat.save.e", "s.dat.save.old",
                              "s.dat.save.dir", "s.dat.save.link"}));
     Texts temps = Names(backup);
     std::erase_if(temps, [](const std::string& name) { return !name.starts_with(".tsumugiya-"); });
@@ -445,6 +447,111 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     ASSERT_EQ(Restore({"slot1.dat.save.c"}), Done);  // B goes to the safety copy
     ASSERT_EQ(Restore({a}), Done);
     EXPECT_EQ(StateOf(backup / U8(clash + "2")), (FileState{"backup B", kTimeA - 30}));
+}
+
+// Which regular files in the backup folder hold these bytes.
+Texts Holding(const fs::path& folder, std::string_view bytes) {
+    Texts holders;
+    for (const std::string& name : Names(folder)) {
+        if (fs::is_regular_file(fs::symlink_status(folder / U8(name))) &&
+            ReadFile(folder / U8(name)) == Content(bytes)) {
+            holders.push_back(name);
+        }
+    }
+    return holders;
+}
+
+// Going back lands on the newest state the player kept: the states a
+// restore keeps on its own are newer, but the player left them behind.
+TEST_F(CommandTest, GoingBackLandsOnTheNewestStateThePlayerKept) {
+    WriteFile(save, "checkpoint P", kTimeA);
+    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    for (int death = 1; death <= 3; ++death) {
+        WriteFile(save, "dead " + std::to_string(death), kTimeA + 60 * death);
+        host.ShowCatalogue();  // as at start or after a refresh
+        ASSERT_EQ(commands.OnRestore(), Done);
+        EXPECT_EQ(ReadFile(save), "checkpoint P") << death;
+    }
+    host.ShowCatalogue();
+    EXPECT_EQ(host.list.Text(host.list.SelectedIndices(1).at(0)), kQuick);
+    EXPECT_EQ(host.list.Text(0), "slot1.dat.save.2023年03月05日19時03分08秒_戻す前");  // dead 2
+    // The same second with two memos: the one made last is the newest.
+    host.memo = "後";
+    ASSERT_EQ(commands.OnBackup(), Done);
+    std::this_thread::sleep_for(20ms);
+    host.memo = "先";
+    ASSERT_EQ(commands.OnBackup(), Done);
+    EXPECT_EQ(BackupCatalogue(locations).NewestCheckpoint(host.list), kNameA + "先");
+    // The question names what goes back.
+    host.confirm = true;
+    host.answers = "n";
+    host.TakeLog();
+    EXPECT_EQ(commands.OnRestore(), Cancelled);
+    EXPECT_EQ(host.TakeLog(),
+              Texts{"Ask 元のセーブファイルを上書きしていいですか？"});  // first line only
+    // A memo of the program's own kept states would pass a player's backup off as one.
+    for (const char* memo : {"戻す前", "戻す前3", "戻"}) {
+        host.memo = memo;
+        const auto before = Snapshot(backup);
+        EXPECT_EQ(commands.OnBackup(), Failed) << memo;
+        EXPECT_EQ(Snapshot(backup), before);
+    }
+    host.memo = "戻す前のボス";
+    EXPECT_EQ(commands.OnBackup(), Done);
+}
+
+// Only a regular file that nothing overwrites may count as keeping the
+// safety copy's state: not the quick backup, not a link.
+TEST_F(CommandTest, OnlyALastingFileKeepsAState) {
+    ASSERT_EQ(commands.OnBackup(), Done);  // X: state A
+    WriteFile(save, "progress P", kTimeB);
+    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(Restore({kNameA}), Done);  // P goes to the safety copy; the quick backup has it
+    WriteFile(save, "progress Q", kTimeB + 60);
+    ASSERT_EQ(Restore({kNameA}), Done);  // P leaves the safety copy
+    WriteFile(save, "progress R", kTimeB + 120);
+    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    EXPECT_EQ(Holding(backup, "progress P").size(), 1u);
+    EXPECT_EQ(Holding(backup, "progress Q"), Texts{});  // still in the safety copy
+    EXPECT_EQ(ReadFile(safety), "progress Q");
+#ifndef _WIN32
+    // A link named as the kept state, pointing at the safety copy itself.
+    const std::string trap = "slot1.dat.save.2023年03月05日20時02分08秒_戻す前";
+    fs::create_symlink(safety, backup / U8(trap));
+    ASSERT_EQ(Restore({kNameA}), Done);
+    EXPECT_EQ(Holding(backup, "progress Q"), Texts{trap + "2"});
+#endif
+}
+
+// A save whose name leaves no room for the full memo keeps the state under a
+// shorter one, and says so; restores go on.
+TEST_F(CommandTest, ALongSaveNameKeepsTheStateUnderAShorterMemo) {
+    const std::size_t longest = platform::MaxFileNameLength(backup);
+    const std::string time = "2023年03月05日19時01分08秒";
+    // Room for "_戻" or for "_" alone after "NAME.save.TIME".
+    for (const std::size_t room : {std::size_t{3}, std::size_t{0}}) {
+        const std::size_t length = longest - platform::NameLength(".save." + time + "_") - room;
+        const std::string name(length - 4, 'n');
+        const fs::path longSave = dir / "game" / U8(name + ".dat");
+        WriteFile(longSave, "state A", kTimeA);
+        AppLocations there;
+        there.InitLocations(dir / "app/tsumugiya");
+        ASSERT_TRUE(there.SetSaveFile(Utf8(longSave)));
+        FakeHost window(there);
+        BackupCommands run(there, window);
+        ASSERT_EQ(run.OnBackup(), Done) << room;
+        const std::string mine = name + ".dat.save." + time + "_";
+        for (const char* state : {"state B", "state C"}) {
+            WriteFile(longSave, state, kTimeB);
+            window.Select({mine});
+            ASSERT_EQ(run.OnRestore(), Done) << room;
+        }
+        const std::string kept =
+            name + ".dat.save.2023年03月05日20時01分08秒_" + (room ? "戻" : "");  // B's time
+        EXPECT_EQ(run.KeptBeforeRestore(), kept);
+        EXPECT_EQ(ReadFile(backup / U8(kept)), "state B");
+        EXPECT_TRUE(messages::KeptBeforeRestoreNote(kept).ends_with("メモを短くしました）"));
+    }
 }
 
 // A copy still running after the delay shows how far it has got, chunk by
