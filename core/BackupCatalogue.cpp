@@ -28,14 +28,27 @@ void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const
             return !platform::SweepIfTempName(folder, name) && MatchesListing(name);
         });
     // Backups of one state (the same second, other memos) in the order they
-    // were made, the last one first.
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    // were made, the last one first. Only entries that tie need that order.
+    const auto tied = [&entries](std::size_t i) {
+        return (i > 0 && SortTime(entries[i - 1]) == SortTime(entries[i])) ||
+               (i + 1 < entries.size() && SortTime(entries[i + 1]) == SortTime(entries[i]));
+    };
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return SortTime(a) > SortTime(b); });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!entries[i].status.madeNs && tied(i)) {
+            const auto identity =
+                platform::IdentityOf(folder / platform::PathFromUtf8(entries[i].name));
+            entries[i].status.madeNs = identity ? identity->changedNs : 0;
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         const std::int64_t ta = SortTime(a), tb = SortTime(b);
         if (ta != tb) {
             return ta > tb;
         }
-        return a.status.madeNs != b.status.madeNs ? a.status.madeNs > b.status.madeNs
-                                                  : a.name < b.name;
+        const std::int64_t ma = a.status.madeNs.value_or(0), mb = b.status.madeNs.value_or(0);
+        return ma != mb ? ma > mb : a.name < b.name;
     });
     std::optional<int> chosen;
     std::optional<int> checkpoint;

@@ -115,8 +115,9 @@ struct EntryStatus {
     // Present for regular files only: a folder or a dangling link has no save state.
     std::optional<std::int64_t> modificationTime;
     // When the entry was made or last replaced, as an order only (the status
-    // change time; the creation time on Windows).
-    std::int64_t madeNs = 0;
+    // change time); absent where the listing does not carry it (Windows),
+    // for IdentityOf to tell.
+    std::optional<std::int64_t> madeNs;
 };
 EntryStatus StatusOf(const std::filesystem::path& entry);
 

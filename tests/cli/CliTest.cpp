@@ -79,14 +79,14 @@ TEST_F(Cli, WholeSessionSaysWhatItDid) {
     EXPECT_EQ(
         std::tuple(second.status, second.out),
         std::tuple(0, restored + nameB + "\nそれまでの控えをバックアップしました: " + kept + "\n"));
+    WriteFile(save, "checkpoint Q", kTimeB + 1800);
     ASSERT_EQ(Run({"quick"}).status, 0);
     const std::string quick = "セーブ 1.dat.save.temp";
-    // The quick backup of state B was made after B's own: it comes first.
     EXPECT_EQ(Run({"list"}).out, kept + "\n" + quick + "\n" + nameB + "\n" + nameA + "A\n");
     // The newest the player made, not the progress the restore kept.
     WriteFile(save, "dead end", kTimeB + 7200);
     EXPECT_EQ(Run({"restore", "--yes"}).out, restored + quick + "\n");
-    EXPECT_EQ(ReadFile(save), "state B");
+    EXPECT_EQ(ReadFile(save), "checkpoint Q");
     EXPECT_EQ(Run({"delete", kept, nameB, nameA + "A", quick, "--yes"}).status, 0);
     EXPECT_EQ(Names(backups), Texts{});
 }

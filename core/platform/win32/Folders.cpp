@@ -19,8 +19,7 @@ std::wstring Upper(std::string_view text) {
 }
 
 // A status from the fields that find records and GetFileAttributesExW share.
-EntryStatus StatusFrom(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FILETIME& written,
-                       const FILETIME& created) {
+EntryStatus StatusFrom(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FILETIME& written) {
     EntryStatus status;
     status.isDirectory = attributes & FILE_ATTRIBUTE_DIRECTORY;
     status.isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
@@ -28,8 +27,6 @@ EntryStatus StatusFrom(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FI
         status.size = (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
         const std::int64_t ns = win32::UnixNanoseconds(written);
         status.modificationTime = ns / 1'000'000'000 - (ns % 1'000'000'000 < 0 ? 1 : 0);
-        // A copy is renamed into place with the creation time of its start.
-        status.madeNs = win32::UnixNanoseconds(created);
     }
     return status;
 }
@@ -88,7 +85,7 @@ EntryStatus FolderReader::Status() const {
         return StatusOf(impl_->folder / std::wstring(found.cFileName));
     }
     return StatusFrom(found.dwFileAttributes, found.nFileSizeHigh, found.nFileSizeLow,
-                      found.ftLastWriteTime, found.ftCreationTime);
+                      found.ftLastWriteTime);
 }
 
 // The find records carry the statuses: nothing more is read but for links.
@@ -109,7 +106,7 @@ EntryStatus StatusOf(const fs::path& entry) {
         return EntryStatus{};
     }
     return StatusFrom(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow,
-                      data.ftLastWriteTime, data.ftCreationTime);
+                      data.ftLastWriteTime);
 }
 
 // Letters compare the way the file system compares names: without case.
