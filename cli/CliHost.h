@@ -50,6 +50,7 @@ class CliHost : public CommandHost {
     std::string memo_;
     bool assumeYes_ = false;
     bool stale_ = true;
+    std::size_t previousColumns_ = 0;  // of the progress line shown last
 };
 
 }  // namespace tsumugiya::cli
