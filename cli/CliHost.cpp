@@ -130,6 +130,10 @@ std::vector<std::filesystem::path> CliHost::SelectedNames(int max) const {
     return catalogue_.SelectedPaths(list_, max);
 }
 
+bool CliHost::CanAsk() const {
+    return !assumeYes_ && InputIsTerminal();
+}
+
 bool CliHost::AskOkCancel(std::string_view text) {
     if (assumeYes_) {
         return true;
