@@ -45,6 +45,11 @@ constexpr std::string_view kUsage =
     "\n"
     "終了ステータス: 0 成功、1 失敗または中止、2 使い方の誤り\n";
 
+// What use says, without a terminal to ask on, when it takes a name that
+// is not there yet.
+constexpr std::string_view kSaveFileNotThereNote =
+    "このファイルはまだありません。ゲームがセーブすると、バックアップできるようになります。";
+
 // Passes everything on to a stream and keeps a copy of it.
 struct TeeStream : std::streambuf {
     explicit TeeStream(std::ostream& to) : target(to) {}
@@ -112,14 +117,18 @@ bool Parse(const std::vector<std::string>& args, Invocation& call, std::string& 
 
 class Session {
   public:
-    // A command that lists the backups leaves the sweep of the backup folder
-    // to that listing, which is one pass over it.
-    Session(const fs::path& cliExecutable, bool lists, std::ostream& out, std::ostream& err,
-            std::ostream* progress)
+    // Only the commands that write backups make the backup folder: one that
+    // reads finds it there or not. A command that lists the backups leaves
+    // the sweep of the backup folder to that listing, which is one pass over it.
+    Session(const fs::path& cliExecutable, const std::string& command, std::ostream& out,
+            std::ostream& err, std::ostream* progress)
         : out_(out), err_(err), host_(locations_, out, err), commands_(locations_, host_) {
-        locations_.InitLocations(DialogExecutableFor(cliExecutable));
+        const bool reads = command == "where" || command == "list" || command == "use";
+        locations_.InitLocations(
+            DialogExecutableFor(cliExecutable),
+            reads ? AppLocations::Folders::LeaveAlone : AppLocations::Folders::Make);
         host_.SetProgressStream(progress);
-        if (!lists) {
+        if (command != "list") {
             locations_.SweepBackupFolder();
         }
     }
@@ -129,6 +138,9 @@ class Session {
         const fs::path absolute = fs::absolute(platform::PathFromUtf8(path), ec);
         if (ec || !locations_.SetSaveFile(platform::Utf8Of(absolute))) {
             err_ << messages::kSavePathRefused << '\n' << path << '\n';
+            return kFailed;
+        }
+        if (!CanBeSaveFile(locations_.SavePath())) {
             return kFailed;
         }
         platform::IoError error;
@@ -153,7 +165,7 @@ class Session {
         for (const std::string& problem : locations_.SettingsProblems()) {
             err_ << problem << '\n';
         }
-        BackupFolderMissing();
+        BackupFolderAbsent();
         return kSuccess;
     }
 
@@ -167,9 +179,11 @@ class Session {
                                                      : Status(commands_.OnFixedNameBackup());
     }
 
+    // A backup folder not made yet holds no backups: an empty list, said on
+    // stderr. Something else in its place is a failure.
     int List() {
-        if (BackupFolderMissing()) {
-            return kFailed;
+        if (BackupFolderAbsent()) {
+            return platform::EntryExists(locations_.BackupFolder()) ? kFailed : kSuccess;
         }
         const MemoryBackupList& list = host_.List();
         for (int i = 0; i < list.Count(); ++i) {
@@ -227,6 +241,47 @@ class Session {
     }
 
   private:
+    // Takes what the window's file dialog could pick: a file (or a link to
+    // one), or a name not there yet in a folder that is, after asking on a
+    // terminal. A folder, FIFO or device would only fail every backup later.
+    bool CanBeSaveFile(const fs::path& file) {
+        std::error_code ec;
+        const fs::file_status status = fs::status(file, ec);
+        const std::string shown = platform::Utf8Of(file);
+        switch (status.type()) {
+            case fs::file_type::regular:
+                return true;
+            case fs::file_type::not_found:
+                return CanBeNewSaveFile(file);
+            case fs::file_type::directory:
+                err_ << "!!! フォルダーはセーブファイルに選べません。\n" << shown << '\n';
+                return false;
+            case fs::file_type::none:
+                err_ << "!!! このファイルを調べられませんでした。\n"
+                     << shown << ": " << ec.message() << '\n';
+                return false;
+            default:
+                err_ << "!!! ふつうのファイルではないので、セーブファイルに選べません。\n"
+                     << shown << '\n';
+                return false;
+        }
+    }
+
+    // A script gets a note instead of a question it could not answer.
+    bool CanBeNewSaveFile(const fs::path& file) {
+        const std::string shown = platform::Utf8Of(file);
+        if (!platform::IsDirectory(file.parent_path())) {
+            err_ << "!!! セーブファイルを置くフォルダーがありません。\n"
+                 << platform::Utf8Of(file.parent_path()) << '\n';
+            return false;
+        }
+        if (host_.CanAsk()) {
+            return host_.AskOkCancel(shown + "\n" + std::string(messages::kSaveFileNotThere));
+        }
+        err_ << shown << '\n' << kSaveFileNotThereNote << '\n';
+        return true;
+    }
+
     bool Select(const std::vector<std::string>& names) {
         std::string missing;
         if (!host_.SelectNames(names, missing)) {
@@ -256,6 +311,23 @@ class Session {
             return true;
         }
         return false;
+    }
+
+    // For the commands that make no folder: says that the backup folder is
+    // not there yet, or that something else is in its place.
+    bool BackupFolderAbsent() {
+        if (locations_.BackupFolder().empty() || locations_.BackupFolderExists()) {
+            return false;
+        }
+        const std::string folder = platform::Utf8Of(locations_.BackupFolder());
+        if (platform::EntryExists(locations_.BackupFolder())) {
+            err_ << "バックアップフォルダーの場所にフォルダーではないものがあります。\n"
+                 << folder << '\n';
+        } else {
+            err_ << "バックアップフォルダーはまだありません（最初のバックアップで作ります）。\n"
+                 << folder << '\n';
+        }
+        return true;
     }
 
     static int Status(CommandResult result) {
@@ -317,9 +389,8 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
                "見つけられません。\n";
         return kFailed;
     }
-    const bool lists = call.command == "list";
     if (!call.notify) {
-        Session session(cliExecutable, lists, out, err, progress);
+        Session session(cliExecutable, call.command, out, err, progress);
         return found->second.second(session);
     }
     // What the terminal would show goes to the notification too: the status
@@ -327,7 +398,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
     TeeStream teeOut(out), teeErr(err);
     int status = kFailed;
     {
-        Session session(cliExecutable, lists, teeOut.stream, teeErr.stream, progress);
+        Session session(cliExecutable, call.command, teeOut.stream, teeErr.stream, progress);
         status = found->second.second(session);
     }
     const std::string& said = status == kSuccess ? teeOut.text : teeErr.text;

@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -10,7 +11,9 @@
 #include <array>
 #include <iostream>
 
+#include "CopyProgressReport.h"
 #include "Messages.h"
+#include "TextColumns.h"
 #include "platform/Platform.h"
 
 namespace tsumugiya::cli {
@@ -70,7 +73,21 @@ bool ReadAnswer(std::string& answer) {
     }
     return false;
 }
+
+// The width of the console window stderr shows in; 0 when it is not one.
+std::size_t ErrorColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info)) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::max(0, info.srWindow.Right - info.srWindow.Left + 1));
+}
 #else
+std::size_t ErrorColumns() {
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
 bool InputIsTerminal() {
     return ::isatty(STDIN_FILENO);
 }
@@ -111,6 +128,10 @@ bool CliHost::SelectNames(const std::vector<std::string>& names, std::string& mi
 
 std::vector<std::filesystem::path> CliHost::SelectedNames(int max) const {
     return catalogue_.SelectedPaths(list_, max);
+}
+
+bool CliHost::CanAsk() const {
+    return !assumeYes_ && InputIsTerminal();
 }
 
 bool CliHost::AskOkCancel(std::string_view text) {
@@ -170,10 +191,25 @@ void CliHost::ShowCatalogueSelecting(const std::string&) {
 }
 
 // One line, rewritten in place; the last state stays, ended by a newline.
-void CliHost::ShowProgress(std::string_view text, std::uint64_t, std::uint64_t) {
-    if (progress_) {
-        *progress_ << (text.empty() ? "\n" : "\r" + std::string(text)) << std::flush;
+void CliHost::ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) {
+    if (!progress_) {
+        return;
     }
+    if (text.empty()) {
+        *progress_ << '\n' << std::flush;
+        previousColumns_ = 0;
+        return;
+    }
+    const std::size_t terminal = ErrorColumns();
+    const std::string line = FitProgressLine(text, done, total, terminal);
+    const std::size_t columns = ColumnsOf(line);
+    // Blanks over what a longer line before left at the end, as far as they
+    // fit: a terminal made narrower meanwhile has wrapped that line anyway.
+    const std::size_t cover =
+        terminal == 0 ? previousColumns_ : std::min(previousColumns_, terminal - 1);
+    const std::string blanks(cover > columns ? cover - columns : 0, ' ');
+    previousColumns_ = columns;
+    *progress_ << '\r' << line << blanks << std::flush;
 }
 
 void CliHost::ReportFileError(const platform::IoError& error) {

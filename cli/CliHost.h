@@ -18,6 +18,8 @@ class CliHost : public CommandHost {
 
     void SetMemo(std::string memo) { memo_ = std::move(memo); }
     void SetAssumeYes(bool yes) { assumeYes_ = yes; }
+    // True when a question would be asked on a terminal rather than refused.
+    bool CanAsk() const;
     // Where a long copy's progress line goes; nowhere when null.
     void SetProgressStream(std::ostream* progress) { progress_ = progress; }
 
@@ -50,6 +52,7 @@ class CliHost : public CommandHost {
     std::string memo_;
     bool assumeYes_ = false;
     bool stale_ = true;
+    std::size_t previousColumns_ = 0;  // of the progress line shown last
 };
 
 }  // namespace tsumugiya::cli

@@ -1,7 +1,6 @@
 #include "AppLocations.h"
 
 #include "BackupNames.h"
-#include "FileFinder.h"
 #include "FilePath.h"
 #include "FileTime.h"
 
@@ -21,12 +20,27 @@ bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != text.npos;
 }
 
+// Makes the folder and those missing above it. The error names the first
+// that could not be made (a read-only parent, a file in the way), not the
+// backup folder at the end, whose own failure would only say "no such file".
+bool MakeFolders(const fs::path& folder, platform::IoError& error) {
+    if (platform::IsDirectory(folder)) {
+        return true;
+    }
+    const fs::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder && !MakeFolders(parent, error)) {
+        return false;
+    }
+    // Another instance may have made it meanwhile.
+    return platform::CreateDirectory(folder, error) || platform::IsDirectory(folder);
+}
+
 }  // namespace
 
-void AppLocations::InitLocations(const fs::path& executable) {
+void AppLocations::InitLocations(const fs::path& executable, Folders folders) {
     InitSettingsPath(executable);
     ReadSettings();
-    InitBackupFolder(executable);
+    InitBackupFolder(executable, folders);
 }
 
 // Worked out once, so that the settings file written at the end cannot
@@ -61,22 +75,21 @@ void AppLocations::ReadSettings() {
     JoinSavePath();
 }
 
-void AppLocations::InitBackupFolder(const fs::path& executable) {
+void AppLocations::InitBackupFolder(const fs::path& executable, Folders folders) {
     LocateFiles(executable);
     backupFolder_ = files_.backupFolder;
     backupFolderError_.reset();
-    if (backupFolder_.empty()) {
+    if (backupFolder_.empty() || folders == Folders::LeaveAlone) {
         return;
     }
-    if (files_.layout == Layout::Xdg) {
-        std::error_code ignored;  // a failure shows when the backup folder itself is made
-        fs::create_directories(backupFolder_.parent_path(), ignored);
-    }
-    CFileFinder finder(backupFolder_);
     platform::IoError error;
-    if (!finder.Exists() && !finder.CreateFolder(error) && !finder.Exists()) {
+    if (!MakeFolders(backupFolder_, error)) {
         backupFolderError_ = error;
     }
+}
+
+bool AppLocations::BackupFolderExists() const {
+    return !backupFolder_.empty() && platform::IsDirectory(backupFolder_);
 }
 
 void AppLocations::SweepBackupFolder() const {
@@ -156,9 +169,8 @@ bool AppLocations::SaveSettings(platform::IoError& error) const {
                                   "the program's own folder is unknown"};
         return false;
     }
-    if (files_.layout == Layout::Xdg) {
-        std::error_code ignored;  // a failure shows when the file is written
-        fs::create_directories(settingsPath_.parent_path(), ignored);
+    if (files_.layout == Layout::Xdg && !MakeFolders(settingsPath_.parent_path(), error)) {
+        return false;
     }
     return platform::WriteProfileStrings(
         settingsPath_, kSettingsSection,

@@ -16,24 +16,31 @@ namespace tsumugiya {
 // needs it.
 class AppLocations {
   public:
+    // Whether start-up may make the backup folder (and, for the XDG layout,
+    // the folders above it): a command that only reads makes none.
+    enum class Folders { Make, LeaveAlone };
+
     // installedBinFolder: where an installed copy runs from (see ProgramFiles.h).
     explicit AppLocations(std::filesystem::path installedBinFolder = InstalledBinFolder())
         : installedBinFolder_(std::move(installedBinFolder)) {}
 
     // All start-up steps at once; a front-end may run them one by one.
-    void InitLocations(const std::filesystem::path& executable);
+    void InitLocations(const std::filesystem::path& executable, Folders folders = Folders::Make);
     // settingsPath: the executable's base name + ".ini", in the layout's folder.
     void InitSettingsPath(const std::filesystem::path& executable);
     // Reads folder and file name from the settings file and joins the save path.
     void ReadSettings();
-    // backupFolder: "backup" in the layout's folder, created when missing.
-    void InitBackupFolder(const std::filesystem::path& executable);
+    // backupFolder: "backup" in the layout's folder, created when missing
+    // unless folders says to leave it alone.
+    void InitBackupFolder(const std::filesystem::path& executable, Folders folders = Folders::Make);
     // Removes what crashed copies left in the backup folder. A front-end that
     // lists the backups at start needs not: the catalogue sweeps as it lists.
     void SweepBackupFolder() const;
     Layout FilesLayout() const { return files_.layout; }
-    // Why the backup folder is missing after InitBackupFolder, if it is.
+    // Why the backup folder could not be made by InitBackupFolder, if it
+    // could not: the first folder on the way that failed, and the cause.
     const std::optional<platform::IoError>& BackupFolderError() const { return backupFolderError_; }
+    bool BackupFolderExists() const;
 
     // Adopts an absolute path to a file; false (nothing changed) for anything
     // that cannot name a save file. Writes nothing.

@@ -1,6 +1,7 @@
 #include "CopyProgressReport.h"
 
 #include "Messages.h"
+#include "TextColumns.h"
 
 namespace tsumugiya {
 
@@ -27,6 +28,19 @@ void CopyProgressReport::Advanced(std::uint64_t done, std::uint64_t total) {
     host_.ShowProgress(messages::CopyProgress(target_, done, total), done, total);
     showing_ = true;
     shown_ = now;
+}
+
+// A line as wide as the terminal would wrap, on some terminals at once,
+// and every rewrite would then start a new line: the last column stays free.
+std::string FitProgressLine(std::string_view text, std::uint64_t done, std::uint64_t total,
+                            std::size_t terminalColumns) {
+    if (terminalColumns == 0) {
+        return std::string(text);
+    }
+    const std::string figures = messages::CopyProgressFigures(done, total);
+    const std::string_view name =
+        text.ends_with(figures) ? text.substr(0, text.size() - figures.size()) : text;
+    return FitToColumns(name, text.substr(name.size()), terminalColumns - 1);
 }
 
 }  // namespace tsumugiya

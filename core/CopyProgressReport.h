@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "CommandHost.h"
 #include "platform/Platform.h"
@@ -44,5 +45,10 @@ class CopyProgressReport {
     bool showing_ = false;
     platform::CopyProgress progress_;
 };
+
+// A progress text as a terminal this wide shows it on one line: the name
+// shortened, the figures kept whole; as it is when the width is unknown (0).
+std::string FitProgressLine(std::string_view text, std::uint64_t done, std::uint64_t total,
+                            std::size_t terminalColumns);
 
 }  // namespace tsumugiya

@@ -34,9 +34,17 @@ std::string KeptBeforeRestoreNote(std::string_view backupName) {
 }
 
 std::string CopyProgress(std::string_view target, std::uint64_t done, std::uint64_t total) {
+    return std::string(target) + CopyProgressFigures(done, total);
+}
+
+// Done is rounded down while the copy runs, so that it never claims the
+// whole early, and shown whole at the end: 1 GiB + 2 bytes ends at 1025 / 1025.
+std::string CopyProgressFigures(std::uint64_t done, std::uint64_t total) {
     constexpr std::uint64_t kMiB = 1 << 20;
-    return std::string(target) + " にコピー中 " + std::to_string(done / kMiB) + " / " +
-           std::to_string((total + kMiB - 1) / kMiB) + " MiB";
+    const auto roundedUp = [](std::uint64_t bytes) { return bytes / kMiB + (bytes % kMiB != 0); };
+    const std::uint64_t shownDone = done >= total ? roundedUp(done) : done / kMiB;
+    return " にコピー中 " + std::to_string(shownDone) + " / " + std::to_string(roundedUp(total)) +
+           " MiB";
 }
 
 std::string FileErrorReport(const platform::IoError& error) {

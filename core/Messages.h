@@ -66,6 +66,9 @@ std::string KeptBeforeRestoreNote(std::string_view backupName);
 // How far a long copy into the file named target has got, in MiB:
 // "NAME にコピー中 312 / 1024 MiB".
 std::string CopyProgress(std::string_view target, std::uint64_t done, std::uint64_t total);
+// The part of it after the name: " にコピー中 312 / 1024 MiB", which a narrow
+// display keeps whole while it shortens the name.
+std::string CopyProgressFigures(std::uint64_t done, std::uint64_t total);
 
 // The report for a file that cannot be opened: names the file and the cause.
 std::string FileErrorReport(const platform::IoError& error);

@@ -22,6 +22,31 @@ fs::path XdgFolder(const char* variable, std::string_view fallback) {
     return home.empty() ? fs::path() : home / fallback;
 }
 
+// True when the folder is one of the absolute folders on PATH: a copy there
+// is shared by every user and every game, like an installed one. A relative
+// entry depends on the working folder and says nothing about the copy.
+bool IsOnSearchPath(const fs::path& folder) {
+#ifdef _WIN32
+    constexpr char kListSeparator = ';';
+#else
+    constexpr char kListSeparator = ':';
+#endif
+    const std::string list = platform::EnvironmentValue("PATH").value_or("");
+    for (std::size_t start = 0; start <= list.size();) {
+        std::size_t end = list.find(kListSeparator, start);
+        if (end == list.npos) {
+            end = list.size();
+        }
+        const std::string_view entry(list.data() + start, end - start);
+        if (platform::IsAbsolutePath(entry) &&
+            platform::SameEntry(folder, platform::PathFromUtf8(entry))) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 fs::path InstalledBinFolder() {
@@ -47,7 +72,8 @@ ProgramFiles LocateProgramFiles(const fs::path& executable, const fs::path& inst
         return portable;
     }
     const bool installed =
-        !installedBinFolder.empty() && platform::SameEntry(folder, installedBinFolder);
+        (!installedBinFolder.empty() && platform::SameEntry(folder, installedBinFolder)) ||
+        IsOnSearchPath(folder);
     if (!installed && platform::CanWriteIn(folder)) {
         return portable;
     }

@@ -8,7 +8,7 @@ namespace tsumugiya {
 // Where the program keeps its settings file and its backups.
 enum class Layout {
     Portable,  // beside the executable: a copy unpacked into a folder of the user's
-    Xdg,       // in the user's XDG folders: an installed copy, or one in a read-only folder
+    Xdg,       // in the user's XDG folders: an installed copy, one on PATH or in a read-only folder
 };
 
 struct ProgramFiles {
@@ -22,7 +22,8 @@ std::filesystem::path InstalledBinFolder();
 
 // The files of the program at this path. A settings file beside it always
 // wins, so a portable copy stays portable and nothing stored moves; an
-// installed copy, or one whose folder cannot be written, uses
+// installed copy (in the folder it was built for, or in any folder on PATH,
+// such as ~/bin), or one whose folder cannot be written, uses
 // $XDG_CONFIG_HOME/tsumugiya and $XDG_DATA_HOME/tsumugiya instead.
 ProgramFiles LocateProgramFiles(const std::filesystem::path& executable,
                                 const std::filesystem::path& installedBinFolder);

@@ -6,19 +6,27 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libsimpleini-dev libicu-dev
-    qt6-base-dev qt6-translations-l10n xvfb xdotool fonts-ipafont-gothic fonts-ipafont-mincho
-    libnotify-dev dbus python3-dbus python3-gi
+# Each command installs only what it uses.
+# The Linux programs: compiler, build tools, SimpleIni (with the ICU headers it
+# includes), Qt 6 and its Japanese texts, libnotify, the Japanese fonts, and
+# Xvfb for a machine without a display.
+start_packages=(g++ cmake ninja-build pkg-config libsimpleini-dev libicu-dev
+    qt6-base-dev qt6-translations-l10n libnotify-dev xvfb fonts-ipafont-gothic fonts-ipafont-mincho)
+# The suites add GoogleTest, the window's and --notify's test drivers and the
+# package checks.
+test_packages=("${start_packages[@]}" libgtest-dev xdotool dbus python3-dbus python3-gi
     dpkg-dev file lintian desktop-file-utils appstream man-db)
 # --- Windows: cross compiler and Wine for the Windows programs and suites ----
 # (python3 writes Tsumugiya.exe's resource script; fonts-wine has the Marlett
-# font Wine draws caption buttons with)
-packages+=(g++-mingw-w64-x86-64-posix wine64 python3 fonts-wine)
+# font Wine draws caption buttons with; the cross build takes SimpleIni's header)
+zip_packages=(cmake ninja-build libsimpleini-dev g++-mingw-w64-x86-64-posix python3)
+test_packages+=(g++-mingw-w64-x86-64-posix wine64 python3 fonts-wine)
 # --- end Windows ---------------------------------------------------------------
 
+# install_missing PACKAGE...
 install_missing() {
     local missing=() p
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     ((${#missing[@]})) || return 0
@@ -39,7 +47,7 @@ build() {
 
 case "${1:-}" in
 start)
-    install_missing
+    install_missing "${start_packages[@]}"
     build build -DTSUMUGIYA_BUILD_TESTS=OFF
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display: starting tsumugiya on a virtual X server (Xvfb); stop it with Ctrl+C."
@@ -48,7 +56,7 @@ start)
     exec build/ui/tsumugiya
     ;;
 test)
-    install_missing
+    install_missing "${test_packages[@]}"
     build build -DTSUMUGIYA_BUILD_TESTS=ON
     ctest --test-dir build --output-on-failure --timeout 300
     # The same suites again with AddressSanitizer and UndefinedBehaviorSanitizer;
@@ -62,7 +70,7 @@ test)
     ;;
 # --- Windows: the portable release zip ---------------------------------------
 zip)
-    install_missing
+    install_missing "${zip_packages[@]}"
     build build-win-release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=Release -DTSUMUGIYA_BUILD_TESTS=OFF
     cmake --build build-win-release --target win-zip

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -117,13 +118,16 @@ TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
 // Whatever cannot be done says why, on stderr with status 1; a setting that
 // cannot be used is named and left as written.
 TEST_F(Cli, RefusalsSayWhy) {
+    const std::string notYet =
+        "バックアップフォルダーはまだありません（最初のバックアップで作ります）。\n" +
+        Utf8(backups) + "\n";
     const std::string settings = "[SaveFile]\nfolder=ゲーム データ\nfilename=セーブ 1.dat\n";
     WriteFile(app / "tsumugiya.ini", settings);
     const std::string problem =
         "設定ファイルの folder=ゲーム データ は使えません（絶対パスではありません）。\n";
     const Outcome where = Run({"where"});
     EXPECT_EQ(std::tuple(where.status, where.out, where.err),
-              std::tuple(0, Where("tsumugiya.ini", "（選ばれていません）"), problem));
+              std::tuple(0, Where("tsumugiya.ini", "（選ばれていません）"), problem + notYet));
     const Outcome none = Run({"restore"});
     EXPECT_EQ(std::tuple(none.status, none.out, none.err),
               std::tuple(1, "",
@@ -143,6 +147,68 @@ TEST_F(Cli, RefusalsSayWhy) {
         Utf8(backups) + ": "))
         << quick.err;
     EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
+    const Outcome list = Run({"list"});
+    EXPECT_EQ(std::tuple(list.status, list.out, list.err),
+              std::tuple(1, "",
+                         "バックアップフォルダーの場所にフォルダーではないものがあります。\n" +
+                             Utf8(backups) + "\n"));
+}
+
+// Commands that only read make no folder: a copy dropped into a shared folder
+// must not litter it. The first backup makes the backup folder.
+TEST_F(Cli, OnlyWritingCommandsMakeTheBackupFolder) {
+    const std::string notYet =
+        "バックアップフォルダーはまだありません（最初のバックアップで作ります）。\n" +
+        Utf8(backups) + "\n";
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    const Outcome where = Run({"where"}), list = Run({"list"});
+    EXPECT_EQ(std::tuple(where.status, where.err, list.status, list.out, list.err),
+              std::tuple(0, notYet, 0, "", notYet));
+    EXPECT_EQ(Names(app.path), (Texts{kCliName, "tsumugiya.ini", "ゲーム データ"}));
+    ASSERT_EQ(Run({"quick"}).status, 0);
+    EXPECT_EQ(Names(backups), Texts{"セーブ 1.dat.save.temp"});
+}
+
+// use takes what the window's file dialog could pick: a file, a link to one,
+// or a name not there yet in a folder that is (asked about on a terminal).
+// Anything else is refused with the reason, the settings left as they were.
+TEST_F(Cli, UseTakesAFileOrANameNotThereYet) {
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    const Content settings = ReadFile(app / "tsumugiya.ini");
+    const auto refused = [&](const fs::path& path, const std::string& why) {
+        const Outcome use = Run({"use", Utf8(path)});
+        EXPECT_EQ(std::tuple(use.status, use.out, use.err), std::tuple(1, "", why)) << Utf8(path);
+        EXPECT_EQ(ReadFile(app / "tsumugiya.ini"), settings);
+    };
+    refused(game, "!!! フォルダーはセーブファイルに選べません。\n" + Utf8(game) + "\n");
+    refused(game / "none/slot.dat",
+            "!!! セーブファイルを置くフォルダーがありません。\n" + Utf8(game / "none") + "\n");
+    const fs::path later = game / U8("まだ.dat");
+    const Outcome missing = Run({"use", Utf8(later)});
+    EXPECT_EQ(std::tuple(missing.status, missing.err),
+              std::tuple(0, Utf8(later) + "\nこのファイルはまだありません。ゲームがセーブすると、"
+                                          "バックアップできるようになります。\n"));
+    EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(later)));
+    LINUX_ONLY("FIFOs, devices, links and a pseudo-terminal");
+#ifndef _WIN32
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    ASSERT_EQ(::mkfifo((game / "fifo").c_str(), 0600), 0);
+    const std::string odd = "!!! ふつうのファイルではないので、セーブファイルに選べません。\n";
+    refused(game / "fifo", odd + Utf8(game / "fifo") + "\n");
+    refused("/dev/null", odd + "/dev/null\n");
+    fs::create_symlink(save, game / "link");
+    EXPECT_EQ(Run({"use", Utf8(game / "link")}).status, 0);
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    const std::string question =
+        Utf8(later) + "\nこのファイルはまだありません。このままセーブファイルに選びますか？\n" +
+        "はい/いいえ [y/N]: ";
+    const Outcome declined = RunTyping({"use", Utf8(later)}, "いいえ\n");
+    EXPECT_EQ(std::tuple(declined.status, declined.err),
+              std::tuple(1, question + "何も変更していません。\n"));
+    EXPECT_EQ(ReadFile(app / "tsumugiya.ini"), settings);
+    EXPECT_EQ(RunTyping({"use", Utf8(later)}, "はい\n").status, 0);
+    EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(later)));
+#endif
 }
 
 // No terminal to say yes on, or names that are not listed backups however they

@@ -4,6 +4,7 @@
 #include "platform/win32/Win32.h"
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "FilePath.h"
 #include "FileTime.h"
 #include "ProgramFiles.h"
+#include "TextColumns.h"
 #include "support/FakeHost.h"
 
 using namespace tsumugiya;
@@ -203,6 +205,102 @@ TEST(Locations, ChooseTheLayoutByWhereTheProgramRuns) {
               std::pair(fs::path(), fs::path()));
     SetEnvironment("XDG_CONFIG_HOME", std::nullopt);
     SetEnvironment("XDG_DATA_HOME", std::nullopt);
+}
+
+// A copy in a folder on PATH (~/bin, /usr/local/bin) serves every game, like
+// an installed one; a settings file beside it keeps an older portable setup.
+TEST(Locations, ACopyInAFolderOnThePathIsInstalled) {
+    LINUX_ONLY("the XDG folders");
+    TempFolder dir;
+    fs::create_directories(dir / "bin");
+    const fs::path exe = dir / "bin/tsumugiya";
+    const auto path = platform::EnvironmentValue("PATH");
+    SetEnvironment("XDG_CONFIG_HOME", Utf8(dir / "cfg"));
+    SetEnvironment("PATH", "relative/bin::/usr/bin:" + Utf8(dir / "bin/."));
+    EXPECT_EQ(LocateProgramFiles(exe, {}).settingsPath, dir / "cfg/tsumugiya/tsumugiya.ini");
+    SetEnvironment("PATH", "/usr/bin:" + Utf8(dir / "bi"));
+    EXPECT_EQ(LocateProgramFiles(exe, {}).layout, Layout::Portable);
+    SetEnvironment("PATH", Utf8(dir / "bin"));
+    WriteFile(dir / "bin/tsumugiya.ini", "");
+    EXPECT_EQ(LocateProgramFiles(exe, {}).layout, Layout::Portable);
+    SetEnvironment("PATH", path);
+    SetEnvironment("XDG_CONFIG_HOME", std::nullopt);
+}
+
+// Start-up for a command that only reads makes no folder; one that makes
+// them names the folder that could not be made and why, not the backup
+// folder at the end of the path.
+TEST(Locations, FoldersAreMadeOnlyWhenAskedAndAFailureNamesItsCause) {
+    LINUX_ONLY("the XDG folders");
+    TempFolder dir;
+    fs::create_directories(dir / "bin");
+    const fs::path exe = dir / "bin/tsumugiya";
+    WriteFile(dir / "file", "in the way");
+    SetEnvironment("XDG_CONFIG_HOME", Utf8(dir / "file/cfg"));
+    SetEnvironment("XDG_DATA_HOME", Utf8(dir / "data"));
+    AppLocations locations(dir / "bin");
+    locations.InitLocations(exe, AppLocations::Folders::LeaveAlone);
+    EXPECT_EQ(std::tuple(locations.BackupFolderExists(), locations.BackupFolderError().has_value(),
+                         fs::exists(dir / "data")),
+              std::tuple(false, false, false));
+    locations.InitLocations(exe);
+    EXPECT_TRUE(locations.BackupFolderExists());
+    ASSERT_TRUE(locations.SetSaveFile("/games/slot1.dat"));
+    platform::IoError error;
+    ASSERT_FALSE(locations.SaveSettings(error));
+    const std::string exists = std::error_code(EEXIST, std::generic_category()).message();
+    EXPECT_EQ(std::pair(error.file, error.cause), std::pair(dir / "file", exists));
+
+    // What stops the backup folder below XDG_DATA_HOME, as file and cause.
+    const auto failure = [&](const fs::path& data) {
+        SetEnvironment("XDG_DATA_HOME", Utf8(data));
+        AppLocations fresh(dir / "bin");
+        fresh.InitLocations(exe);
+        const auto& failed = fresh.BackupFolderError();
+        return failed ? std::pair(failed->file, failed->cause) : std::pair(fs::path(), "");
+    };
+    EXPECT_EQ(failure(dir / "file/data"), std::pair(dir / "file", exists));
+#ifndef _WIN32
+    if (::geteuid() != 0) {  // root may write anywhere
+        fs::create_directories(dir / "ro");
+        fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(failure(dir / "ro"),
+                  std::pair(dir / "ro/tsumugiya",
+                            std::error_code(EACCES, std::generic_category()).message()));
+        fs::permissions(dir / "ro", fs::perms::owner_all);
+    }
+#endif
+    SetEnvironment("XDG_CONFIG_HOME", std::nullopt);
+    SetEnvironment("XDG_DATA_HOME", std::nullopt);
+}
+
+// A progress line on a narrow terminal stays one line: the name gives way,
+// in its middle and never inside a character; the figures stay whole and
+// end at the whole size.
+TEST(Progress, FitsTheTerminalAndEndsAtTheWhole) {
+    EXPECT_EQ(std::tuple(ColumnsOf("slot1.dat"), ColumnsOf("城の前"), ColumnsOf("ｙｅｓ"),
+                         ColumnsOf("ｱｲ"), ColumnsOf("e\u0301"), ColumnsOf("\xff\xe3\x81"),
+                         ColumnsOf("…")),
+              std::tuple(9u, 6u, 6u, 2u, 1u, 3u, 1u));
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    EXPECT_EQ(messages::CopyProgress("a", kGiB, kGiB + 2), "a にコピー中 1024 / 1025 MiB");
+    EXPECT_EQ(messages::CopyProgress("a", kGiB + 2, kGiB + 2), "a にコピー中 1025 / 1025 MiB");
+
+    const std::string name = "slot1.dat.save.2026年12月06日21時04分09秒_城の前でセーブした";
+    const std::string figures = " にコピー中 312 / 1025 MiB";
+    const std::string text = messages::CopyProgress(name, 312 << 20, kGiB + 2);
+    EXPECT_EQ(FitProgressLine(text, 312 << 20, kGiB + 2, 0), text);  // not a terminal
+    EXPECT_EQ(FitProgressLine(text, 312 << 20, kGiB + 2, 200), text);
+    EXPECT_EQ(FitProgressLine(text, 312 << 20, kGiB + 2, 60),
+              "slot1.dat.save.2…の前でセーブした" + figures);
+    for (std::size_t columns = 40; columns <= ColumnsOf(text); ++columns) {
+        const std::string line = FitProgressLine(text, 312 << 20, kGiB + 2, columns);
+        EXPECT_TRUE(ColumnsOf(line) < columns && ColumnsOf(line) + 2 >= columns &&
+                    IsValidUtf8(line) && line.starts_with("slot1") &&
+                    line.ends_with("た" + figures))
+            << columns << ": " << line;
+    }
+    EXPECT_EQ(FitProgressLine(text, 312 << 20, kGiB + 2, 20), figures);  // too narrow for a name
 }
 
 // The window writes its settings back at the end, but never over a save that
@@ -584,7 +682,9 @@ TEST_F(CommandTest, LongCopiesShowProgressUpToTheWhole) {
     EXPECT_EQ(Texts(log.begin() + shown.size(), log.begin() + shown.size() + 3),
               (Texts{"Progress end", "Status slot1.dat.save.temp にバックアップ", "Refresh"}));
     EXPECT_EQ(log[shown.size() + 3], "Progress slot1.dat にコピー中 0 / 1 MiB");
+    EXPECT_EQ(log[shown.size() - 1], "Progress slot1.dat.save.temp にコピー中 1 / 1 MiB");
     EXPECT_EQ(log.back(), "Status  選択ファイルをロード");
+    EXPECT_EQ(log.end()[-3], "Progress slot1.dat にコピー中 1 / 1 MiB");
     EXPECT_EQ(log.end()[-2], "Progress end");
     shown.insert(shown.end(), shown.begin(), shown.end());
     EXPECT_EQ(host.progress, shown);
