@@ -365,7 +365,7 @@ int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std
     const int cause = errno;
     err << "標準出力に書き込めませんでした。\n";
     if (wroteAll && cause != 0) {
-        err << std::generic_category().message(cause) << '\n';
+        err << platform::ErrnoCause(cause) << '\n';
     }
     return status == kSuccess ? kFailed : status;
 }

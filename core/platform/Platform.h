@@ -99,6 +99,11 @@ struct IoError {
     std::string cause;
 };
 
+// Why a C library call failed (an errno value), as the user reads it: the
+// system's own Japanese text where one is installed, else the program's own
+// for the common causes (see Causes.h), else the system's text as it is.
+std::string ErrnoCause(int err);
+
 // Status of a file opened for reading, as a backup command needs it.
 struct OpenedFileStatus {
     std::optional<std::int64_t> modificationTime;  // absent when status cannot be read

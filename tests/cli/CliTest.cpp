@@ -9,10 +9,13 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <tuple>
 
+#include "platform/Platform.h"
 #include "support/TestSupport.h"
 
+using namespace tsumugiya;
 using namespace tsumugiya::test;
 
 namespace {
@@ -218,8 +221,9 @@ TEST_F(Cli, ListFailsWhenItCannotBeWritten) {
     ASSERT_EQ(Run({"backup"}).status, 0);
     const Outcome full =
         RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", Utf8(exe)}, app.path);
-    EXPECT_EQ(std::tuple(full.status, full.err),
-              std::tuple(1, "標準出力に書き込めませんでした。\nNo space left on device\n"));
+    EXPECT_EQ(
+        std::tuple(full.status, full.err),
+        std::tuple(1, "標準出力に書き込めませんでした。\n" + platform::ErrnoCause(ENOSPC) + "\n"));
 }
 
 }  // namespace

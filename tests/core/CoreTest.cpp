@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <system_error>
+#include <set>
 #include <tuple>
 
 #include "BackupNames.h"
@@ -30,8 +32,8 @@ namespace {
 const std::string kMissingFile = platform::win32::ErrorText(ERROR_FILE_NOT_FOUND);
 const std::string kFolderInTheWay = platform::win32::ErrorText(ERROR_ACCESS_DENIED);
 #else
-const std::string kMissingFile = std::error_code(ENOENT, std::generic_category()).message();
-const std::string kFolderInTheWay = std::error_code(EISDIR, std::generic_category()).message();
+const std::string kMissingFile = platform::ErrnoCause(ENOENT);
+const std::string kFolderInTheWay = platform::ErrnoCause(EISDIR);
 #endif
 
 // Windows settings files end their lines with CR LF, as Notepad expects.
@@ -86,6 +88,29 @@ TEST(FileTime, FormatsLocalTimeAndMarksTimesBefore1970) {
         SetEnvironment("TZ", zone);
         EXPECT_EQ(FormatFileTime(time), text) << zone << " " << time;
     }
+}
+
+// The causes users meet most are told in Japanese, each in words of its own:
+// the system's where it has them, the program's otherwise. Any other keeps
+// the system's text.
+TEST(Causes, CommonOnesAreToldInJapanese) {
+    std::set<std::string> texts;
+    for (const int err : {ENOENT, EACCES, ENOSPC, EROFS, ENAMETOOLONG, EIO, ETXTBSY}) {
+        const std::string cause = platform::ErrnoCause(err);
+        EXPECT_TRUE(IsJapanese(cause)) << err << " " << cause;
+        texts.insert(cause);
+    }
+    EXPECT_EQ(texts.size(), 7u);
+    EXPECT_FALSE(platform::ErrnoCause(EXDEV).empty());
+    // What a failed operation reports.
+    TempFolder dir;
+    platform::OpenedFileStatus status;
+    platform::IoError missing;
+    EXPECT_FALSE(platform::ReadFileStatus(dir / "missing", status, missing));
+    EXPECT_TRUE(IsJapanese(missing.cause)) << missing.cause;
+    platform::IoError unprepared;
+    EXPECT_FALSE(platform::StagedCopy().Commit(platform::Overwrite::Allow, unprepared));
+    EXPECT_TRUE(IsJapanese(unprepared.cause)) << unprepared.cause;
 }
 
 // A memo either makes a plain name or is refused, saying why; the reason

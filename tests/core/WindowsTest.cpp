@@ -76,6 +76,27 @@ TEST(WindowsTime, LocalTimeFollowsTheZonesRulesForThatDate) {
     EXPECT_FALSE(platform::win32::LocalTimeIn(-1, &cet));
 }
 
+// Windows causes are told in Japanese too, from its own messages or the
+// program's words. A sharing violation is what the user meets while the game
+// holds its save.
+TEST(WindowsCauses, CommonOnesAreToldInJapanese) {
+    for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                             ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ERROR_FILENAME_EXCED_RANGE,
+                             ERROR_CRC, ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION}) {
+        const std::string text = platform::win32::ErrorText(code);
+        EXPECT_TRUE(IsJapanese(text)) << code << " " << text;
+    }
+    EXPECT_FALSE(platform::win32::ErrorText(ERROR_NOT_SAME_DEVICE).empty());
+    TempFolder dir;
+    WriteFile(dir / "s.dat", "state A");
+    const Held locked(dir / "s.dat", GENERIC_READ, 0);
+    ASSERT_NE(locked.handle, INVALID_HANDLE_VALUE);
+    platform::OpenedFileStatus status;
+    platform::IoError error;
+    EXPECT_FALSE(platform::ReadFileStatus(dir / "s.dat", status, error));
+    EXPECT_EQ(error.cause, platform::win32::ErrorText(ERROR_SHARING_VIOLATION));
+}
+
 // A copy in progress holds its file without delete sharing; one a crash
 // left behind is held by no one, read-only or not.
 TEST(WindowsTempFiles, TheSweepRemovesOnlyWhatNoOneHoldsOpen) {

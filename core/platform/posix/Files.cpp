@@ -21,12 +21,8 @@ namespace fs = std::filesystem;
 namespace tsumugiya::platform {
 namespace {
 
-std::string Cause(int err) {
-    return std::error_code(err, std::generic_category()).message();
-}
-
 bool Fail(IoError& error, IoError::Kind kind, const fs::path& file, int err) {
-    error = IoError{kind, file, Cause(err)};
+    error = IoError{kind, file, ErrnoCause(err)};
     return false;
 }
 

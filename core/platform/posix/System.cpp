@@ -1,6 +1,8 @@
 // POSIX process and clock services.
 
+#include <locale.h>
 #include <pwd.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -9,11 +11,50 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/Causes.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
 namespace tsumugiya::platform {
+namespace {
+
+// A locale of its own for one lookup, whatever the program's locale is.
+// gettext converts a translation to the codeset of LC_CTYPE, so that
+// category is asked for along with the messages.
+class Locale {
+  public:
+    explicit Locale(const char* name)
+        : locale_(::newlocale(LC_MESSAGES_MASK | LC_CTYPE_MASK, name, locale_t{})) {}
+    Locale(const Locale&) = delete;
+    Locale& operator=(const Locale&) = delete;
+    ~Locale() {
+        if (locale_) {
+            ::freelocale(locale_);
+        }
+    }
+    // The C library's text for an error number; empty without the locale.
+    std::string ErrorText(int err) const { return locale_ ? ::strerror_l(err, locale_) : ""; }
+
+  private:
+    locale_t locale_;
+};
+
+}  // namespace
+
+// The catalogue counts only where it translates: without the Japanese
+// locale, or with LANGUAGE asking for another language, it gives the C text.
+std::string ErrnoCause(int err) {
+    const std::string untranslated = Locale("C").ErrorText(err);
+    const std::string japanese = Locale("ja_JP.UTF-8").ErrorText(err);
+    if (!japanese.empty() && japanese != untranslated) {
+        return japanese;
+    }
+    if (const auto cause = CommonCauseOfErrno(err)) {
+        return std::string(JapaneseText(*cause));
+    }
+    return untranslated;
+}
 
 bool IsSeparator(char c) {
     return c == '/';

@@ -1,8 +1,11 @@
 // Windows process, text and clock services.
 
+#include <algorithm>
 #include <cwctype>
+#include <system_error>
 #include <vector>
 
+#include "platform/Causes.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
 
@@ -61,17 +64,72 @@ std::wstring ApiPath(const fs::path& path) {
     return LR"(\\?\)" + full;
 }
 
-std::string ErrorText(DWORD error) {
+namespace {
+
+// The system's message in one language (0: the user's own); absent when the
+// system has none in that language.
+std::optional<std::string> SystemText(DWORD error, DWORD language) {
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        nullptr, error, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message(text ? text : L"", length);
     ::LocalFree(text);
     while (!message.empty() && std::iswspace(message.back())) {
         message.pop_back();
     }
-    return message.empty() ? "Windows error " + std::to_string(error) : Narrow(message);
+    return message.empty() ? std::nullopt : std::optional<std::string>(Narrow(message));
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::optional<CommonCause> CommonCauseOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+            return CommonCause::NoSuchFile;
+        case ERROR_ACCESS_DENIED:
+            return CommonCause::AccessDenied;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return CommonCause::DiskFull;
+        case ERROR_WRITE_PROTECT:
+            return CommonCause::ReadOnlyMedium;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return CommonCause::NameTooLong;
+        case ERROR_CRC:
+        case ERROR_IO_DEVICE:
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+        case ERROR_GEN_FAILURE:
+            return CommonCause::DeviceError;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE:
+            return CommonCause::FileInUse;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+// A Windows without the Japanese language pack has no Japanese messages, and
+// one that answers for Japanese with English text counts as none.
+std::string ErrorText(DWORD error) {
+    const auto japanese = SystemText(error, MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN));
+    if (japanese && !IsAscii(*japanese)) {
+        return *japanese;
+    }
+    if (const auto cause = CommonCauseOf(error)) {
+        return std::string(JapaneseText(*cause));
+    }
+    return SystemText(error, 0).value_or("Windows のエラー " + std::to_string(error));
 }
 
 namespace {
@@ -104,6 +162,14 @@ std::optional<CalendarTime> LocalTimeIn(std::int64_t seconds, const TIME_ZONE_IN
 }
 
 }  // namespace win32
+
+// The C runtime has no Japanese texts: only the common causes get them.
+std::string ErrnoCause(int err) {
+    if (const auto cause = CommonCauseOfErrno(err)) {
+        return std::string(JapaneseText(*cause));
+    }
+    return std::generic_category().message(err);
+}
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
