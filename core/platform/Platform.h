@@ -73,7 +73,8 @@ bool CanWriteIn(const std::filesystem::path& folder);
 // True when both paths name the same existing file or folder.
 bool SameEntry(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Local calendar time of a file time (seconds since 1970-01-01 UTC).
+// Local calendar time of a file time (seconds since 1970-01-01 UTC); absent
+// when the system's calendar cannot show it.
 struct CalendarTime {
     int year = 0;
     int month = 0;  // 1..12
@@ -197,11 +198,20 @@ bool KeepPreviousVersion(const std::filesystem::path& file, const std::filesyste
 // cannot be read.
 bool HaveSameContent(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// A file time as file systems keep it: whole seconds since 1970-01-01 UTC
+// (negative before) and the nanoseconds into that second. Nanoseconds alone
+// in 64 bits would end in 1677 and 2262; file systems go further both ways.
+struct FileTimeStamp {
+    std::int64_t seconds = 0;
+    std::int32_t nanoseconds = 0;  // 0..999,999,999
+    bool operator==(const FileTimeStamp&) const = default;
+};
+
 // What tells one state of a file from the next (links followed): any write
 // or replacement changes it.
 struct FileIdentity {
     std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t modifiedNs = 0, changedNs = 0;
+    FileTimeStamp modified, changed;
     bool operator==(const FileIdentity&) const = default;
 };
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file);

@@ -225,9 +225,7 @@ bool ReadFileStatus(const fs::path& file, OpenedFileStatus& status, IoError& err
     if (!sys::OpenForReading(file, state, error)) {
         return false;
     }
-    // Whole seconds, rounded down also before 1970.
-    const std::int64_t ns = state.modifiedNs;
-    status.modificationTime = ns / 1'000'000'000 - (ns % 1'000'000'000 < 0 ? 1 : 0);
+    status.modificationTime = state.modified.seconds;
     return true;
 }
 

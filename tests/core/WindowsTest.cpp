@@ -73,7 +73,28 @@ TEST(WindowsTime, LocalTimeFollowsTheZonesRulesForThatDate) {
               std::tuple(3, 5, 20, 1));
     EXPECT_EQ(std::tuple(summer->month, summer->day, summer->hour, summer->second),
               std::tuple(7, 5, 21, 8));
-    EXPECT_FALSE(platform::win32::LocalTimeIn(-1, &cet));
+}
+
+// A FILETIME counts 100 ns ticks from 1601 up to the year 30828: every such
+// time converts, without the 64-bit nanoseconds that end in 2262.
+TEST(WindowsTime, EveryFileTimeConverts) {
+    const auto stamp = [](std::uint64_t ticks) {
+        return platform::win32::UnixTime(
+            FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)});
+    };
+    EXPECT_EQ(stamp(0), (platform::FileTimeStamp{-11644473600, 0}));
+    EXPECT_EQ(stamp(252139392000000001), (platform::FileTimeStamp{13569465600, 100}));  // 2400
+    EXPECT_EQ(stamp(116444735999999999), (platform::FileTimeStamp{-1, 999999900}));
+    TIME_ZONE_INFORMATION jst{};
+    jst.Bias = -540;
+    const auto first = platform::win32::LocalTimeIn(-11644473600, &jst);
+    const auto last = platform::win32::LocalTimeIn(253402300799, &jst);
+    ASSERT_TRUE(first && last);
+    EXPECT_EQ(std::tuple(first->year, first->month, first->day, first->hour),
+              std::tuple(1601, 1, 1, 9));
+    EXPECT_EQ(std::tuple(last->year, last->month, last->day, last->hour, last->second),
+              std::tuple(10000, 1, 1, 8, 59));
+    EXPECT_FALSE(platform::win32::LocalTimeIn(-11644473601, &jst));  // before 1601
 }
 
 // Windows causes are told in Japanese too, from its own messages or the

@@ -104,13 +104,14 @@ bool SameEntry(const fs::path& a, const fs::path& b) {
            one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
+// localtime_r covers any year an int holds, before 1970 too.
 std::optional<CalendarTime> LocalTime(std::int64_t seconds) {
-    if (seconds < 0) {
-        return std::nullopt;
+    const auto t = static_cast<time_t>(seconds);
+    if (static_cast<std::int64_t>(t) != seconds) {
+        return std::nullopt;  // past a 32-bit time_t
     }
     // Re-read the zone each time so that a zone change reaches a running program.
     ::tzset();
-    const time_t t = static_cast<time_t>(seconds);
     struct tm local {};
     if (::localtime_r(&t, &local) == nullptr) {
         return std::nullopt;

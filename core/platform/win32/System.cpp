@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -134,21 +135,29 @@ std::string ErrorText(DWORD error) {
 
 namespace {
 
-constexpr std::int64_t kTicksTo1970 = 116444736000000000;  // 100 ns ticks from 1601
+constexpr std::int64_t kTicksPerSecond = 10'000'000;
+constexpr std::int64_t kSecondsTo1970 = 11'644'473'600;  // from 1601-01-01
+// A FILETIME is valid below 2^63 ticks (the year 30828).
+constexpr std::int64_t kLastSecond =
+    std::numeric_limits<std::int64_t>::max() / kTicksPerSecond - kSecondsTo1970;
 
 }  // namespace
 
-std::int64_t UnixNanoseconds(const FILETIME& time) {
-    const std::int64_t ticks = static_cast<std::int64_t>(
-        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-    return (ticks - kTicksTo1970) * 100;
+// Ticks are counted from 1601 and never negative in a valid FILETIME, so the
+// division rounds down.
+FileTimeStamp UnixTime(const FILETIME& time) {
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    const auto whole = static_cast<std::int64_t>(ticks / kTicksPerSecond);
+    const auto rest = static_cast<std::int32_t>(ticks % kTicksPerSecond);
+    return FileTimeStamp{whole - kSecondsTo1970, rest * 100};
 }
 
 std::optional<CalendarTime> LocalTimeIn(std::int64_t seconds, const TIME_ZONE_INFORMATION* zone) {
-    if (seconds < 0) {
+    if (seconds < -kSecondsTo1970 || seconds > kLastSecond) {
         return std::nullopt;
     }
-    const std::uint64_t ticks = static_cast<std::uint64_t>(seconds) * 10'000'000 + kTicksTo1970;
+    const auto ticks = static_cast<std::uint64_t>((seconds + kSecondsTo1970) * kTicksPerSecond);
     const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc{};
     SYSTEMTIME local{};

@@ -28,8 +28,8 @@ std::wstring ApiPath(const std::filesystem::path& path);
 // common causes (see Causes.h), else the system's message as it is.
 std::string ErrorText(DWORD error);
 
-// A FILETIME as nanoseconds since 1970-01-01 UTC.
-std::int64_t UnixNanoseconds(const FILETIME& time);
+// A FILETIME (100 ns ticks since 1601) as a time since 1970-01-01 UTC.
+FileTimeStamp UnixTime(const FILETIME& time);
 
 // Local calendar time in the given zone, or the system's own when null,
 // following the zone's summer-time rules for that date.
