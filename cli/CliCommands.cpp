@@ -4,7 +4,6 @@
 #include <functional>
 #include <map>
 #include <ostream>
-#include <system_error>
 
 #include "AppLocations.h"
 #include "BackupCatalogue.h"
@@ -125,10 +124,12 @@ class Session {
     }
 
     int Use(const std::string& path) {
-        std::error_code ec;
-        const fs::path absolute = fs::absolute(platform::PathFromUtf8(path), ec);
-        if (ec || !locations_.SetSaveFile(platform::Utf8Of(absolute))) {
+        const auto absolute = platform::AbsolutePath(path);
+        if (!absolute || !locations_.SetSaveFile(*absolute)) {
             err_ << messages::kSavePathRefused << '\n' << path << '\n';
+            if (absolute && platform::IsDevicePath(*absolute)) {
+                err_ << "デバイスを指すパスです。ファイルのパスを指定してください。\n";
+            }
             return kFailed;
         }
         platform::IoError error;

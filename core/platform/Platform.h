@@ -17,8 +17,21 @@ namespace tsumugiya::platform {
 // True for the characters that separate folders in a path on this platform.
 bool IsSeparator(char c);
 
-// True for a path that does not depend on the working folder (or drive).
+// True for a path that does not depend on the working folder (or drive) and
+// can name a file: on Windows a drive path or a share (\\server\share), also
+// behind the \\?\ prefix; never a device path.
 bool IsAbsolutePath(std::string_view path);
+
+// True for a path into the Windows device namespace (\\.\, or \\?\ before
+// anything but a drive or UNC\): it names a device, never a save file.
+bool IsDevicePath(std::string_view path);
+
+// A path the user typed as the program keeps it: made absolute against the
+// working folder (and drive) the way the system reads it, a share kept a
+// share. On Windows the \\?\ prefix of a drive or share path is dropped (the
+// file calls add it back) and a device path comes back as it is, for
+// IsAbsolutePath to refuse. Absent when the working folder cannot be found.
+std::optional<std::string> AbsolutePath(std::string_view path);
 
 // True when the file system takes this text as one name in a folder (no
 // separator, nothing the system reads as a device or a stream).

@@ -58,6 +58,38 @@ TEST(WindowsNames, SeparatorsStreamsDevicesAndTrailingDotsAreRefused) {
     }
 }
 
+// Shares and \\?\ paths stay what they name, whatever the working drive;
+// a device path is kept as it is, and refused.
+TEST(WindowsPaths, SharesAndLiteralPathsStayWhatTheyName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"(\\pc\share\s.dat)", R"(\\pc\share\s.dat)"},
+        {"//pc/share/s.dat", R"(\\pc\share\s.dat)"},
+        {R"(\\?\C:\games\s.dat)", R"(C:\games\s.dat)"},
+        {R"(\\?\UNC\pc\share\s.dat)", R"(\\pc\share\s.dat)"},
+        {R"(C:\games\..\s.dat)", R"(C:\s.dat)"},
+        {R"(\\.\C:\games\s.dat)", R"(\\.\C:\games\s.dat)"},
+    };
+    for (const auto& [typed, kept] : cases) {
+        EXPECT_EQ(platform::AbsolutePath(typed).value_or("-"), kept) << typed;
+    }
+    const fs::path here = fs::current_path();
+    EXPECT_EQ(platform::AbsolutePath("s.dat"), Utf8(here / "s.dat"));
+    EXPECT_EQ(platform::AbsolutePath(R"(\games\s.dat)"),
+              Utf8(here.root_name()) + R"(\games\s.dat)");
+    AppLocations locations;
+    for (const char* path : {R"(\\?\C:\games\s.dat)", R"(\\?\UNC\pc\share\s.dat)"}) {
+        EXPECT_TRUE(locations.SetSaveFile(path)) << path;
+    }
+    for (const char* path : {R"(\\.\C:\games\s.dat)", R"(\\?\Volume{0}\s.dat)",
+                             R"(\\.\PhysicalDrive0)", R"(//./C:/games/s.dat)"}) {
+        EXPECT_TRUE(platform::IsDevicePath(path)) << path;
+        EXPECT_FALSE(locations.SetSaveFile(path)) << path;
+    }
+    for (const char* path : {R"(\\pc)", R"(\\pc\)", R"(\\\pc\share)", R"(\\pc\\share)"}) {
+        EXPECT_FALSE(platform::IsAbsolutePath(path)) << path;
+    }
+}
+
 // 2023-03-05 and 2023-07-05, 19:01:08 UTC, in Central European time: an hour
 // ahead in winter, two in summer, whatever today's offset is.
 TEST(WindowsTime, LocalTimeFollowsTheZonesRulesForThatDate) {

@@ -64,6 +64,25 @@ bool IsAbsolutePath(std::string_view path) {
     return path.starts_with('/');
 }
 
+bool IsDevicePath(std::string_view) {
+    return false;
+}
+
+std::optional<std::string> AbsolutePath(std::string_view path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    if (IsAbsolutePath(path)) {
+        return std::string(path);
+    }
+    std::error_code ec;
+    const fs::path folder = fs::current_path(ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    return Utf8Of(folder / PathFromUtf8(path));
+}
+
 bool IsNameOnThisSystem(std::string_view name) {
     return name.find('/') == name.npos;
 }

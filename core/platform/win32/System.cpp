@@ -184,12 +184,72 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
+namespace {
+
+// The system parses nothing after this prefix: no "/", ".." or relative name.
+constexpr std::string_view kLiteralPrefix = R"(\\?\)";
+constexpr std::string_view kLiteralSharePrefix = R"(\\?\UNC\)";
+
+bool IsDrivePath(std::string_view path) {
+    return path.size() >= 3 &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+           path[1] == ':' && IsSeparator(path[2]);
+}
+
+// "\\server\share" and below; "\\." and "\\?" are the device namespaces.
+bool IsSharePath(std::string_view path) {
+    if (path.size() < 3 || !IsSeparator(path[0]) || !IsSeparator(path[1])) {
+        return false;
+    }
+    const auto end = std::find_if(path.begin() + 2, path.end(), IsSeparator);
+    const std::string_view server(path.begin() + 2, end);
+    return !server.empty() && server != "." && server != "?" && end != path.end() &&
+           end + 1 != path.end() && !IsSeparator(end[1]);
+}
+
+// "\\?\C:\x" is "C:\x" and "\\?\UNC\server\share" is "\\server\share"; any other
+// path stays as it is.
+std::string WithoutLiteralPrefix(std::string_view path) {
+    if (path.starts_with(kLiteralSharePrefix)) {
+        return R"(\\)" + std::string(path.substr(kLiteralSharePrefix.size()));
+    }
+    if (path.starts_with(kLiteralPrefix) && IsDrivePath(path.substr(kLiteralPrefix.size()))) {
+        return std::string(path.substr(kLiteralPrefix.size()));
+    }
+    return std::string(path);
+}
+
+}  // namespace
+
 bool IsAbsolutePath(std::string_view path) {
-    const bool drive = path.size() >= 3 &&
-                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-                       path[1] == ':' && IsSeparator(path[2]);
-    const bool share = path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]);
-    return drive || share;
+    const std::string plain = WithoutLiteralPrefix(path);
+    return IsDrivePath(plain) || IsSharePath(plain);
+}
+
+bool IsDevicePath(std::string_view path) {
+    return path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+           (path[2] == '.' || path[2] == '?') && IsSeparator(path[3]) && !IsAbsolutePath(path);
+}
+
+// Not std::filesystem::absolute: it takes "\\server\share" for a path on the
+// current drive, "\\?\" and all.
+std::optional<std::string> AbsolutePath(std::string_view path) {
+    const std::string plain = WithoutLiteralPrefix(path);
+    if (plain.empty()) {
+        return std::nullopt;
+    }
+    if (IsDevicePath(plain)) {
+        return plain;
+    }
+    const std::wstring name = win32::Wide(plain);
+    const DWORD size = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+    if (size == 0 || length == 0 || length >= size) {
+        return std::nullopt;
+    }
+    full.resize(length);
+    return win32::Narrow(full);
 }
 
 bool IsNameOnThisSystem(std::string_view name) {
