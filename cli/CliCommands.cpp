@@ -4,7 +4,6 @@
 #include <functional>
 #include <map>
 #include <ostream>
-#include <system_error>
 
 #include "AppLocations.h"
 #include "BackupCatalogue.h"
@@ -134,10 +133,12 @@ class Session {
     }
 
     int Use(const std::string& path) {
-        std::error_code ec;
-        const fs::path absolute = fs::absolute(platform::PathFromUtf8(path), ec);
-        if (ec || !locations_.SetSaveFile(platform::Utf8Of(absolute))) {
+        const auto absolute = platform::AbsolutePath(path);
+        if (!absolute || !locations_.SetSaveFile(*absolute)) {
             err_ << messages::kSavePathRefused << '\n' << path << '\n';
+            if (absolute && platform::IsDevicePath(*absolute)) {
+                err_ << "デバイスを指すパスです。ファイルのパスを指定してください。\n";
+            }
             return kFailed;
         }
         if (!CanBeSaveFile(locations_.SavePath())) {
@@ -436,7 +437,7 @@ int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std
     const int cause = errno;
     err << "標準出力に書き込めませんでした。\n";
     if (wroteAll && cause != 0) {
-        err << std::generic_category().message(cause) << '\n';
+        err << platform::ErrnoCause(cause) << '\n';
     }
     return status == kSuccess ? kFailed : status;
 }

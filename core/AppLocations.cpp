@@ -166,7 +166,7 @@ std::vector<std::string> AppLocations::SettingsProblems() const {
 bool AppLocations::SaveSettings(platform::IoError& error) const {
     if (settingsPath_.empty()) {
         error = platform::IoError{platform::IoError::Kind::Other, settingsPath_,
-                                  "the program's own folder is unknown"};
+                                  "プログラムのあるフォルダーがわかりません"};
         return false;
     }
     if (files_.layout == Layout::Xdg && !MakeFolders(settingsPath_.parent_path(), error)) {

@@ -17,8 +17,21 @@ namespace tsumugiya::platform {
 // True for the characters that separate folders in a path on this platform.
 bool IsSeparator(char c);
 
-// True for a path that does not depend on the working folder (or drive).
+// True for a path that does not depend on the working folder (or drive) and
+// can name a file: on Windows a drive path or a share (\\server\share), also
+// behind the \\?\ prefix; never a device path.
 bool IsAbsolutePath(std::string_view path);
+
+// True for a path into the Windows device namespace (\\.\, or \\?\ before
+// anything but a drive or UNC\): it names a device, never a save file.
+bool IsDevicePath(std::string_view path);
+
+// A path the user typed as the program keeps it: made absolute against the
+// working folder (and drive) the way the system reads it, a share kept a
+// share. On Windows the \\?\ prefix of a drive or share path is dropped (the
+// file calls add it back) and a device path comes back as it is, for
+// IsAbsolutePath to refuse. Absent when the working folder cannot be found.
+std::optional<std::string> AbsolutePath(std::string_view path);
 
 // True when the file system takes this text as one name in a folder (no
 // separator, nothing the system reads as a device or a stream).
@@ -73,7 +86,8 @@ bool CanWriteIn(const std::filesystem::path& folder);
 // True when both paths name the same existing file or folder.
 bool SameEntry(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Local calendar time of a file time (seconds since 1970-01-01 UTC).
+// Local calendar time of a file time (seconds since 1970-01-01 UTC); absent
+// when the system's calendar cannot show it.
 struct CalendarTime {
     int year = 0;
     int month = 0;  // 1..12
@@ -98,6 +112,11 @@ struct IoError {
     std::filesystem::path file;  // the file the failure concerns
     std::string cause;
 };
+
+// Why a C library call failed (an errno value), as the user reads it: the
+// system's own Japanese text where one is installed, else the program's own
+// for the common causes (see Causes.h), else the system's text as it is.
+std::string ErrnoCause(int err);
 
 // Status of a file opened for reading, as a backup command needs it.
 struct OpenedFileStatus {
@@ -196,11 +215,20 @@ bool KeepPreviousVersion(const std::filesystem::path& file, const std::filesyste
 // cannot be read.
 bool HaveSameContent(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// A file time as file systems keep it: whole seconds since 1970-01-01 UTC
+// (negative before) and the nanoseconds into that second. Nanoseconds alone
+// in 64 bits would end in 1677 and 2262; file systems go further both ways.
+struct FileTimeStamp {
+    std::int64_t seconds = 0;
+    std::int32_t nanoseconds = 0;  // 0..999,999,999
+    bool operator==(const FileTimeStamp&) const = default;
+};
+
 // What tells one state of a file from the next (links followed): any write
 // or replacement changes it.
 struct FileIdentity {
     std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t modifiedNs = 0, changedNs = 0;
+    FileTimeStamp modified, changed;
     bool operator==(const FileIdentity&) const = default;
 };
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file);

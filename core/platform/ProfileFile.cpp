@@ -42,7 +42,7 @@ bool WriteProfileStrings(const fs::path& file, std::string_view section,
     for (const auto& [key, value] : values) {
         if (value.find_first_of(std::string_view("\r\n\0", 3)) != value.npos) {
             error =
-                IoError{IoError::Kind::Other, file, "a setting cannot hold a line break or a NUL"};
+                IoError{IoError::Kind::Other, file, "設定の値に改行や NUL 文字は入れられません"};
             return false;
         }
     }
@@ -52,8 +52,7 @@ bool WriteProfileStrings(const fs::path& file, std::string_view section,
     // Only a missing file may start empty: one that cannot be read is left
     // as it is rather than replaced without its other settings.
     if (EntryExists(file) && !ReadWholeFile(file, bytes)) {
-        error =
-            IoError{IoError::Kind::Other, file, "the file cannot be read, so it was left as it is"};
+        error = IoError{IoError::Kind::Other, file, "ファイルを読めないので、そのままにしました"};
         return false;
     }
     if (ini.LoadData(bytes) < 0) {
@@ -68,7 +67,7 @@ bool WriteProfileStrings(const fs::path& file, std::string_view section,
     }
     std::string out;
     if (ini.Save(out, false) < 0) {
-        error = IoError{IoError::Kind::Other, file, "the settings could not be formatted"};
+        error = IoError{IoError::Kind::Other, file, "設定を書き出す形にできませんでした"};
         return false;
     }
     return WriteFileAtomically(file, out, error);

@@ -1,10 +1,10 @@
 // Commit-or-nothing copies and writes, the same on every platform: only the
 // system calls below them (Primitives.h) differ.
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <random>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -54,8 +54,7 @@ bool IsTempName(std::string_view name) {
 }
 
 bool NoSuchFile(const fs::path& file, IoError& error) {
-    error = IoError{IoError::Kind::SourceMissing, file,
-                    std::make_error_code(std::errc::no_such_file_or_directory).message()};
+    error = IoError{IoError::Kind::SourceMissing, file, ErrnoCause(ENOENT)};
     return false;
 }
 
@@ -196,14 +195,14 @@ bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTa
                 break;
         }
     }
-    error =
-        IoError{IoError::Kind::SourceChanged, from, "the file kept changing while it was copied"};
+    error = IoError{IoError::Kind::SourceChanged, from,
+                    "コピーしている間にファイルが書き換えられ続けました"};
     return false;
 }
 
 bool StagedCopy::Commit(Overwrite overwrite, IoError& error) {
     if (!impl_) {
-        error = IoError{IoError::Kind::Other, {}, "nothing was prepared"};
+        error = IoError{IoError::Kind::Other, {}, "コピーが用意されていません"};
         return false;
     }
     const bool done = impl_->temp.Commit(impl_->target, overwrite, error);
@@ -226,9 +225,7 @@ bool ReadFileStatus(const fs::path& file, OpenedFileStatus& status, IoError& err
     if (!sys::OpenForReading(file, state, error)) {
         return false;
     }
-    // Whole seconds, rounded down also before 1970.
-    const std::int64_t ns = state.modifiedNs;
-    status.modificationTime = ns / 1'000'000'000 - (ns % 1'000'000'000 < 0 ? 1 : 0);
+    status.modificationTime = state.modified.seconds;
     return true;
 }
 

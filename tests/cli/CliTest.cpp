@@ -10,10 +10,13 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <tuple>
 
+#include "platform/Platform.h"
 #include "support/TestSupport.h"
 
+using namespace tsumugiya;
 using namespace tsumugiya::test;
 
 namespace {
@@ -211,6 +214,35 @@ TEST_F(Cli, UseTakesAFileOrANameNotThereYet) {
 #endif
 }
 
+// A save on a share is taken as typed; a \\?\ path without its prefix; a
+// device path is refused, saying so, and leaves the choice before it.
+TEST_F(Cli, UseTakesSharesAndLiteralPathsAndRefusesDevices) {
+#ifndef _WIN32
+    GTEST_SKIP() << "Windows only: shares and device paths";
+#endif
+    const std::string share = R"(\\pc\share\セーブ 1.dat)";
+    const std::pair<std::string, std::string> cases[] = {
+        {share, share},
+        {R"(\\?\)" + Utf8(save), Utf8(save)},
+        {R"(\\?\UNC\pc\share\セーブ 1.dat)", share},
+    };
+    for (const auto& [typed, kept] : cases) {
+        const Outcome use = Run({"use", typed});
+        EXPECT_EQ(std::tuple(use.status, use.out, use.err),
+                  std::tuple(0, "セーブファイル: " + kept + "\n", ""))
+            << typed;
+    }
+    const std::string device = R"(\\.\)" + Utf8(save);
+    const Outcome refused = Run({"use", device});
+    EXPECT_EQ(
+        std::tuple(refused.status, refused.out, refused.err),
+        std::tuple(1, "",
+                   "!!! このファイルはセーブファイルに選べません（パスが長すぎるか、使えない"
+                   "文字があります）。\n" +
+                       device + "\nデバイスを指すパスです。ファイルのパスを指定してください。\n"));
+    EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", share));
+}
+
 // No terminal to say yes on, or names that are not listed backups however they
 // look: exit status 1 and nothing changed.
 TEST_F(Cli, UnconfirmedUnknownOrForeignTargetsAreRefusedOrAsked) {
@@ -288,8 +320,9 @@ TEST_F(Cli, ListFailsWhenItCannotBeWritten) {
     ASSERT_EQ(Run({"backup"}).status, 0);
     const Outcome full =
         RunProgram("/bin/sh", {"-c", "exec \"$0\" list >/dev/full", Utf8(exe)}, app.path);
-    EXPECT_EQ(std::tuple(full.status, full.err),
-              std::tuple(1, "標準出力に書き込めませんでした。\nNo space left on device\n"));
+    EXPECT_EQ(
+        std::tuple(full.status, full.err),
+        std::tuple(1, "標準出力に書き込めませんでした。\n" + platform::ErrnoCause(ENOSPC) + "\n"));
 }
 
 }  // namespace

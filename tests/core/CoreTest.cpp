@@ -7,7 +7,11 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <limits>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -33,8 +37,8 @@ namespace {
 const std::string kMissingFile = platform::win32::ErrorText(ERROR_FILE_NOT_FOUND);
 const std::string kFolderInTheWay = platform::win32::ErrorText(ERROR_ACCESS_DENIED);
 #else
-const std::string kMissingFile = std::error_code(ENOENT, std::generic_category()).message();
-const std::string kFolderInTheWay = std::error_code(EISDIR, std::generic_category()).message();
+const std::string kMissingFile = platform::ErrnoCause(ENOENT);
+const std::string kFolderInTheWay = platform::ErrnoCause(EISDIR);
 #endif
 
 // Windows settings files end their lines with CR LF, as Notepad expects.
@@ -75,20 +79,56 @@ TEST(FilePath, SplitsWorkedExamples) {
     }
 }
 
-// 1678042868 is 2023-03-05 19:01:08 UTC; Japan is nine hours ahead, past midnight.
-TEST(FileTime, FormatsLocalTimeAndMarksTimesBefore1970) {
+// 1678042868 is 2023-03-05 19:01:08 UTC; Japan is nine hours ahead, past
+// midnight. Any time a file system holds has a name; those past the four
+// digits of the year stop at its ends.
+TEST(FileTime, FormatsLocalTimeOfAnyYearAFileSystemHolds) {
     LINUX_ONLY("a zone from TZ (Windows uses the system's; see WindowsTime)");
+    constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     const std::tuple<const char*, std::int64_t, const char*> cases[] = {
         {"UTC0", 1678042868, "2023年03月05日19時01分08秒"},
         {"JST-9", 1678042868, "2023年03月06日04時01分08秒"},
         {"JST-9", 4294967296, "2106年02月07日15時28分16秒"},  // past any 32-bit count
-        {"UTC0", -1, "0000年00月00日-1時-1分-1秒"},
-        {"JST-9", -86400 * 365, "0000年00月00日-1時-1分-1秒"},
+        {"UTC0", -1, "1969年12月31日23時59分59秒"},
+        {"JST-9", -86400 * 365, "1969年01月01日09時00分00秒"},
+        {"UTC0", -11644473600, "1601年01月01日00時00分00秒"},  // where Windows starts
+        {"JST-9", 9223372037, "2262年04月12日08時47分17秒"},   // past 64-bit nanoseconds
+        {"UTC0", 253402300799, "9999年12月31日23時59分59秒"},
+        {"JST-9", 253402300799, "9999年12月31日23時59分59秒"},  // 10000 in Japan
+        {"UTC0", -62167219200, "0000年01月01日00時00分00秒"},
+        {"JST-9", -62167219201, "0000年01月01日08時59分59秒"},
+        {"UTC0", -62167219201, "0000年01月01日00時00分00秒"},  // the year -1
+        {"UTC0", kMin, "0000年01月01日00時00分00秒"},
+        {"JST-9", kMax, "9999年12月31日23時59分59秒"},
     };
     for (const auto& [zone, time, text] : cases) {
         SetEnvironment("TZ", zone);
         EXPECT_EQ(FormatFileTime(time), text) << zone << " " << time;
     }
+}
+
+// The causes users meet most are told in Japanese, each in words of its own:
+// the system's where it has them, the program's otherwise. Any other keeps
+// the system's text.
+TEST(Causes, CommonOnesAreToldInJapanese) {
+    std::set<std::string> texts;
+    for (const int err : {ENOENT, EACCES, ENOSPC, EROFS, ENAMETOOLONG, EIO, ETXTBSY}) {
+        const std::string cause = platform::ErrnoCause(err);
+        EXPECT_TRUE(IsJapanese(cause)) << err << " " << cause;
+        texts.insert(cause);
+    }
+    EXPECT_EQ(texts.size(), 7u);
+    EXPECT_FALSE(platform::ErrnoCause(EXDEV).empty());
+    // What a failed operation reports.
+    TempFolder dir;
+    platform::OpenedFileStatus status;
+    platform::IoError missing;
+    EXPECT_FALSE(platform::ReadFileStatus(dir / "missing", status, missing));
+    EXPECT_TRUE(IsJapanese(missing.cause)) << missing.cause;
+    platform::IoError unprepared;
+    EXPECT_FALSE(platform::StagedCopy().Commit(platform::Overwrite::Allow, unprepared));
+    EXPECT_TRUE(IsJapanese(unprepared.cause)) << unprepared.cause;
 }
 
 // A memo either makes a plain name or is refused, saying why; the reason
@@ -397,6 +437,31 @@ TEST_F(CommandTest, ListIsNewestFirstTiesLastMadeFirstEntriesWithoutTimeLastAndS
     EXPECT_EQ(temps.size(), 2u);  // the live copy's and the user's own: the stale one went
     EXPECT_EQ(std::count(temps.begin(), temps.end(), ".tsumugiya-notes.tmp"), 1);
     EXPECT_TRUE(live.Commit(platform::Overwrite::Refuse, error)) << error.cause;
+}
+
+// Saves from before 1970 and after 2262 (past 64-bit nanoseconds) give their
+// backups their own time, in the name and on the file, and the listing
+// orders them by it. ext4 holds 1901 to 2446.
+TEST_F(CommandTest, SaveTimesBefore1970AndAfter2262NameAndOrderBackups) {
+    ASSERT_EQ(commands.OnBackup(), Done);
+    const std::pair<std::int64_t, std::string> saves[] = {
+        {-14182940, "slot1.dat.save.1969年07月20日20時17分40秒_"},
+        {13569465600, "slot1.dat.save.2400年01月01日00時00分00秒_"},
+    };
+    for (const auto& [time, name] : saves) {
+        WriteFile(save, name, time);
+        if (ModTime(save) != time) {
+            GTEST_SKIP() << "the file system does not hold the time of " << name;
+        }
+        ASSERT_EQ(commands.OnBackup(), Done) << name;
+        EXPECT_EQ(StateOf(backup / U8(name)), FileState(name, time));
+    }
+    host.ShowCatalogue();
+    Texts listed;
+    for (int i = 0; i < host.list.Count(); ++i) {
+        listed.push_back(host.list.Text(i));
+    }
+    EXPECT_EQ(listed, (Texts{saves[1].second, kNameA, saves[0].second}));
 }
 
 // A backup is named after the save's time and never replaces an entry; the

@@ -75,7 +75,10 @@ TEST_F(Robustness, AFullOrReadOnlyBackupFolderTakesNothingAndStopsARestore) {
         ASSERT_TRUE(!readOnly || disk.Remount(MS_RDONLY));
         const auto before = std::pair(Snapshot(dir / "game"), Snapshot(backup));
         host.TakeLog();
+        host.told.clear();
         EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+        const std::string cause = platform::ErrnoCause(readOnly ? EROFS : ENOSPC);
+        EXPECT_TRUE(host.told.at(0).ends_with(": " + cause)) << host.told.at(0);
         EXPECT_EQ(commands.OnBackup(), Failed);
         EXPECT_EQ(Restore({"slot1.dat.save.b"}), Failed);
         EXPECT_EQ(std::pair(Snapshot(dir / "game"), Snapshot(backup)), before);

@@ -58,6 +58,38 @@ TEST(WindowsNames, SeparatorsStreamsDevicesAndTrailingDotsAreRefused) {
     }
 }
 
+// Shares and \\?\ paths stay what they name, whatever the working drive;
+// a device path is kept as it is, and refused.
+TEST(WindowsPaths, SharesAndLiteralPathsStayWhatTheyName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"(\\pc\share\s.dat)", R"(\\pc\share\s.dat)"},
+        {"//pc/share/s.dat", R"(\\pc\share\s.dat)"},
+        {R"(\\?\C:\games\s.dat)", R"(C:\games\s.dat)"},
+        {R"(\\?\UNC\pc\share\s.dat)", R"(\\pc\share\s.dat)"},
+        {R"(C:\games\..\s.dat)", R"(C:\s.dat)"},
+        {R"(\\.\C:\games\s.dat)", R"(\\.\C:\games\s.dat)"},
+    };
+    for (const auto& [typed, kept] : cases) {
+        EXPECT_EQ(platform::AbsolutePath(typed).value_or("-"), kept) << typed;
+    }
+    const fs::path here = fs::current_path();
+    EXPECT_EQ(platform::AbsolutePath("s.dat"), Utf8(here / "s.dat"));
+    EXPECT_EQ(platform::AbsolutePath(R"(\games\s.dat)"),
+              Utf8(here.root_name()) + R"(\games\s.dat)");
+    AppLocations locations;
+    for (const char* path : {R"(\\?\C:\games\s.dat)", R"(\\?\UNC\pc\share\s.dat)"}) {
+        EXPECT_TRUE(locations.SetSaveFile(path)) << path;
+    }
+    for (const char* path : {R"(\\.\C:\games\s.dat)", R"(\\?\Volume{0}\s.dat)",
+                             R"(\\.\PhysicalDrive0)", R"(//./C:/games/s.dat)"}) {
+        EXPECT_TRUE(platform::IsDevicePath(path)) << path;
+        EXPECT_FALSE(locations.SetSaveFile(path)) << path;
+    }
+    for (const char* path : {R"(\\pc)", R"(\\pc\)", R"(\\\pc\share)", R"(\\pc\\share)"}) {
+        EXPECT_FALSE(platform::IsAbsolutePath(path)) << path;
+    }
+}
+
 // 2023-03-05 and 2023-07-05, 19:01:08 UTC, in Central European time: an hour
 // ahead in winter, two in summer, whatever today's offset is.
 TEST(WindowsTime, LocalTimeFollowsTheZonesRulesForThatDate) {
@@ -73,7 +105,49 @@ TEST(WindowsTime, LocalTimeFollowsTheZonesRulesForThatDate) {
               std::tuple(3, 5, 20, 1));
     EXPECT_EQ(std::tuple(summer->month, summer->day, summer->hour, summer->second),
               std::tuple(7, 5, 21, 8));
-    EXPECT_FALSE(platform::win32::LocalTimeIn(-1, &cet));
+}
+
+// A FILETIME counts 100 ns ticks from 1601 up to the year 30828: every such
+// time converts, without the 64-bit nanoseconds that end in 2262.
+TEST(WindowsTime, EveryFileTimeConverts) {
+    const auto stamp = [](std::uint64_t ticks) {
+        return platform::win32::UnixTime(
+            FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)});
+    };
+    EXPECT_EQ(stamp(0), (platform::FileTimeStamp{-11644473600, 0}));
+    EXPECT_EQ(stamp(252139392000000001), (platform::FileTimeStamp{13569465600, 100}));  // 2400
+    EXPECT_EQ(stamp(116444735999999999), (platform::FileTimeStamp{-1, 999999900}));
+    TIME_ZONE_INFORMATION jst{};
+    jst.Bias = -540;
+    const auto first = platform::win32::LocalTimeIn(-11644473600, &jst);
+    const auto last = platform::win32::LocalTimeIn(253402300799, &jst);
+    ASSERT_TRUE(first && last);
+    EXPECT_EQ(std::tuple(first->year, first->month, first->day, first->hour),
+              std::tuple(1601, 1, 1, 9));
+    EXPECT_EQ(std::tuple(last->year, last->month, last->day, last->hour, last->second),
+              std::tuple(10000, 1, 1, 8, 59));
+    EXPECT_FALSE(platform::win32::LocalTimeIn(-11644473601, &jst));  // before 1601
+}
+
+// Windows causes are told in Japanese too, from its own messages or the
+// program's words. A sharing violation is what the user meets while the game
+// holds its save.
+TEST(WindowsCauses, CommonOnesAreToldInJapanese) {
+    for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                             ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ERROR_FILENAME_EXCED_RANGE,
+                             ERROR_CRC, ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION}) {
+        const std::string text = platform::win32::ErrorText(code);
+        EXPECT_TRUE(IsJapanese(text)) << code << " " << text;
+    }
+    EXPECT_FALSE(platform::win32::ErrorText(ERROR_NOT_SAME_DEVICE).empty());
+    TempFolder dir;
+    WriteFile(dir / "s.dat", "state A");
+    const Held locked(dir / "s.dat", GENERIC_READ, 0);
+    ASSERT_NE(locked.handle, INVALID_HANDLE_VALUE);
+    platform::OpenedFileStatus status;
+    platform::IoError error;
+    EXPECT_FALSE(platform::ReadFileStatus(dir / "s.dat", status, error));
+    EXPECT_EQ(error.cause, platform::win32::ErrorText(ERROR_SHARING_VIOLATION));
 }
 
 // A copy in progress holds its file without delete sharing; one a crash

@@ -54,13 +54,64 @@ TempFolder::TempFolder() {
     path = fs::canonical(made);
 }
 
+// The times go straight to the system: std::filesystem counts nanoseconds
+// in 64 bits and so cannot set or read a time past 2262.
+#ifdef _WIN32
+namespace {
+
+constexpr std::int64_t kTicksPerSecond = 10'000'000;
+constexpr std::int64_t kSecondsTo1970 = 11'644'473'600;  // FILETIME counts from 1601
+
+void SetModTime(const fs::path& file, std::int64_t time) {
+    const HANDLE handle =
+        ::CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const auto ticks = static_cast<std::uint64_t>((time + kSecondsTo1970) * kTicksPerSecond);
+    const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const bool set =
+        handle != INVALID_HANDLE_VALUE && ::SetFileTime(handle, nullptr, nullptr, &written);
+    ::CloseHandle(handle);
+    if (!set) {
+        throw std::runtime_error("cannot set the time of " + Utf8(file));
+    }
+}
+
+}  // namespace
+
+std::int64_t ModTime(const fs::path& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / kTicksPerSecond) - kSecondsTo1970;
+}
+#else
+namespace {
+
+void SetModTime(const fs::path& file, std::int64_t time) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time), 0}};
+    if (::utimensat(AT_FDCWD, file.c_str(), times, 0) != 0) {
+        throw std::runtime_error("cannot set the time of " + Utf8(file));
+    }
+}
+
+}  // namespace
+
+std::int64_t ModTime(const fs::path& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_mtim.tv_sec) : -1;
+}
+#endif
+
 void WriteFile(const fs::path& file, std::string_view bytes, std::optional<std::int64_t> time) {
     if (!(std::ofstream(file, std::ios::binary) << bytes).flush()) {
         throw std::runtime_error("cannot write " + Utf8(file));
     }
     if (time) {
-        const std::chrono::sys_seconds at{std::chrono::seconds(*time)};
-        fs::last_write_time(file, std::chrono::file_clock::from_sys(at));
+        SetModTime(file, *time);
     }
 }
 
@@ -75,16 +126,6 @@ Content ReadFile(const fs::path& file) {
     in.seekg(0).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
-}
-
-std::int64_t ModTime(const fs::path& file) {
-    std::error_code ec;
-    const auto time = fs::last_write_time(file, ec);
-    if (ec) {
-        return -1;
-    }
-    const auto since1970 = std::chrono::file_clock::to_sys(time).time_since_epoch();
-    return std::chrono::floor<std::chrono::seconds>(since1970).count();
 }
 
 Texts Names(const fs::path& folder) {

@@ -3,6 +3,7 @@
 // Helpers for every test program, without core/: a temporary folder, whole
 // files, folder snapshots and a runner for built programs.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -66,6 +67,15 @@ inline std::string Abs(std::string_view posix) {
     return std::string(posix);
 }
 #endif
+
+// True for text with kana or kanji in it (U+3000 to U+9FFF, whose UTF-8
+// starts with E3 to E9): a cause the user reads in Japanese, not English.
+inline bool IsJapanese(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0xE3 && byte <= 0xE9;
+    });
+}
 
 // Sets or, given no value, removes an environment variable of this process.
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value);

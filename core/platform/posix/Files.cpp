@@ -21,12 +21,8 @@ namespace fs = std::filesystem;
 namespace tsumugiya::platform {
 namespace {
 
-std::string Cause(int err) {
-    return std::error_code(err, std::generic_category()).message();
-}
-
 bool Fail(IoError& error, IoError::Kind kind, const fs::path& file, int err) {
-    error = IoError{kind, file, Cause(err)};
+    error = IoError{kind, file, ErrnoCause(err)};
     return false;
 }
 
@@ -34,14 +30,14 @@ int Fd(const sys::File& file) {
     return static_cast<int>(file.get());
 }
 
-std::int64_t Nanoseconds(const timespec& t) {
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+FileTimeStamp StampOf(const timespec& t) {
+    return FileTimeStamp{static_cast<std::int64_t>(t.tv_sec), static_cast<std::int32_t>(t.tv_nsec)};
 }
 
 FileIdentity IdentityFrom(const struct stat& st) {
     return FileIdentity{
         static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-        static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
+        static_cast<std::uint64_t>(st.st_size), StampOf(st.st_mtim), StampOf(st.st_ctim)};
 }
 
 // Flushes a folder so that a rename inside it survives a crash.

@@ -189,8 +189,7 @@ bool CreateDirectory(const fs::path& folder, IoError& error) {
     if (::mkdir(folder.c_str(), 0777) == 0) {
         return true;
     }
-    error = IoError{IoError::Kind::Other, folder,
-                    std::error_code(errno, std::generic_category()).message()};
+    error = IoError{IoError::Kind::Other, folder, ErrnoCause(errno)};
     return false;
 }
 

@@ -1,6 +1,8 @@
 // POSIX process and clock services.
 
+#include <locale.h>
 #include <pwd.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -9,11 +11,50 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/Causes.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
 namespace tsumugiya::platform {
+namespace {
+
+// A locale of its own for one lookup, whatever the program's locale is.
+// gettext converts a translation to the codeset of LC_CTYPE, so that
+// category is asked for along with the messages.
+class Locale {
+  public:
+    explicit Locale(const char* name)
+        : locale_(::newlocale(LC_MESSAGES_MASK | LC_CTYPE_MASK, name, locale_t{})) {}
+    Locale(const Locale&) = delete;
+    Locale& operator=(const Locale&) = delete;
+    ~Locale() {
+        if (locale_) {
+            ::freelocale(locale_);
+        }
+    }
+    // The C library's text for an error number; empty without the locale.
+    std::string ErrorText(int err) const { return locale_ ? ::strerror_l(err, locale_) : ""; }
+
+  private:
+    locale_t locale_;
+};
+
+}  // namespace
+
+// The catalogue counts only where it translates: without the Japanese
+// locale, or with LANGUAGE asking for another language, it gives the C text.
+std::string ErrnoCause(int err) {
+    const std::string untranslated = Locale("C").ErrorText(err);
+    const std::string japanese = Locale("ja_JP.UTF-8").ErrorText(err);
+    if (!japanese.empty() && japanese != untranslated) {
+        return japanese;
+    }
+    if (const auto cause = CommonCauseOfErrno(err)) {
+        return std::string(JapaneseText(*cause));
+    }
+    return untranslated;
+}
 
 bool IsSeparator(char c) {
     return c == '/';
@@ -21,6 +62,25 @@ bool IsSeparator(char c) {
 
 bool IsAbsolutePath(std::string_view path) {
     return path.starts_with('/');
+}
+
+bool IsDevicePath(std::string_view) {
+    return false;
+}
+
+std::optional<std::string> AbsolutePath(std::string_view path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    if (IsAbsolutePath(path)) {
+        return std::string(path);
+    }
+    std::error_code ec;
+    const fs::path folder = fs::current_path(ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    return Utf8Of(folder / PathFromUtf8(path));
 }
 
 bool IsNameOnThisSystem(std::string_view name) {
@@ -63,13 +123,14 @@ bool SameEntry(const fs::path& a, const fs::path& b) {
            one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
+// localtime_r covers any year an int holds, before 1970 too.
 std::optional<CalendarTime> LocalTime(std::int64_t seconds) {
-    if (seconds < 0) {
-        return std::nullopt;
+    const auto t = static_cast<time_t>(seconds);
+    if (static_cast<std::int64_t>(t) != seconds) {
+        return std::nullopt;  // past a 32-bit time_t
     }
     // Re-read the zone each time so that a zone change reaches a running program.
     ::tzset();
-    const time_t t = static_cast<time_t>(seconds);
     struct tm local {};
     if (::localtime_r(&t, &local) == nullptr) {
         return std::nullopt;

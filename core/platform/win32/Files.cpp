@@ -49,10 +49,9 @@ bool StateOfHandle(HANDLE handle, FileIdentity& state, DWORD* attributes = nullp
         return (static_cast<std::uint64_t>(high) << 32) | low;
     };
     const FILETIME changed{basic.ChangeTime.LowPart, static_cast<DWORD>(basic.ChangeTime.HighPart)};
-    state =
-        FileIdentity{info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
-                     join(info.nFileSizeHigh, info.nFileSizeLow),
-                     win32::UnixNanoseconds(info.ftLastWriteTime), win32::UnixNanoseconds(changed)};
+    state = FileIdentity{info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+                         join(info.nFileSizeHigh, info.nFileSizeLow),
+                         win32::UnixTime(info.ftLastWriteTime), win32::UnixTime(changed)};
     if (attributes) {
         *attributes = info.dwFileAttributes;
     }

@@ -25,8 +25,7 @@ EntryStatus StatusFrom(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FI
     status.isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
     if (!status.isDirectory) {
         status.size = (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
-        const std::int64_t ns = win32::UnixNanoseconds(written);
-        status.modificationTime = ns / 1'000'000'000 - (ns % 1'000'000'000 < 0 ? 1 : 0);
+        status.modificationTime = win32::UnixTime(written).seconds;
     }
     return status;
 }

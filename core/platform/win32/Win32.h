@@ -23,11 +23,13 @@ std::string Narrow(std::wstring_view utf16);
 // with the \\?\ prefix that lifts the 260-character limit.
 std::wstring ApiPath(const std::filesystem::path& path);
 
-// The system's message for an error code, in UTF-8.
+// Why a Win32 call failed, as the user reads it, in UTF-8: the system's
+// Japanese message where one is installed, else the program's own for the
+// common causes (see Causes.h), else the system's message as it is.
 std::string ErrorText(DWORD error);
 
-// A FILETIME as nanoseconds since 1970-01-01 UTC.
-std::int64_t UnixNanoseconds(const FILETIME& time);
+// A FILETIME (100 ns ticks since 1601) as a time since 1970-01-01 UTC.
+FileTimeStamp UnixTime(const FILETIME& time);
 
 // Local calendar time in the given zone, or the system's own when null,
 // following the zone's summer-time rules for that date.
