@@ -36,10 +36,10 @@ void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return SortTime(a) > SortTime(b); });
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!entries[i].status.madeNs && tied(i)) {
+        if (!entries[i].status.made && tied(i)) {
             const auto identity =
                 platform::IdentityOf(folder / platform::PathFromUtf8(entries[i].name));
-            entries[i].status.madeNs = identity ? identity->changedNs : 0;
+            entries[i].status.made = identity ? identity->changed : platform::FileTimeStamp{};
         }
     }
     std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
@@ -47,7 +47,8 @@ void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const
         if (ta != tb) {
             return ta > tb;
         }
-        const std::int64_t ma = a.status.madeNs.value_or(0), mb = b.status.madeNs.value_or(0);
+        const auto ma = a.status.made.value_or(platform::FileTimeStamp{});
+        const auto mb = b.status.made.value_or(platform::FileTimeStamp{});
         return ma != mb ? ma > mb : a.name < b.name;
     });
     std::optional<int> chosen;

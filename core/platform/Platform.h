@@ -126,6 +126,15 @@ struct OpenedFileStatus {
 // opened or is not a regular file.
 bool ReadFileStatus(const std::filesystem::path& file, OpenedFileStatus& status, IoError& error);
 
+// A file time as file systems keep it: whole seconds since 1970-01-01 UTC
+// (negative before) and the nanoseconds into that second. Nanoseconds alone
+// in 64 bits would end in 1677 and 2262; file systems go further both ways.
+struct FileTimeStamp {
+    std::int64_t seconds = 0;
+    std::int32_t nanoseconds = 0;  // 0..999,999,999
+    auto operator<=>(const FileTimeStamp&) const = default;
+};
+
 // What one status read tells about a directory entry, links followed.
 struct EntryStatus {
     bool isDirectory = false;
@@ -136,7 +145,7 @@ struct EntryStatus {
     // When the entry was made or last replaced, as an order only (the status
     // change time); absent where the listing does not carry it (Windows),
     // for IdentityOf to tell.
-    std::optional<std::int64_t> madeNs;
+    std::optional<FileTimeStamp> made;
 };
 EntryStatus StatusOf(const std::filesystem::path& entry);
 
@@ -214,15 +223,6 @@ bool KeepPreviousVersion(const std::filesystem::path& file, const std::filesyste
 // True when both are regular files with the same bytes; false when either
 // cannot be read.
 bool HaveSameContent(const std::filesystem::path& a, const std::filesystem::path& b);
-
-// A file time as file systems keep it: whole seconds since 1970-01-01 UTC
-// (negative before) and the nanoseconds into that second. Nanoseconds alone
-// in 64 bits would end in 1677 and 2262; file systems go further both ways.
-struct FileTimeStamp {
-    std::int64_t seconds = 0;
-    std::int32_t nanoseconds = 0;  // 0..999,999,999
-    bool operator==(const FileTimeStamp&) const = default;
-};
 
 // What tells one state of a file from the next (links followed): any write
 // or replacement changes it.

@@ -37,7 +37,8 @@ EntryStatus StatusAt(int dir, const char* name, unsigned char type) {
     if (S_ISREG(st.st_mode)) {
         status.size = static_cast<std::uint64_t>(st.st_size);
         status.modificationTime = st.st_mtim.tv_sec;
-        status.madeNs = st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec;
+        status.made =
+            FileTimeStamp{st.st_ctim.tv_sec, static_cast<std::int32_t>(st.st_ctim.tv_nsec)};
     }
     return status;
 }
