@@ -214,24 +214,24 @@ TEST_F(Cli, UseTakesAFileOrANameNotThereYet) {
 #endif
 }
 
-// A save on a share is taken as typed; a \\?\ path without its prefix; a
-// device path is refused, saying so, and leaves the choice before it.
+// A share is read as typed (one that is not there is named, never put on a
+// drive); a \\?\ path loses its prefix; a device path is refused, saying so,
+// and leaves the choice before it.
 TEST_F(Cli, UseTakesSharesAndLiteralPathsAndRefusesDevices) {
 #ifndef _WIN32
     GTEST_SKIP() << "Windows only: shares and device paths";
 #endif
-    const std::string share = R"(\\pc\share\セーブ 1.dat)";
-    const std::pair<std::string, std::string> cases[] = {
-        {share, share},
-        {R"(\\?\)" + Utf8(save), Utf8(save)},
-        {R"(\\?\UNC\pc\share\セーブ 1.dat)", share},
-    };
-    for (const auto& [typed, kept] : cases) {
+    for (const std::string typed :
+         {R"(\\pc\share\セーブ 1.dat)", R"(\\?\UNC\pc\share\セーブ 1.dat)"}) {
         const Outcome use = Run({"use", typed});
-        EXPECT_EQ(std::tuple(use.status, use.out, use.err),
-                  std::tuple(0, "セーブファイル: " + kept + "\n", ""))
+        EXPECT_EQ(
+            std::tuple(use.status, use.out, use.err),
+            std::tuple(1, "", "!!! セーブファイルを置くフォルダーがありません。\n\\\\pc\\share\n"))
             << typed;
     }
+    const Outcome literal = Run({"use", R"(\\?\)" + Utf8(save)});
+    EXPECT_EQ(std::tuple(literal.status, literal.out, literal.err),
+              std::tuple(0, "セーブファイル: " + Utf8(save) + "\n", ""));
     const std::string device = R"(\\.\)" + Utf8(save);
     const Outcome refused = Run({"use", device});
     EXPECT_EQ(
@@ -240,7 +240,7 @@ TEST_F(Cli, UseTakesSharesAndLiteralPathsAndRefusesDevices) {
                    "!!! このファイルはセーブファイルに選べません（パスが長すぎるか、使えない"
                    "文字があります）。\n" +
                        device + "\nデバイスを指すパスです。ファイルのパスを指定してください。\n"));
-    EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", share));
+    EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(save)));
 }
 
 // No terminal to say yes on, or names that are not listed backups however they
