@@ -121,7 +121,7 @@ class Session {
     // the sweep of the backup folder to that listing, which is one pass over it.
     Session(const fs::path& cliExecutable, const std::string& command, std::ostream& out,
             std::ostream& err, std::ostream* progress)
-        : out_(out), err_(err), host_(locations_, out, err), commands_(locations_, host_) {
+        : out_(out), err_(err), host_(out, err), operations_(locations_, host_, gate_) {
         const bool reads = command == "where" || command == "list" || command == "use";
         locations_.InitLocations(
             DialogExecutableFor(cliExecutable),
@@ -171,13 +171,14 @@ class Session {
     }
 
     int Backup(const std::optional<std::string>& memo) {
-        host_.SetMemo(memo.value_or(""));
-        return NoSaveFile() || BackupFolderMissing() ? kFailed : Status(commands_.OnBackup());
+        return NoSaveFile() || BackupFolderMissing()
+                   ? kFailed
+                   : Presented(operations_.Backup(memo.value_or("")));
     }
 
     int Quick() {
         return NoSaveFile() || BackupFolderMissing() ? kFailed
-                                                     : Status(commands_.OnFixedNameBackup());
+                                                     : Presented(operations_.QuickBackup());
     }
 
     // A backup folder not made yet holds no backups: an empty list, said on
@@ -186,7 +187,7 @@ class Session {
         if (BackupFolderAbsent()) {
             return platform::EntryExists(locations_.BackupFolder()) ? kFailed : kSuccess;
         }
-        const MemoryBackupList& list = host_.List();
+        const MemoryBackupList& list = Listed();
         for (int i = 0; i < list.Count(); ++i) {
             out_ << list.Text(i) << '\n';
         }
@@ -202,7 +203,7 @@ class Session {
         // A named backup is looked up alone, never by listing the whole folder.
         std::vector<std::string> chosen = names;
         if (chosen.empty()) {
-            if (auto newest = BackupCatalogue(locations_).NewestCheckpoint(host_.List())) {
+            if (auto newest = catalogue_.NewestCheckpoint(Listed())) {
                 chosen.push_back(std::move(*newest));
             }
         }
@@ -211,34 +212,33 @@ class Session {
                  << platform::Utf8Of(locations_.BackupFolder()) << '\n';
             return kFailed;
         }
-        if (!Select(chosen)) {
+        const auto paths = BackupPaths(chosen);
+        if (paths.empty()) {
             return kFailed;
         }
         host_.SetAssumeYes(yes);
-        const CommandResult result = commands_.OnRestore();
-        if (result == CommandResult::Done) {
-            out_ << chosen.front() << '\n';
+        const CommandOutcome outcome = operations_.Restore(paths.front(), RestoreQuestion::Ask);
+        Present(outcome, host_);
+        if (outcome.result == CommandResult::Done) {
+            out_ << outcome.backup << '\n';
         }
         // Said even after a later step failed: the backup is there all the same.
-        if (const auto& kept = commands_.KeptBeforeRestore()) {
-            out_ << messages::KeptBeforeRestoreNote(*kept) << '\n';
+        if (outcome.keptBeforeRestore) {
+            out_ << messages::KeptBeforeRestoreNote(*outcome.keptBeforeRestore) << '\n';
         }
-        return Status(result);
+        return Status(outcome.result);
     }
 
     int Delete(const std::vector<std::string>& names, bool yes) {
-        if (BackupFolderMissing() || !Select(names)) {
+        if (BackupFolderMissing()) {
+            return kFailed;
+        }
+        const auto paths = BackupPaths(names);
+        if (paths.empty()) {
             return kFailed;
         }
         host_.SetAssumeYes(yes);
-        const CommandResult result = commands_.OnDelete();
-        if (!commands_.DeleteFailures().empty()) {
-            err_ << messages::kDeleteFailed << '\n';
-        }
-        for (const platform::IoError& failure : commands_.DeleteFailures()) {
-            err_ << platform::Utf8Of(failure.file) << ": " << failure.cause << '\n';
-        }
-        return Status(result);
+        return Presented(operations_.Delete(paths));
     }
 
   private:
@@ -283,13 +283,32 @@ class Session {
         return true;
     }
 
-    bool Select(const std::vector<std::string>& names) {
-        std::string missing;
-        if (!host_.SelectNames(names, missing)) {
-            err_ << "その名前のバックアップはありません: " << missing << '\n';
-            return false;
+    // The backups of these names, each looked up alone: never by listing
+    // the whole folder, never taken as a path. None when one is not listed.
+    std::vector<fs::path> BackupPaths(const std::vector<std::string>& names) {
+        std::vector<fs::path> paths;
+        for (const std::string& name : names) {
+            if (!catalogue_.Lists(name)) {
+                err_ << "その名前のバックアップはありません: " << name << '\n';
+                return {};
+            }
+            paths.push_back(locations_.BackupFolder() / platform::PathFromUtf8(name));
         }
-        return true;
+        return paths;
+    }
+
+    // The list as the catalogue orders it, read from the folder once.
+    const MemoryBackupList& Listed() {
+        if (!listed_) {
+            catalogue_.Refresh(list_);
+            listed_ = true;
+        }
+        return list_;
+    }
+
+    int Presented(const CommandOutcome& outcome) {
+        Present(outcome, host_);
+        return Status(outcome.result);
     }
 
     // Says why, where the core would only know that the save path is empty.
@@ -339,7 +358,11 @@ class Session {
     std::ostream& err_;
     AppLocations locations_;
     CliHost host_;
-    BackupCommands commands_;
+    CommandGate gate_;
+    BackupOperations operations_;
+    BackupCatalogue catalogue_{locations_};
+    MemoryBackupList list_;
+    bool listed_ = false;
 };
 
 int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& args,

@@ -99,37 +99,6 @@ bool ReadAnswer(std::string& answer) {
 
 }  // namespace
 
-CliHost::CliHost(const AppLocations& locations, std::ostream& out, std::ostream& err)
-    : catalogue_(locations), out_(out), err_(err) {}
-
-MemoryBackupList& CliHost::List() {
-    if (stale_) {
-        catalogue_.Refresh(list_);
-        stale_ = false;
-    }
-    return list_;
-}
-
-bool CliHost::SelectNames(const std::vector<std::string>& names, std::string& missing) {
-    for (const std::string& name : names) {
-        if (!catalogue_.Lists(name)) {
-            missing = name;
-            return false;
-        }
-    }
-    list_.Clear();
-    for (const std::string& name : names) {
-        list_.Append(name);
-        list_.Select(list_.Count() - 1);
-    }
-    stale_ = false;
-    return true;
-}
-
-std::vector<std::filesystem::path> CliHost::SelectedNames(int max) const {
-    return catalogue_.SelectedPaths(list_, max);
-}
-
 bool CliHost::CanAsk() const {
     return !assumeYes_ && InputIsTerminal();
 }
@@ -180,14 +149,6 @@ void CliHost::Tell(std::string_view text) {
 // line on a terminal or in a notification starts with the text.
 void CliHost::SetStatus(std::string_view text) {
     out_ << text.substr(std::min(text.find_first_not_of(' '), text.size())) << '\n';
-}
-
-void CliHost::ShowCatalogue() {
-    stale_ = true;
-}
-
-void CliHost::ShowCatalogueSelecting(const std::string&) {
-    stale_ = true;
 }
 
 // One line, rewritten in place; the last state stays, ended by a newline.

@@ -18,28 +18,77 @@ constexpr int kKeepNameAttempts = 100;
 
 }  // namespace
 
-std::optional<std::string> BackupCommands::SaveFileTime() {
+// Held for the length of one command; not entered while another holds the gate.
+class CommandPass {
+  public:
+    explicit CommandPass(CommandGate& gate) : gate_(gate), entered_(!gate.busy_) {
+        gate_.busy_ = true;
+    }
+    CommandPass(const CommandPass&) = delete;
+    CommandPass& operator=(const CommandPass&) = delete;
+    ~CommandPass() {
+        if (entered_) {
+            gate_.busy_ = false;
+        }
+    }
+    bool Entered() const { return entered_; }
+
+  private:
+    CommandGate& gate_;
+    const bool entered_;
+};
+
+namespace {
+
+CommandOutcome Busy() {
+    CommandOutcome outcome;
+    outcome.result = CommandResult::Busy;
+    outcome.message = messages::kBusy;
+    return outcome;
+}
+
+CommandOutcome Failure(std::string message, std::optional<IoError> error = std::nullopt) {
+    CommandOutcome outcome;
+    outcome.result = CommandResult::Failed;
+    outcome.message = error ? messages::WithCause(message, *error) : std::move(message);
+    outcome.error = std::move(error);
+    return outcome;
+}
+
+CommandOutcome Success(std::string backup, std::string status) {
+    CommandOutcome outcome;
+    outcome.result = CommandResult::Done;
+    outcome.backup = std::move(backup);
+    outcome.status = std::move(status);
+    return outcome;
+}
+
+}  // namespace
+
+std::optional<std::string> BackupOperations::SaveFileTime(CommandOutcome& outcome) const {
     IoError error;
     auto time = locations_.ReadSaveFileTime(error);
     if (!time) {
-        host_.ReportFileError(error);
+        outcome = Failure(messages::FileErrorReport(error));
+        outcome.error = error;
+        outcome.saveUnreadable = true;
     }
     return time;
 }
 
-void BackupCommands::SweepSaveFolder() const {
+void BackupOperations::SweepSaveFolder() const {
     if (!locations_.SavePath().empty()) {
         platform::RemoveStaleTempFiles(locations_.SavePath().parent_path());
     }
 }
 
-bool BackupCommands::ShowingProgress(
+bool BackupOperations::ShowingProgress(
     const std::string& target, const std::function<bool(const platform::CopyProgress*)>& copy) {
-    const CopyProgressReport report(host_, pacing_, target);
+    const CopyProgressReport report(voice_, pacing_, target);
     return copy(report.Progress());
 }
 
-CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite overwrite) {
+CommandOutcome BackupOperations::CopyToBackup(const std::string& name, Overwrite overwrite) {
     IoError error;
     const auto& folder = locations_.BackupFolder();
     const bool copied =
@@ -48,60 +97,71 @@ CommandResult BackupCommands::CopyToBackup(const std::string& name, Overwrite ov
                                                 folder / platform::PathFromUtf8(name), overwrite,
                                                 false, error, progress);
         });
-    if (!copied && error.kind == IoError::Kind::TargetExists) {
-        host_.Tell(messages::kNameTaken);
-        return CommandResult::Failed;
-    }
     if (copied) {
-        host_.SetStatus(name + std::string(messages::kBackedUpSuffix));
-    } else {
-        host_.Tell(messages::WithCause(messages::kBackupCopyFailed, error));
+        return Success(name, name + std::string(messages::kBackedUpSuffix));
     }
-    host_.ShowCatalogue();
-    return copied ? CommandResult::Done : CommandResult::Failed;
+    if (error.kind == IoError::Kind::TargetExists) {
+        CommandOutcome outcome = Failure(std::string(messages::kNameTaken));
+        outcome.backup = name;
+        outcome.alreadyKept = true;
+        return outcome;
+    }
+    return Failure(std::string(messages::kBackupCopyFailed), error);
 }
 
-CommandResult BackupCommands::OnBackup() {
-    const auto time = SaveFileTime();
+CommandOutcome BackupOperations::Backup(const std::string& memo) {
+    const CommandPass pass(gate_);
+    return pass.Entered() ? BackupUnguarded(memo) : Busy();
+}
+
+CommandOutcome BackupOperations::BackupUnguarded(const std::string& memo) {
+    CommandOutcome outcome;
+    const auto time = SaveFileTime(outcome);
     if (!time) {
-        return CommandResult::Failed;
+        return outcome;
     }
     SweepSaveFolder();
-    const std::string memo = host_.MemoText();
     const auto& folder = locations_.BackupFolder();
     const std::size_t maxName = platform::MaxFileNameLength(folder);
     const auto problem = MemoProblem(memo, MemoRoom(locations_.SaveFileName(), *time, maxName));
     const auto name = TimestampedBackupName(locations_.SaveFileName(), *time, memo, maxName);
     if (problem || !name || IsReservedMemo(memo)) {
-        host_.Tell(std::string(messages::kBackupCopyFailed) + "\n" +
-                   problem.value_or(std::string(IsReservedMemo(memo) ? messages::kReservedMemo
-                                                                     : messages::kNoBackupName)));
-        host_.ShowCatalogue();
-        return CommandResult::Failed;
+        return Failure(
+            std::string(messages::kBackupCopyFailed) + "\n" +
+            problem.value_or(std::string(IsReservedMemo(memo) ? messages::kReservedMemo
+                                                              : messages::kNoBackupName)));
     }
     if (!folder.empty() && platform::EntryExists(folder / platform::PathFromUtf8(*name))) {
-        host_.Tell(messages::kNameTaken);
-        return CommandResult::Failed;
+        outcome = Failure(std::string(messages::kNameTaken));
+        outcome.backup = *name;
+        outcome.alreadyKept = true;
+        return outcome;
     }
     return CopyToBackup(*name, Overwrite::Refuse);
 }
 
-CommandResult BackupCommands::OnFixedNameBackup() {
+CommandOutcome BackupOperations::QuickBackup() {
+    const CommandPass pass(gate_);
+    return pass.Entered() ? QuickBackupUnguarded() : Busy();
+}
+
+CommandOutcome BackupOperations::QuickBackupUnguarded() {
     // Only that the save file opens matters here; its time names nothing.
-    if (!SaveFileTime()) {
-        return CommandResult::Failed;
+    CommandOutcome outcome;
+    if (!SaveFileTime(outcome)) {
+        return outcome;
     }
     SweepSaveFolder();
     return CopyToBackup(FixedBackupName(locations_.SaveFileName()), Overwrite::Allow);
 }
 
 // Another save's backup is never put back unasked, whatever the confirm box says.
-bool BackupCommands::AskToRestore(const std::filesystem::path& source) {
+bool BackupOperations::AskToRestore(const std::filesystem::path& source, RestoreQuestion question) {
     const std::string name = platform::Utf8Of(source.filename());
     if (!IsBackupOf(name, locations_.SaveFileName())) {
-        return host_.WarnOkCancel(messages::ForeignRestoreQuestion(name, locations_.SavePath()));
+        return voice_.WarnOkCancel(messages::ForeignRestoreQuestion(name, locations_.SavePath()));
     }
-    return !host_.IsConfirmOnRestore() || host_.AskOkCancel(messages::RestoreQuestion(name));
+    return question == RestoreQuestion::Skip || voice_.AskOkCancel(messages::RestoreQuestion(name));
 }
 
 namespace {
@@ -120,7 +180,7 @@ bool KeepsSafetyState(const std::filesystem::path& backup, const std::filesystem
 
 }  // namespace
 
-bool BackupCommands::SafetyStateHeld(const std::filesystem::path& safety) const {
+bool BackupOperations::SafetyStateHeld(const std::filesystem::path& safety) const {
     const platform::EntryStatus kept = platform::StatusOf(safety);
     if (!kept.modificationTime) {
         return true;  // no file there holds a state (none yet, a folder, a dangling link)
@@ -152,10 +212,10 @@ bool BackupCommands::SafetyStateHeld(const std::filesystem::path& safety) const 
     return false;
 }
 
-bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, bool held,
-                                     IoError& error) {
-    const platform::EntryStatus kept = platform::StatusOf(safety);
-    if (held || !kept.modificationTime) {
+bool BackupOperations::KeepSafetyState(const std::filesystem::path& safety, bool held,
+                                       std::optional<std::string>& kept, IoError& error) {
+    const platform::EntryStatus state = platform::StatusOf(safety);
+    if (held || !state.modificationTime) {
         return true;
     }
     const auto& folder = locations_.BackupFolder();
@@ -163,7 +223,7 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, bool h
         error = IoError{IoError::Kind::Other, {}, std::string(messages::kNoBackupFolder)};
         return false;
     }
-    const std::string time = FormatFileTime(*kept.modificationTime);
+    const std::string time = FormatFileTime(*state.modificationTime);
     const std::size_t maxName = platform::MaxFileNameLength(folder);
     bool nameFits = false;
     // A save whose name leaves no room for the full memo keeps its state
@@ -181,7 +241,7 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, bool h
                     return platform::CopyFileAtomically(safety, target, Overwrite::Refuse, false,
                                                         error, progress);
                 })) {
-                keptBeforeRestore_ = *keepName;
+                kept = *keepName;
                 return true;
             }
             if (error.kind != IoError::Kind::TargetExists) {
@@ -197,29 +257,25 @@ bool BackupCommands::KeepSafetyState(const std::filesystem::path& safety, bool h
     return false;
 }
 
-CommandResult BackupCommands::OnRestore() {
-    keptBeforeRestore_.reset();
-    const int count = host_.SelectionCount();
-    if (count == 0) {
-        return CommandResult::NothingToDo;
-    }
-    if (count >= 2) {
-        host_.Tell(messages::kMultipleSelection);
-        return CommandResult::Failed;
-    }
+CommandOutcome BackupOperations::Restore(const std::filesystem::path& backup,
+                                         RestoreQuestion question) {
+    const CommandPass pass(gate_);
+    return pass.Entered() ? RestoreUnguarded(backup, question) : Busy();
+}
+
+CommandOutcome BackupOperations::RestoreUnguarded(const std::filesystem::path& source,
+                                                  RestoreQuestion question) {
     const auto& savePath = locations_.SavePath();
     if (savePath.empty()) {
-        host_.Tell(messages::kNoSaveFileChosen);
-        return CommandResult::Failed;
+        return Failure(std::string(messages::kNoSaveFileChosen));
     }
-    const auto sources = host_.SelectedNames(1);
-    if (sources.empty()) {
-        host_.Tell(messages::kRestoreCopyFailed);
-        return CommandResult::Failed;
+    if (source.empty()) {
+        return Failure(std::string(messages::kRestoreCopyFailed));
     }
-    const std::filesystem::path& source = sources.front();
-    if (!AskToRestore(source)) {
-        return CommandResult::Cancelled;
+    if (!AskToRestore(source, question)) {
+        CommandOutcome outcome;
+        outcome.result = CommandResult::Cancelled;
+        return outcome;
     }
     // A second restore of this save (a hotkey pressed twice, the window and
     // the command line) waits here: run side by side, both could keep the
@@ -243,9 +299,10 @@ CommandResult BackupCommands::OnRestore() {
             return restored.Prepare(source, savePath, true, platform::Attributes::OfTarget, error,
                                     progress);
         })) {
-        host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
-        return CommandResult::Failed;
+        return Failure(std::string(messages::kRestoreCopyFailed), error);
     }
+    CommandOutcome outcome =
+        Success(platform::Utf8Of(source.filename()), std::string(messages::kRestored));
     // A save that already holds this backup (a double click, a second run)
     // must not replace the safety copy of the state before it. Should the
     // save change from the comparison on, it is put aside after all.
@@ -255,9 +312,8 @@ CommandResult BackupCommands::OnRestore() {
     if (!alreadyRestored || platform::IdentityOf(savePath) != checked) {
         // Whatever the safety copy holds survives in a backup before it is
         // replaced, so no sequence of restores loses a state.
-        if (!KeepSafetyState(safety, safetyHeld.get(), error)) {
-            host_.Tell(messages::WithCause(messages::kKeepBeforeRestoreFailed, error));
-            return CommandResult::Failed;
+        if (!KeepSafetyState(safety, safetyHeld.get(), outcome.keptBeforeRestore, error)) {
+            return Failure(std::string(messages::kKeepBeforeRestoreFailed), error);
         }
         if (!ShowingProgress(platform::Utf8Of(safety.filename()),
                              [&](const platform::CopyProgress* progress) {
@@ -265,40 +321,125 @@ CommandResult BackupCommands::OnRestore() {
                                                                       progress);
                              }) &&
             error.kind != IoError::Kind::SourceMissing) {
-            host_.Tell(messages::WithCause(messages::kSafetyCopyFailed, error));
-            return CommandResult::Failed;
+            CommandOutcome failed = Failure(std::string(messages::kSafetyCopyFailed), error);
+            failed.keptBeforeRestore = outcome.keptBeforeRestore;
+            return failed;
         }
     }
     if (!restored.Commit(Overwrite::Allow, error)) {
-        host_.Tell(messages::WithCause(messages::kRestoreCopyFailed, error));
-        return CommandResult::Failed;
+        CommandOutcome failed = Failure(std::string(messages::kRestoreCopyFailed), error);
+        failed.keptBeforeRestore = outcome.keptBeforeRestore;
+        return failed;
     }
-    host_.SetStatus(messages::kRestored);
-    if (keptBeforeRestore_) {
-        host_.ShowCatalogueSelecting(platform::Utf8Of(source.filename()));
-    }
-    return CommandResult::Done;
+    return outcome;
 }
 
-CommandResult BackupCommands::OnDelete() {
+CommandOutcome BackupOperations::Delete(const std::vector<std::filesystem::path>& backups) {
+    const CommandPass pass(gate_);
+    if (!pass.Entered()) {
+        return Busy();
+    }
+    CommandOutcome outcome;
+    if (backups.empty()) {
+        return outcome;
+    }
+    outcome.result = CommandResult::Cancelled;
+    if (!voice_.AskOkCancel(messages::DeleteQuestion(backups))) {
+        return outcome;
+    }
+    for (const auto& path : backups) {
+        IoError error;
+        if (!platform::RemoveEntry(path, error)) {
+            outcome.deleteFailures.push_back(error);
+        }
+    }
+    if (outcome.deleteFailures.empty()) {
+        outcome.result = CommandResult::Done;
+        return outcome;
+    }
+    outcome.result = CommandResult::Failed;
+    outcome.message = messages::kDeleteFailed;
+    for (const IoError& failure : outcome.deleteFailures) {
+        outcome.message = messages::WithCause(outcome.message, failure);
+    }
+    return outcome;
+}
+
+void Present(const CommandOutcome& outcome, CommandVoice& voice) {
+    switch (outcome.result) {
+        case CommandResult::Done:
+            if (!outcome.status.empty()) {
+                voice.SetStatus(outcome.status);
+            }
+            break;
+        case CommandResult::Failed:
+            if (outcome.saveUnreadable && outcome.error) {
+                voice.ReportFileError(*outcome.error);
+            } else {
+                voice.Tell(outcome.message);
+            }
+            break;
+        case CommandResult::Busy:
+            // A passing note: a box would open a second loop inside the first.
+            voice.SetStatus(outcome.message);
+            break;
+        case CommandResult::NothingToDo:
+        case CommandResult::Cancelled:
+            break;
+    }
+}
+
+CommandOutcome BackupCommands::Presented(CommandOutcome outcome) {
+    Present(outcome, host_);
+    // A taken name or an unreadable save leaves the folder as it was.
+    if (outcome.result != CommandResult::Busy && !outcome.alreadyKept && !outcome.saveUnreadable) {
+        host_.ShowCatalogue();
+    }
+    return outcome;
+}
+
+CommandOutcome BackupCommands::OnBackup() {
+    return Presented(operations_.Backup(host_.MemoText()));
+}
+
+CommandOutcome BackupCommands::OnFixedNameBackup() {
+    return Presented(operations_.QuickBackup());
+}
+
+CommandOutcome BackupCommands::OnRestore() {
     const int count = host_.SelectionCount();
     if (count == 0) {
-        return CommandResult::NothingToDo;
+        return {};
     }
-    const auto paths = host_.SelectedNames(count);
-    deleteFailures_.clear();
-    CommandResult result = CommandResult::Cancelled;
-    if (!paths.empty() && host_.AskOkCancel(messages::DeleteQuestion(paths))) {
-        for (const auto& path : paths) {
-            IoError error;
-            if (!platform::RemoveEntry(path, error)) {
-                deleteFailures_.push_back(error);
-            }
-        }
-        result = deleteFailures_.empty() ? CommandResult::Done : CommandResult::Failed;
+    if (count >= 2) {
+        host_.Tell(messages::kMultipleSelection);
+        CommandOutcome outcome;
+        outcome.result = CommandResult::Failed;
+        outcome.message = messages::kMultipleSelection;
+        return outcome;
     }
-    host_.ShowCatalogue();
-    return result;
+    const auto sources = host_.SelectedPaths(1);
+    const CommandOutcome outcome = operations_.Restore(
+        sources.empty() ? std::filesystem::path() : sources.front(),
+        host_.IsConfirmOnRestore() ? RestoreQuestion::Ask : RestoreQuestion::Skip);
+    Present(outcome, host_);
+    // The list gains the kept state, and keeps the restored entry selected.
+    if (outcome.result == CommandResult::Done && outcome.keptBeforeRestore) {
+        host_.ShowCatalogueSelecting(platform::Utf8Of(sources.front().filename()));
+    }
+    return outcome;
+}
+
+CommandOutcome BackupCommands::OnDelete() {
+    if (host_.SelectionCount() == 0) {
+        return {};
+    }
+    const CommandOutcome outcome = operations_.Delete(host_.SelectedPaths(host_.SelectionCount()));
+    if (outcome.result != CommandResult::Busy) {
+        host_.ShowCatalogue();  // also after Cancel
+    }
+    Present(outcome, host_);
+    return outcome;
 }
 
 }  // namespace tsumugiya

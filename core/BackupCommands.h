@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,51 +16,124 @@ enum class CommandResult {
     Done,
     NothingToDo,  // nothing was selected
     Cancelled,    // the user said no
-    Failed,       // refused or failed (a failed deletion is not told, as it loses nothing)
+    Failed,       // refused or failed
+    Busy,         // another command was running: this one never started
 };
 
-// The four things the program is for: back the save file up under a
-// timestamped or a fixed name, put a backup back over it, delete backups.
-class BackupCommands {
+// What one command did, for its front-end to present.
+struct CommandOutcome {
+    CommandResult result = CommandResult::NothingToDo;
+    // The backup made, or put back.
+    std::string backup;
+    // The backup a restore made of the safety copy's state before replacing
+    // it, when no lasting backup held that state yet.
+    std::optional<std::string> keptBeforeRestore;
+    // A backup of this name was there already: the save's state is kept.
+    bool alreadyKept = false;
+    // What a success says (the window title).
+    std::string status;
+    // What a failure or refusal says, its fixed text first.
+    std::string message;
+    // The file and cause of a failure, when known.
+    std::optional<platform::IoError> error;
+    // The failure is the save file's, that cannot be opened: reported as a
+    // file error, before anything was copied.
+    bool saveUnreadable = false;
+    // What a deletion could not remove, each with its cause.
+    std::vector<platform::IoError> deleteFailures;
+};
+
+// Held by the command that runs; a trigger arriving meanwhile (a hotkey or a
+// timer let through while a long copy paints the window) is refused, never
+// nested. Front-ends that start commands from several places share one.
+class CommandGate {
   public:
-    BackupCommands(const AppLocations& locations, CommandHost& host, ProgressPacing pacing = {})
-        : locations_(locations), host_(host), pacing_(std::move(pacing)) {}
-
-    CommandResult OnBackup();
-    CommandResult OnFixedNameBackup();
-    CommandResult OnRestore();
-    CommandResult OnDelete();
-
-    // What the last OnDelete could not remove, each with its cause. A failed
-    // deletion loses nothing, so the front-end decides how to say it.
-    const std::vector<platform::IoError>& DeleteFailures() const { return deleteFailures_; }
-    // The backup the last OnRestore made of the safety copy's state before
-    // replacing it, when no backup held that state yet.
-    const std::optional<std::string>& KeptBeforeRestore() const { return keptBeforeRestore_; }
+    bool Busy() const { return busy_; }
 
   private:
-    // The save file's time text, or absent once its file error is reported.
-    std::optional<std::string> SaveFileTime();
-    CommandResult CopyToBackup(const std::string& name, platform::Overwrite overwrite);
+    friend class CommandPass;
+    bool busy_ = false;
+};
+
+// Whether the restore question is asked; another save's backup is warned of
+// in any case.
+enum class RestoreQuestion { Ask, Skip };
+
+// The four things the program is for, with their inputs and outcomes: back
+// the save file up under a timestamped or a fixed name, put a backup back
+// over it, delete backups. They ask through the voice and tell progress to
+// it; what they did is in the outcome, for the caller to present.
+class BackupOperations {
+  public:
+    BackupOperations(const AppLocations& locations, CommandVoice& voice, CommandGate& gate,
+                     ProgressPacing pacing = {})
+        : locations_(locations), voice_(voice), gate_(gate), pacing_(std::move(pacing)) {}
+
+    CommandOutcome Backup(const std::string& memo);
+    CommandOutcome QuickBackup();
+    CommandOutcome Restore(const std::filesystem::path& backup, RestoreQuestion question);
+    CommandOutcome Delete(const std::vector<std::filesystem::path>& backups);
+
+  private:
+    CommandOutcome BackupUnguarded(const std::string& memo);
+    CommandOutcome QuickBackupUnguarded();
+    CommandOutcome RestoreUnguarded(const std::filesystem::path& source, RestoreQuestion question);
+    // The save file's time text, or absent (outcome filled in) when it cannot be opened.
+    std::optional<std::string> SaveFileTime(CommandOutcome& outcome) const;
+    CommandOutcome CopyToBackup(const std::string& name, platform::Overwrite overwrite);
     // Runs a copy into the file named target, its progress shown while it
     // runs and ended before the caller says how it went.
     bool ShowingProgress(const std::string& target,
                          const std::function<bool(const platform::CopyProgress*)>& copy);
     // Removes what copies killed midway left in the save file's folder.
     void SweepSaveFolder() const;
-    bool AskToRestore(const std::filesystem::path& source);
-    // Whether the safety copy holds no state, or one that a backup of this
-    // save holds too.
+    bool AskToRestore(const std::filesystem::path& source, RestoreQuestion question);
+    // Whether the safety copy holds no state, or one that a lasting backup of
+    // this save holds too.
     bool SafetyStateHeld(const std::filesystem::path& safety) const;
-    // Makes sure a backup of this save holds the safety copy's state: one
-    // is made unless held says there is one.
-    bool KeepSafetyState(const std::filesystem::path& safety, bool held, platform::IoError& error);
+    // Makes sure a lasting backup of this save holds the safety copy's state:
+    // one is made (and named in kept) unless held says there is one.
+    bool KeepSafetyState(const std::filesystem::path& safety, bool held,
+                         std::optional<std::string>& kept, platform::IoError& error);
 
     const AppLocations& locations_;
-    CommandHost& host_;
+    CommandVoice& voice_;
+    CommandGate& gate_;
     const ProgressPacing pacing_;
-    std::vector<platform::IoError> deleteFailures_;
-    std::optional<std::string> keptBeforeRestore_;
 };
+
+// The buttons' handlers: each reads what it needs from the window (the memo,
+// the confirm box, the selection), runs one operation and presents its
+// outcome there.
+class BackupCommands {
+  public:
+    // A window whose commands start only from its own buttons keeps its gate
+    // here; one with other triggers passes the gate they share.
+    BackupCommands(const AppLocations& locations, CommandHost& host, ProgressPacing pacing = {})
+        : host_(host), operations_(locations, host, ownGate_, std::move(pacing)) {}
+    BackupCommands(const AppLocations& locations, CommandHost& host, CommandGate& gate,
+                   ProgressPacing pacing = {})
+        : host_(host), operations_(locations, host, gate, std::move(pacing)) {}
+    BackupCommands(const BackupCommands&) = delete;
+    BackupCommands& operator=(const BackupCommands&) = delete;
+
+    CommandOutcome OnBackup();
+    CommandOutcome OnFixedNameBackup();
+    CommandOutcome OnRestore();
+    CommandOutcome OnDelete();
+
+  private:
+    // A backup's outcome in the window: the title or a box, then the list
+    // unless nothing could have changed in the folder.
+    CommandOutcome Presented(CommandOutcome outcome);
+
+    CommandHost& host_;
+    CommandGate ownGate_;
+    BackupOperations operations_;
+};
+
+// Says an outcome the way every front-end does: the status on success, the
+// file error or the message on failure; nothing for a question said no to.
+void Present(const CommandOutcome& outcome, CommandVoice& voice);
 
 }  // namespace tsumugiya

@@ -5,16 +5,16 @@
 
 namespace tsumugiya {
 
-CopyProgressReport::CopyProgressReport(CommandHost& host, const ProgressPacing& pacing,
+CopyProgressReport::CopyProgressReport(CommandVoice& voice, const ProgressPacing& pacing,
                                        std::string target)
-    : host_(host), pacing_(pacing), target_(std::move(target)), started_(pacing.now()) {
+    : voice_(voice), pacing_(pacing), target_(std::move(target)), started_(pacing.now()) {
     progress_.chunkBytes = pacing.chunkBytes;
     progress_.advanced = [this](std::uint64_t done, std::uint64_t total) { Advanced(done, total); };
 }
 
 CopyProgressReport::~CopyProgressReport() {
     if (showing_) {
-        host_.ShowProgress({}, 0, 0);
+        voice_.ShowProgress({}, 0, 0);
     }
 }
 
@@ -25,7 +25,7 @@ void CopyProgressReport::Advanced(std::uint64_t done, std::uint64_t total) {
     if (waiting) {
         return;
     }
-    host_.ShowProgress(messages::CopyProgress(target_, done, total), done, total);
+    voice_.ShowProgress(messages::CopyProgress(target_, done, total), done, total);
     showing_ = true;
     shown_ = now;
 }

@@ -26,7 +26,7 @@ struct ProgressPacing {
 // the pacing allows; what it showed is ended when it goes away.
 class CopyProgressReport {
   public:
-    CopyProgressReport(CommandHost& host, const ProgressPacing& pacing, std::string target);
+    CopyProgressReport(CommandVoice& voice, const ProgressPacing& pacing, std::string target);
     CopyProgressReport(const CopyProgressReport&) = delete;
     CopyProgressReport& operator=(const CopyProgressReport&) = delete;
     ~CopyProgressReport();
@@ -37,7 +37,7 @@ class CopyProgressReport {
   private:
     void Advanced(std::uint64_t done, std::uint64_t total);
 
-    CommandHost& host_;
+    CommandVoice& voice_;
     const ProgressPacing& pacing_;
     const std::string target_;
     const std::chrono::steady_clock::time_point started_;

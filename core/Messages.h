@@ -45,6 +45,8 @@ inline constexpr std::string_view kFolderNotOpened = "フォルダーを開け�
 inline constexpr std::string_view kBackupFolderMissing =
     "!!! バックアップフォルダーを作れませんでした。バックアップはできません。";
 inline constexpr std::string_view kDeleteFailed = "!!! 削除できなかったファイルがあります。";
+// A command started while another one runs (a key pressed during a long copy).
+inline constexpr std::string_view kBusy = "ほかの操作の途中なので、何もしませんでした。";
 inline constexpr std::string_view kSaveFileNotThere =
     "このファイルはまだありません。このままセーブファイルに選びますか？";
 

@@ -13,7 +13,7 @@ int WindowHost::SelectionCount() const {
     return list_.SelectedCount();
 }
 
-std::vector<std::filesystem::path> WindowHost::SelectedNames(int max) const {
+std::vector<std::filesystem::path> WindowHost::SelectedPaths(int max) const {
     return catalogue_.SelectedPaths(list_, max);
 }
 
@@ -27,17 +27,6 @@ void WindowHost::ShowCatalogueSelecting(const std::string& name) {
 
 void WindowHost::ReportFileError(const platform::IoError& error) {
     Tell(messages::FileErrorReport(error));
-}
-
-void WindowHost::DeleteSelected(BackupCommands& commands) {
-    if (commands.OnDelete() != CommandResult::Failed || commands.DeleteFailures().empty()) {
-        return;
-    }
-    std::string text(messages::kDeleteFailed);
-    for (const platform::IoError& failure : commands.DeleteFailures()) {
-        text = messages::WithCause(text, failure);
-    }
-    Tell(text);
 }
 
 std::size_t WindowHost::MemoRoom() const {

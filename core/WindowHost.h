@@ -23,7 +23,7 @@ class WindowHost : public CommandHost {
     WindowHost(const AppLocations& locations, BackupList& list);
 
     int SelectionCount() const override;
-    std::vector<std::filesystem::path> SelectedNames(int max) const override;
+    std::vector<std::filesystem::path> SelectedPaths(int max) const override;
     // A window has no --yes: the warning is one more box.
     bool WarnOkCancel(std::string_view text) override { return AskOkCancel(text); }
     void ShowCatalogue() override;
@@ -32,8 +32,8 @@ class WindowHost : public CommandHost {
 
   protected:
     // Deletes the selected backups. A failure loses nothing, but the user
-    // should not think it happened, so what stayed is told.
-    void DeleteSelected(BackupCommands& commands);
+    // should not think it happened: what stayed is told with the outcome.
+    void DeleteSelected(BackupCommands& commands) { commands.OnDelete(); }
     // How many bytes of memo a backup name can still take.
     std::size_t MemoRoom() const;
     // What the settings file and the backup folder got wrong at start, to be

@@ -443,7 +443,7 @@ TEST_F(CommandTest, ListIsNewestFirstTiesLastMadeFirstEntriesWithoutTimeLastAndS
 // backups their own time, in the name and on the file, and the listing
 // orders them by it. ext4 holds 1901 to 2446.
 TEST_F(CommandTest, SaveTimesBefore1970AndAfter2262NameAndOrderBackups) {
-    ASSERT_EQ(commands.OnBackup(), Done);
+    ASSERT_EQ(commands.OnBackup().result, Done);
     const std::pair<std::int64_t, std::string> saves[] = {
         {-14182940, "slot1.dat.save.1969年07月20日20時17分40秒_"},
         {13569465600, "slot1.dat.save.2400年01月01日00時00分00秒_"},
@@ -453,7 +453,7 @@ TEST_F(CommandTest, SaveTimesBefore1970AndAfter2262NameAndOrderBackups) {
         if (ModTime(save) != time) {
             GTEST_SKIP() << "the file system does not hold the time of " << name;
         }
-        ASSERT_EQ(commands.OnBackup(), Done) << name;
+        ASSERT_EQ(commands.OnBackup().result, Done) << name;
         EXPECT_EQ(StateOf(backup / U8(name)), FileState(name, time));
     }
     host.ShowCatalogue();
@@ -468,7 +468,7 @@ TEST_F(CommandTest, SaveTimesBefore1970AndAfter2262NameAndOrderBackups) {
 // quick backup replaces only its own. A failure leaves nothing and says why.
 TEST_F(CommandTest, BackupsKeepTheSaveTimeAndFailuresLeaveNothing) {
     host.memo = "城の前";
-    EXPECT_EQ(commands.OnBackup(), Done);
+    EXPECT_EQ(commands.OnBackup().result, Done);
     EXPECT_EQ(StateOf(backup / U8(kNameA + "城の前")), kStateA);
     host.memo = "";
     // An earlier backup, or a link to nothing: no copy may follow it.
@@ -480,21 +480,21 @@ TEST_F(CommandTest, BackupsKeepTheSaveTimeAndFailuresLeaveNothing) {
         fs::remove(backup / U8(kNameA));
         make(backup / U8(kNameA));
         const auto before = Snapshot(dir.path);
-        EXPECT_EQ(commands.OnBackup(), Failed);
+        EXPECT_EQ(commands.OnBackup().result, Failed);
         EXPECT_EQ(Snapshot(dir.path), before);
     }
-    EXPECT_EQ(commands.OnFixedNameBackup(), Done);
+    EXPECT_EQ(commands.OnFixedNameBackup().result, Done);
     WriteFile(save, "state B", kTimeB);
-    EXPECT_EQ(commands.OnFixedNameBackup(), Done);
+    EXPECT_EQ(commands.OnFixedNameBackup().result, Done);
     EXPECT_EQ(StateOf(backup / kQuick), kStateB);
     host.memo = "a/b";
-    EXPECT_EQ(commands.OnBackup(), Failed);
+    EXPECT_EQ(commands.OnBackup().result, Failed);
     fs::remove(backup / kQuick);
     fs::create_directories(backup / kQuick / "in");
-    EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
-    EXPECT_EQ(BackupCommands(unchosen, host).OnBackup(), Failed);
+    EXPECT_EQ(commands.OnFixedNameBackup().result, Failed);
+    EXPECT_EQ(BackupCommands(unchosen, host).OnBackup().result, Failed);
     fs::remove(save);
-    EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+    EXPECT_EQ(commands.OnFixedNameBackup().result, Failed);
     EXPECT_EQ(Names(backup).size(), 3u);  // the two backups and the folder in the way
     const std::string quick = "Status slot1.dat.save.temp にバックアップ";
     Texts said{"Status " + kNameA + "城の前 にバックアップ", "Refresh"};
@@ -517,21 +517,21 @@ TEST_F(CommandTest, BackupsKeepTheSaveTimeAndFailuresLeaveNothing) {
 // unticked), keeps the save as it was beside it, and loses nothing when it
 // cannot go on.
 TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
-    ASSERT_EQ(commands.OnBackup(), Done);
-    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(commands.OnBackup().result, Done);
+    ASSERT_EQ(commands.OnFixedNameBackup().result, Done);
     WriteFile(save, "state B", kTimeB);
     WriteFile(backup / "other.dat.save.x", "other game", kTimeB);
     host.TakeLog();
     EXPECT_EQ(Restore({kNameA, kQuick}), Failed);
     EXPECT_EQ(Restore({}), NothingToDo);
     host.Select({kQuick});
-    EXPECT_EQ(BackupCommands(unchosen, host).OnRestore(), Failed);
+    EXPECT_EQ(BackupCommands(unchosen, host).OnRestore().result, Failed);
     host.confirm = true;
     host.answers = "ny";
-    EXPECT_EQ(commands.OnRestore(), Cancelled);
+    EXPECT_EQ(commands.OnRestore().result, Cancelled);
     EXPECT_EQ(Names(dir / "game"), Texts{"slot1.dat"});
     fs::create_directories(safety / "in");  // no safety copy can be made
-    EXPECT_EQ(commands.OnRestore(), Failed);
+    EXPECT_EQ(commands.OnRestore().result, Failed);
     fs::remove_all(safety);
     host.confirm = false;
     host.answers = "n";
@@ -562,13 +562,13 @@ TEST_F(CommandTest, RestoreAsksKeepsASafetyCopyAndNeverLosesTheSave) {
     EXPECT_EQ(Restore({"slot1.dat.save.dir"}), Failed);
     host.Select({kNameA});
     fs::remove(backup / U8(kNameA));
-    EXPECT_EQ(commands.OnRestore(), Failed);
+    EXPECT_EQ(commands.OnRestore().result, Failed);
     EXPECT_EQ(std::pair(StateOf(save), StateOf(safety)),
               std::pair(kStateB, FileState{"older state", kTimeA}));
     host.Select({kQuick});
     fs::remove(backup / kQuick);
     host.answers = "y";
-    EXPECT_EQ(commands.OnDelete(), Done);  // what is gone counts as deleted
+    EXPECT_EQ(commands.OnDelete().result, Done);  // what is gone counts as deleted
     const std::string failed = "!!! 01: セーブファイルのコピーに失敗しました。";
     EXPECT_EQ(host.TakeLog(), (Texts{"Status  選択ファイルをロード", failed, failed,
                                      "Ask 削除していいですか？", "Refresh"}));
@@ -582,12 +582,12 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     WriteFile(backup / b, "backup B", kTimeA - 30);
     WriteFile(save, "progress P", kTimeB);  // never backed up
     ASSERT_EQ(Restore({a}), Done);
-    EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);  // no safety copy yet
-    ASSERT_EQ(Restore({a}), Done);                          // a double click adds nothing
+    EXPECT_EQ(restored.keptBeforeRestore, std::nullopt);  // no safety copy yet
+    ASSERT_EQ(Restore({a}), Done);                        // a double click adds nothing
     host.TakeLog();
     ASSERT_EQ(Restore({b}), Done);
     const std::string keptP = "slot1.dat.save.2023年03月05日20時01分08秒_戻す前";
-    EXPECT_EQ(commands.KeptBeforeRestore(), keptP);
+    EXPECT_EQ(restored.keptBeforeRestore, keptP);
     EXPECT_EQ(StateOf(backup / U8(keptP)), (FileState{"progress P", kTimeB}));
     EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
               std::pair(Content("backup B"), Content("backup A")));
@@ -597,7 +597,7 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     // States that backups hold, under names with or without their time: nothing is added.
     for (const std::string& next : {a, keptP, a}) {
         ASSERT_EQ(Restore({next}), Done);
-        EXPECT_EQ(commands.KeptBeforeRestore(), std::nullopt);
+        EXPECT_EQ(restored.keptBeforeRestore, std::nullopt);
     }
     EXPECT_EQ(ReadFile(safety), "progress P");
     EXPECT_EQ(Names(backup).size(), 3u);
@@ -628,11 +628,11 @@ Texts Holding(const fs::path& folder, std::string_view bytes) {
 // restore keeps on its own are newer, but the player left them behind.
 TEST_F(CommandTest, GoingBackLandsOnTheNewestStateThePlayerKept) {
     WriteFile(save, "checkpoint P", kTimeA);
-    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(commands.OnFixedNameBackup().result, Done);
     for (int death = 1; death <= 3; ++death) {
         WriteFile(save, "dead " + std::to_string(death), kTimeA + 60 * death);
         host.ShowCatalogue();  // as at start or after a refresh
-        ASSERT_EQ(commands.OnRestore(), Done);
+        ASSERT_EQ(commands.OnRestore().result, Done);
         EXPECT_EQ(ReadFile(save), "checkpoint P") << death;
     }
     host.ShowCatalogue();
@@ -641,40 +641,40 @@ TEST_F(CommandTest, GoingBackLandsOnTheNewestStateThePlayerKept) {
     // The same second with two memos: the one made last is the newest, not
     // the first by name.
     host.memo = "先";
-    ASSERT_EQ(commands.OnBackup(), Done);
+    ASSERT_EQ(commands.OnBackup().result, Done);
     std::this_thread::sleep_for(20ms);
     host.memo = "後";
-    ASSERT_EQ(commands.OnBackup(), Done);
+    ASSERT_EQ(commands.OnBackup().result, Done);
     EXPECT_EQ(BackupCatalogue(locations).NewestCheckpoint(host.list), kNameA + "後");
     // The question names what goes back.
     host.confirm = true;
     host.answers = "n";
     host.TakeLog();
-    EXPECT_EQ(commands.OnRestore(), Cancelled);
+    EXPECT_EQ(commands.OnRestore().result, Cancelled);
     EXPECT_EQ(host.TakeLog(),
               Texts{"Ask 元のセーブファイルを上書きしていいですか？"});  // first line only
     // A memo of the program's own kept states would pass a player's backup off as one.
     for (const char* memo : {"戻す前", "戻す前3", "戻"}) {
         host.memo = memo;
         const auto before = Snapshot(backup);
-        EXPECT_EQ(commands.OnBackup(), Failed) << memo;
+        EXPECT_EQ(commands.OnBackup().result, Failed) << memo;
         EXPECT_EQ(Snapshot(backup), before);
     }
     host.memo = "戻す前のボス";
-    EXPECT_EQ(commands.OnBackup(), Done);
+    EXPECT_EQ(commands.OnBackup().result, Done);
 }
 
 // Only a regular file that nothing overwrites may count as keeping the
 // safety copy's state: not the quick backup, not a link.
 TEST_F(CommandTest, OnlyALastingFileKeepsAState) {
-    ASSERT_EQ(commands.OnBackup(), Done);  // X: state A
+    ASSERT_EQ(commands.OnBackup().result, Done);  // X: state A
     WriteFile(save, "progress P", kTimeB);
-    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(commands.OnFixedNameBackup().result, Done);
     ASSERT_EQ(Restore({kNameA}), Done);  // P goes to the safety copy; the quick backup has it
     WriteFile(save, "progress Q", kTimeB + 60);
     ASSERT_EQ(Restore({kNameA}), Done);  // P leaves the safety copy
     WriteFile(save, "progress R", kTimeB + 120);
-    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(commands.OnFixedNameBackup().result, Done);
     EXPECT_EQ(Holding(backup, "progress P").size(), 1u);
     EXPECT_EQ(Holding(backup, "progress Q"), Texts{});  // still in the safety copy
     EXPECT_EQ(ReadFile(safety), "progress Q");
@@ -704,16 +704,18 @@ TEST_F(CommandTest, ALongSaveNameKeepsTheStateUnderAShorterMemo) {
         ASSERT_TRUE(there.SetSaveFile(Utf8(longSave)));
         FakeHost window(there);
         BackupCommands run(there, window);
-        ASSERT_EQ(run.OnBackup(), Done) << room;
+        ASSERT_EQ(run.OnBackup().result, Done) << room;
         const std::string mine = name + ".dat.save." + time + "_";
+        CommandOutcome last;
         for (const char* state : {"state B", "state C"}) {
             WriteFile(longSave, state, kTimeB);
             window.Select({mine});
-            ASSERT_EQ(run.OnRestore(), Done) << room;
+            last = run.OnRestore();
+            ASSERT_EQ(last.result, Done) << room;
         }
         const std::string kept =
             name + ".dat.save." + FormatFileTime(kTimeB) + "_" + (room ? "戻" : "");
-        EXPECT_EQ(run.KeptBeforeRestore(), kept);
+        EXPECT_EQ(last.keptBeforeRestore, kept);
         EXPECT_EQ(ReadFile(backup / U8(kept)), "state B");
         EXPECT_TRUE(messages::KeptBeforeRestoreNote(kept).ends_with("メモを短くしました）"));
     }
@@ -736,10 +738,10 @@ TEST_F(CommandTest, LongCopiesShowProgressUpToTheWhole) {
     shown.emplace_back(kSize, kSize);
     const std::string big(kSize, 'x');
     WriteFile(save, big, kTimeB);
-    ASSERT_EQ(paced.OnFixedNameBackup(), Done);
+    ASSERT_EQ(paced.OnFixedNameBackup().result, Done);
     WriteFile(save, "state A", kTimeA);
     host.Select({kQuick});
-    ASSERT_EQ(paced.OnRestore(), Done);
+    ASSERT_EQ(paced.OnRestore().result, Done);
     EXPECT_EQ(ReadFile(save), big);
     const Texts log = host.TakeLog();
     ASSERT_EQ(log.size(), 2 * shown.size() + 5) << testing::PrintToString(log);
@@ -755,12 +757,47 @@ TEST_F(CommandTest, LongCopiesShowProgressUpToTheWhole) {
     EXPECT_EQ(host.progress, shown);
 }
 
+// A trigger that arrives while a command runs (a key let through while a long
+// copy paints the window) is refused, never nested; once the command is over
+// it works. A trigger without a user never opens a box.
+TEST_F(CommandTest, ATriggerDuringACommandIsRefusedNotNested) {
+    constexpr std::uint64_t kChunk = 4096;
+    std::chrono::steady_clock::time_point now;
+    CommandGate gate;
+    BackupCommands window(locations, host, gate,
+                          {.chunkBytes = kChunk, .now = [&] { return now += 300ms; }});
+    QuietVoice quiet(true);
+    BackupOperations hotkey(locations, quiet, gate);
+    WriteFile(save, std::string(20 * kChunk, 'x'), kTimeB);
+    std::vector<CommandResult> nested;
+    host.duringCopy = [&] {
+        if (nested.empty()) {  // once: a nested copy shows progress too
+            nested = {CommandResult::Done};
+            nested = {hotkey.Backup("").result, hotkey.QuickBackup().result,
+                      hotkey.Restore(backup / kQuick, RestoreQuestion::Skip).result,
+                      hotkey.Delete({backup / kQuick}).result, window.OnFixedNameBackup().result};
+        }
+    };
+    ASSERT_EQ(window.OnBackup().result, Done);
+    EXPECT_EQ(nested, std::vector<CommandResult>(5, CommandResult::Busy));
+    EXPECT_EQ(Names(backup), Texts{"slot1.dat.save." + FormatFileTime(kTimeB) + "_"});
+    EXPECT_EQ(Names(dir / "game"), Texts{"slot1.dat"});
+    // Over: the same triggers run, and the quiet one asks no one.
+    EXPECT_EQ(hotkey.QuickBackup().result, Done);
+    host.TakeLog();
+    EXPECT_EQ(hotkey.Restore(backup / kQuick, RestoreQuestion::Ask).result, Done);
+    WriteFile(backup / "other.dat.save.x", "other game", kTimeB);
+    EXPECT_EQ(hotkey.Restore(backup / "other.dat.save.x", RestoreQuestion::Skip).result,
+              Cancelled);  // another save's backup is never put back unseen
+    EXPECT_EQ(host.TakeLog(), Texts{});
+}
+
 // Odd files where the save, the settings, a backup or a temporary file
 // should be: refused or left alone, never waited on or clobbered.
 TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     LINUX_ONLY("symbolic links and FIFOs");
 #ifndef _WIN32
-    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(commands.OnFixedNameBackup().result, Done);
     // What a killed copy left goes; the user's own file that looks alike stays.
     const fs::path notes = dir / "game/.tsumugiya-notes.tmp", target = dir / "game/real.dat";
     WriteFile(notes, "the user's own");
@@ -776,19 +813,19 @@ TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     fs::remove(save);
     fs::remove(safety);
     fs::create_symlink(target, save);  // a link to a save not written yet
-    EXPECT_EQ(commands.OnRestore(), Done);
+    EXPECT_EQ(commands.OnRestore().result, Done);
     EXPECT_TRUE(fs::is_symlink(save));
     EXPECT_EQ(std::pair(StateOf(target), ReadFile(notes)),
               std::pair(kStateA, Content("the user's own")));
     fs::create_symlink(target, backup / "linked.dat.save.1");  // goes, not what it points to
     host.Select({"linked.dat.save.1"});
     host.answers = "y";
-    EXPECT_EQ(commands.OnDelete(), Done);
+    EXPECT_EQ(commands.OnDelete().result, Done);
     EXPECT_EQ(std::pair(Names(backup), StateOf(target)), std::pair(Texts{kQuick}, kStateA));
     fs::remove(save);
     ASSERT_EQ(::mkfifo(save.c_str(), 0600), 0);  // would block a plain open
-    EXPECT_EQ(commands.OnBackup(), Failed);
-    EXPECT_EQ(commands.OnRestore(), Failed);
+    EXPECT_EQ(commands.OnBackup().result, Failed);
+    EXPECT_EQ(commands.OnRestore().result, Failed);
     ASSERT_EQ(::mkfifo((dir / "app/tsumugiya.ini").c_str(), 0600), 0);
     platform::IoError error;
     EXPECT_FALSE(locations.SaveSettings(error));
@@ -800,8 +837,8 @@ TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     WriteFile(safety, "state C", kTimeA);
     fs::create_symlink(safety, backup / "slot1.dat.save.linked");
     ASSERT_EQ(Restore({kQuick}), Done);
-    ASSERT_TRUE(commands.KeptBeforeRestore());
-    EXPECT_EQ(ReadFile(backup / *commands.KeptBeforeRestore()), "state C");
+    ASSERT_TRUE(restored.keptBeforeRestore);
+    EXPECT_EQ(ReadFile(backup / *restored.keptBeforeRestore), "state C");
 #endif
 }
 

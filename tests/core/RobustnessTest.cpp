@@ -66,7 +66,7 @@ class Robustness : public CommandTest {};
 // cannot be kept there, so a restore stops too, saying why.
 TEST_F(Robustness, AFullOrReadOnlyBackupFolderTakesNothingAndStopsARestore) {
     MOUNT_OR_SKIP(disk, backup, "size=1m");
-    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(commands.OnFixedNameBackup().result, Done);
     WriteFile(backup / "slot1.dat.save.b", "backup B", kTimeA);
     WriteFile(save, std::string(2 << 20, 'p'), kTimeB);  // more than there is room for
     ASSERT_EQ(Restore({"slot1.dat.save.temp"}), Done);   // P is now the safety copy
@@ -76,17 +76,17 @@ TEST_F(Robustness, AFullOrReadOnlyBackupFolderTakesNothingAndStopsARestore) {
         const auto before = std::pair(Snapshot(dir / "game"), Snapshot(backup));
         host.TakeLog();
         host.told.clear();
-        EXPECT_EQ(commands.OnFixedNameBackup(), Failed);
+        EXPECT_EQ(commands.OnFixedNameBackup().result, Failed);
         const std::string cause = platform::ErrnoCause(readOnly ? EROFS : ENOSPC);
         EXPECT_TRUE(host.told.at(0).ends_with(": " + cause)) << host.told.at(0);
-        EXPECT_EQ(commands.OnBackup(), Failed);
+        EXPECT_EQ(commands.OnBackup().result, Failed);
         EXPECT_EQ(Restore({"slot1.dat.save.b"}), Failed);
         EXPECT_EQ(std::pair(Snapshot(dir / "game"), Snapshot(backup)), before);
         EXPECT_EQ(host.TakeLog(),
                   (Texts{kCopyFailed, "Refresh", kCopyFailed, "Refresh",
                          "!!! 戻す前の控えをバックアップできなかったので、戻すのをやめました。"}));
         WriteFile(save, "state B", kTimeB);  // what fits goes in again
-        EXPECT_EQ(commands.OnFixedNameBackup(), readOnly ? Failed : Done);
+        EXPECT_EQ(commands.OnFixedNameBackup().result, readOnly ? Failed : Done);
     }
 }
 
@@ -107,7 +107,7 @@ TEST_F(Robustness, AProgramInAReadOnlyFolderUsesTheXdgFolders) {
 TEST_F(Robustness, FullOrReadOnlySaveFolderStopsARestoreWithTheSaveUnchanged) {
     const std::string stateA(256 << 10, 'a'), stateB(256 << 10, 'b');
     WriteFile(save, stateA);
-    ASSERT_EQ(commands.OnFixedNameBackup(), Done);
+    ASSERT_EQ(commands.OnFixedNameBackup().result, Done);
     for (const bool readOnly : {false, true}) {
         MOUNT_OR_SKIP(disk, dir / "game", "size=1m");
         WriteFile(save, stateB);
@@ -123,7 +123,7 @@ TEST_F(Robustness, FullOrReadOnlySaveFolderStopsARestoreWithTheSaveUnchanged) {
             << told;
         ASSERT_TRUE(disk.Remount(0));  // room again: the restore works
         fs::remove(dir / "game/filler");
-        EXPECT_EQ(commands.OnRestore(), Done);
+        EXPECT_EQ(commands.OnRestore().result, Done);
         EXPECT_EQ(std::pair(ReadFile(save), ReadFile(safety)),
                   std::pair(Content(stateA), Content(stateB)));
     }
@@ -146,7 +146,7 @@ TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
     });
     for (int i = 0; i < 10; ++i) {
         host.memo = std::to_string(i);
-        const bool done = commands.OnBackup() == Done;
+        const bool done = commands.OnBackup().result == Done;
         // Retries under load may run long enough to show progress first.
         Texts log = host.TakeLog();
         std::erase_if(log, [](const std::string& line) { return line.starts_with("Progress"); });
@@ -196,7 +196,7 @@ TEST_F(Robustness, HostileSettingsGiveTheExactPathOrNone) {
         locations.InitLocations(dir / "app/tsumugiya");
         EXPECT_EQ(Utf8(locations.SavePath()), expected) << settings.substr(0, 80);
         const auto before = outside();
-        commands.OnBackup();
+        commands.OnBackup().result;
         EXPECT_TRUE(outside() == before) << settings.substr(0, 80);
         EXPECT_EQ(Names(backup).size(), expected.empty() ? 0u : 1u) << settings.substr(0, 80);
     }

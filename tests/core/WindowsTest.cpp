@@ -170,7 +170,7 @@ TEST(WindowsTempFiles, TheSweepRemovesOnlyWhatNoOneHoldsOpen) {
 TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
     {
         const Held writing(save, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
-        EXPECT_EQ(commands.OnBackup(), Done);
+        EXPECT_EQ(commands.OnBackup().result, Done);
     }
     EXPECT_EQ(StateOf(backup / U8(kNameA)), kStateA);
     WriteFile(backup / "slot1.dat.save.b", "state B", kTimeB);
@@ -178,7 +178,7 @@ TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
         {
             const Held held(save, GENERIC_READ, share);
             ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
-            EXPECT_EQ(commands.OnFixedNameBackup(), share ? Done : Failed) << share;
+            EXPECT_EQ(commands.OnFixedNameBackup().result, share ? Done : Failed) << share;
             host.TakeLog();
             // No delete sharing: no rename, and the user is told why.
             EXPECT_EQ(Restore({"slot1.dat.save.b"}), Failed) << share;
@@ -201,7 +201,7 @@ TEST_F(CommandTest, ASaveHeldOpenIsCopiedOrRefusedNeverHalfReplaced) {
 // can still be deleted, as on Linux where the folder's rights decide.
 TEST_F(CommandTest, AReadOnlySaveKeepsItsAttributeThroughARestore) {
     ASSERT_TRUE(::SetFileAttributesW(save.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_EQ(commands.OnBackup(), Done);
+    ASSERT_EQ(commands.OnBackup().result, Done);
     WriteFile(backup / "slot1.dat.save.b", "state B", kTimeB);
     ASSERT_EQ(Restore({"slot1.dat.save.b"}), Done);
     EXPECT_EQ(std::tuple(StateOf(save), IsReadOnly(save), ReadFile(safety)),
@@ -209,7 +209,7 @@ TEST_F(CommandTest, AReadOnlySaveKeepsItsAttributeThroughARestore) {
     host.Select({kNameA});
     host.answers = "y";
     EXPECT_TRUE(IsReadOnly(backup / U8(kNameA)));
-    EXPECT_EQ(commands.OnDelete(), Done);
+    EXPECT_EQ(commands.OnDelete().result, Done);
     EXPECT_EQ(Names(backup), Texts{"slot1.dat.save.b"});
 }
 
@@ -236,13 +236,13 @@ TEST_F(CommandTest, JapaneseAndLongPathsReachTheSameFiles) {
         memo += "城";
     }
     host.memo = memo;
-    ASSERT_EQ(commands.OnBackup(), Done) << host.told.back();
+    ASSERT_EQ(commands.OnBackup().result, Done) << host.told.back();
     const Texts names = platform::ListFolder(deep / "backup");
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(names[0].starts_with("城の前.dat.save.") && names[0].ends_with(memo)) << names[0];
     ASSERT_TRUE(platform::WriteFileAtomically(longSave, "state B", error)) << error.cause;
     host.Select(names);
-    ASSERT_EQ(commands.OnRestore(), Done);
+    ASSERT_EQ(commands.OnRestore().result, Done);
     std::string bytes;
     ASSERT_TRUE(platform::ReadWholeFile(longSave, bytes));
     EXPECT_EQ(bytes, "state A");

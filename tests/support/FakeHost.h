@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "BackupCommands.h"
 #include "Messages.h"
@@ -57,6 +58,9 @@ struct FakeHost : WindowHost {
         log.push_back("Progress " + (text.empty() ? std::string("end") : std::string(text)));
         if (!text.empty()) {
             progress.emplace_back(done, total);
+            if (duringCopy) {
+                duringCopy();
+            }
         }
     }
     void ReportFileError(const platform::IoError& error) override {
@@ -70,6 +74,8 @@ struct FakeHost : WindowHost {
     Texts log;
     Texts told;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+    // Runs while a long copy shows its progress, as a trigger let through then would.
+    std::function<void()> duringCopy;
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file
@@ -90,10 +96,12 @@ class CommandTest : public ::testing::Test {
         ASSERT_TRUE(locations.SetSaveFile(Utf8(save)));
     }
 
-    // Selects these entries afresh and restores, as the restore button does.
+    // Selects these entries afresh and restores, as the restore button does;
+    // the whole outcome is kept in restored.
     CommandResult Restore(const Texts& names) {
         host.Select(names);
-        return commands.OnRestore();
+        restored = commands.OnRestore();
+        return restored.result;
     }
 
     TempFolder dir;
@@ -102,6 +110,7 @@ class CommandTest : public ::testing::Test {
     AppLocations locations, unchosen;  // the same program, one without a save file
     FakeHost host{locations};
     BackupCommands commands{locations, host};
+    CommandOutcome restored;  // of the last Restore
 };
 
 }  // namespace tsumugiya::test
