@@ -102,7 +102,7 @@ void AppLocations::SweepBackupFolder() const {
 // settings value can point the commands at a folder or outside its folder.
 void AppLocations::JoinSavePath() {
     const std::string joined = Join(saveFolder_, saveFileName_);
-    if (IsPlainFileName(saveFileName_) && !HasLineBreak(saveFolder_) &&
+    if (IsPrintableFileName(saveFileName_) && !HasLineBreak(saveFolder_) &&
         platform::IsAbsolutePath(joined) && joined.size() <= platform::kMaxPathLength) {
         savePath_ = platform::PathFromUtf8(joined);
     } else {
@@ -113,7 +113,7 @@ void AppLocations::JoinSavePath() {
 bool AppLocations::SetSaveFile(const std::string& path) {
     CFilePath split(path);
     if (!platform::IsAbsolutePath(path) || !split.GetFileName() ||
-        !IsPlainFileName(*split.GetFileName()) || HasLineBreak(path) ||
+        !IsPrintableFileName(*split.GetFileName()) || HasLineBreak(path) ||
         path.size() > platform::kMaxPathLength) {
         return false;
     }
@@ -151,7 +151,7 @@ std::vector<std::string> AppLocations::SettingsProblems() const {
             unusable(kFolderKey, saveFolder_, "改行があります");
         }
     }
-    if (!saveFileName_.empty() && !IsPlainFileName(saveFileName_)) {
+    if (!saveFileName_.empty() && !IsPrintableFileName(saveFileName_)) {
         unusable(kFileNameKey, saveFileName_,
                  !IsValidUtf8(saveFileName_) ? "UTF-8 として読めない文字があります"
                                              : "ファイル名ひとつではありません");

@@ -84,7 +84,7 @@ bool BackupCatalogue::MatchesListing(std::string_view name) {
 }
 
 bool BackupCatalogue::Lists(const std::string& name) const {
-    return !locations_.BackupFolder().empty() && IsEntryName(name) && MatchesListing(name) &&
+    return !locations_.BackupFolder().empty() && IsNameInFolder(name) && MatchesListing(name) &&
            platform::EntryExists(locations_.BackupFolder() / platform::PathFromUtf8(name));
 }
 
@@ -97,7 +97,7 @@ std::vector<std::filesystem::path> BackupCatalogue::SelectedPaths(const BackupLi
     for (int index : list.SelectedIndices(std::min(max, list.SelectedCount()))) {
         const std::string text = list.Text(index);
         // A list entry only ever names something inside the backup folder.
-        if (IsEntryName(text) && !locations_.BackupFolder().empty()) {
+        if (IsNameInFolder(text) && !locations_.BackupFolder().empty()) {
             paths.push_back(locations_.BackupFolder() / platform::PathFromUtf8(text));
         }
     }

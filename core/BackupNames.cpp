@@ -49,13 +49,13 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-bool IsEntryName(std::string_view name) {
+bool IsNameInFolder(std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find('\0') == name.npos &&
-           platform::IsNameOnThisSystem(name);
+           platform::IsOneComponent(name);
 }
 
-bool IsPlainFileName(std::string_view name) {
-    if (!IsEntryName(name)) {
+bool IsPrintableFileName(std::string_view name) {
+    if (!IsNameInFolder(name)) {
         return false;
     }
     for (std::size_t i = 0; i < name.size(); ++i) {
@@ -78,7 +78,7 @@ std::optional<std::string> TimestampedBackupName(std::string_view saveFileName,
     std::string name;
     name.reserve(saveFileName.size() + timeText.size() + memo.size() + 7);
     name.append(saveFileName).append(".save.").append(timeText).append("_").append(memo);
-    if (platform::NameLength(name) > maxLength || !IsPlainFileName(name)) {
+    if (platform::NameLength(name) > maxLength || !IsPrintableFileName(name)) {
         return std::nullopt;
     }
     return name;

@@ -76,12 +76,15 @@ std::string FixedBackupName(std::string_view saveFileName);
 // "%s.s": the copy of the save file taken before each restore.
 std::filesystem::path SafetyCopyPath(const std::filesystem::path& savePath);
 
-// True for text that names one entry inside a folder: not empty, not "." or
-// "..", no separator, no control character, valid UTF-8.
-bool IsPlainFileName(std::string_view name);
+// True for text that can only name an entry directly inside a folder: not
+// empty, not "." or "..", one component on this system. What a name found in
+// the folder or typed by the user must be before it is used.
+bool IsNameInFolder(std::string_view name);
 
-// True for text that can only name an entry directly inside a folder.
-bool IsEntryName(std::string_view name);
+// A name in a folder that is also fit to make and show: no control
+// character, no backslash on any system, valid UTF-8. What the program's own
+// names and the save file's name must be.
+bool IsPrintableFileName(std::string_view name);
 
 // True when the text is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);

@@ -1,7 +1,10 @@
 #pragma once
 
 // The operating-system services the core needs. Everything else in core/ is
-// standard C++; a port implements this header once (see posix/).
+// standard C++. A port (posix/, win32/) implements the system calls of
+// Primitives.h and the parts of this header that are not built on them; the
+// commit-or-nothing file policy (SafeFiles.cpp) and the settings file
+// (ProfileFile.cpp) are written once for every port.
 
 #include <cstdint>
 #include <filesystem>
@@ -33,9 +36,9 @@ bool IsDevicePath(std::string_view path);
 // IsAbsolutePath to refuse. Absent when the working folder cannot be found.
 std::optional<std::string> AbsolutePath(std::string_view path);
 
-// True when the file system takes this text as one name in a folder (no
-// separator, nothing the system reads as a device or a stream).
-bool IsNameOnThisSystem(std::string_view name);
+// True when this system reads the text as one path component: no separator,
+// nothing it reads as a device or a stream. Says nothing of "." or "..".
+bool IsOneComponent(std::string_view name);
 
 #ifdef _WIN32
 // The character used when the program joins a folder and a name.

@@ -13,7 +13,6 @@ namespace tsumugiya::platform::sys {
 
 namespace fs = std::filesystem;
 
-// Closes a descriptor or a handle.
 void Close(std::intptr_t native);
 
 // Owns one open file (a descriptor or a handle) and closes it when it goes away.
@@ -55,7 +54,6 @@ class File {
 // SourceMissing when there is no such file.
 File OpenForReading(const fs::path& file, FileIdentity& state, IoError& error);
 
-// The state of an open file.
 bool StateOf(const File& file, FileIdentity& state);
 
 // Creates a new file for writing, refusing an existing name (nameTaken). While

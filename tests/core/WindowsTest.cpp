@@ -34,15 +34,15 @@ const std::string kNameA = "slot1.dat.save.2023年03月05日19時01分08秒_";
 TEST(WindowsNames, SeparatorsStreamsDevicesAndTrailingDotsAreRefused) {
     for (const char* name : {"..\\x", "D:x", "save.dat:stream", "CON", "nul.txt", "Com1.dat",
                              "LPT9", "aux .dat", "x.", "x "}) {
-        EXPECT_FALSE(IsEntryName(name)) << name;
+        EXPECT_FALSE(IsNameInFolder(name)) << name;
     }
     for (const char* name : {"CONSOLE.dat", "COM10", "セーブ.dat", ".hidden", "a b.dat"}) {
-        EXPECT_TRUE(IsEntryName(name)) << name;
+        EXPECT_TRUE(IsNameInFolder(name)) << name;
     }
     // What no name may hold is refused, and a memo holding it says which.
     for (const char c : std::string_view("\\/:*?\"<>|")) {
         const std::string name = std::string("a") + c + "b";
-        EXPECT_FALSE(IsEntryName(name)) << name;
+        EXPECT_FALSE(IsNameInFolder(name)) << name;
         EXPECT_NE(MemoProblem(name, 100).value_or("").find("「" + std::string(1, c) + "」"),
                   std::string::npos)
             << name;

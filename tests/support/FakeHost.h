@@ -35,6 +35,7 @@ struct FakeHost : WindowHost {
     // Questions too are logged by their first line.
     bool AskOkCancel(std::string_view text) override {
         log.push_back("Ask " + std::string(text.substr(0, text.find('\n'))));
+        asked.emplace_back(text);
         const bool yes = answers.starts_with('y');
         answers.erase(0, 1);
         return yes;
@@ -73,6 +74,7 @@ struct FakeHost : WindowHost {
     std::string answers;   // 'y' or 'n' for each question to come; no once it runs out
     Texts log;
     Texts told;
+    Texts asked;  // whole
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
     // Runs while a long copy shows its progress, as a trigger let through then would.
     std::function<void()> duringCopy;

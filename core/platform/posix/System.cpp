@@ -83,7 +83,7 @@ std::optional<std::string> AbsolutePath(std::string_view path) {
     return Utf8Of(folder / PathFromUtf8(path));
 }
 
-bool IsNameOnThisSystem(std::string_view name) {
+bool IsOneComponent(std::string_view name) {
     return name.find('/') == name.npos;
 }
 

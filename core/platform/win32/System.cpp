@@ -252,7 +252,7 @@ std::optional<std::string> AbsolutePath(std::string_view path) {
     return win32::Narrow(full);
 }
 
-bool IsNameOnThisSystem(std::string_view name) {
+bool IsOneComponent(std::string_view name) {
     if (name.empty() || name.back() == '.' || name.back() == ' ') {
         return false;
     }
