@@ -1,5 +1,7 @@
 #include "AppLocations.h"
 
+#include "Messages.h"
+
 #include "BackupNames.h"
 #include "FilePath.h"
 #include "FileTime.h"
@@ -139,26 +141,25 @@ std::vector<std::string> AppLocations::SettingsProblems() const {
     std::vector<std::string> problems;
     const auto unusable = [&](std::string_view key, const std::string& value,
                               std::string_view reason) {
-        problems.push_back("設定ファイルの " + std::string(key) + "=" + value + " は使えません（" +
-                           std::string(reason) + "）。");
+        problems.push_back(messages::UnusableSetting(key, value, reason));
     };
     if (!saveFolder_.empty()) {
         if (!IsValidUtf8(saveFolder_)) {
-            unusable(kFolderKey, saveFolder_, "UTF-8 として読めない文字があります");
+            unusable(kFolderKey, saveFolder_, messages::kUnreadableText);
         } else if (!platform::IsAbsolutePath(saveFolder_)) {
-            unusable(kFolderKey, saveFolder_, "絶対パスではありません");
+            unusable(kFolderKey, saveFolder_, messages::kNotAbsolute);
         } else if (HasLineBreak(saveFolder_)) {
-            unusable(kFolderKey, saveFolder_, "改行があります");
+            unusable(kFolderKey, saveFolder_, messages::kHasLineBreak);
         }
     }
     if (!saveFileName_.empty() && !IsPrintableFileName(saveFileName_)) {
-        unusable(kFileNameKey, saveFileName_,
-                 !IsValidUtf8(saveFileName_) ? "UTF-8 として読めない文字があります"
-                                             : "ファイル名ひとつではありません");
+        unusable(
+            kFileNameKey, saveFileName_,
+            !IsValidUtf8(saveFileName_) ? messages::kUnreadableText : messages::kNotOneFileName);
     }
     if (problems.empty() && !saveFileName_.empty() &&
         Join(saveFolder_, saveFileName_).size() > platform::kMaxPathLength) {
-        unusable(kFileNameKey, saveFileName_, "パスが長すぎます");
+        unusable(kFileNameKey, saveFileName_, messages::kPathTooLong);
     }
     return problems;
 }
@@ -166,7 +167,7 @@ std::vector<std::string> AppLocations::SettingsProblems() const {
 bool AppLocations::SaveSettings(platform::IoError& error) const {
     if (settingsPath_.empty()) {
         error = platform::IoError{platform::IoError::Kind::Other, settingsPath_,
-                                  "プログラムのあるフォルダーがわかりません"};
+                                  std::string(messages::kProgramFolderUnknown)};
         return false;
     }
     if (files_.layout == Layout::Xdg && !MakeFolders(settingsPath_.parent_path(), error)) {

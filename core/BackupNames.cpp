@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "FileTime.h"
+#include "Messages.h"
 #include "platform/Platform.h"
 
 namespace tsumugiya {
@@ -106,9 +107,7 @@ std::optional<std::string> ForbiddenCharacter(std::string_view memo) {
         const bool c0 = c < 0x20 || c == 0x7F;
         const bool c1 = c == 0xC2 && next >= 0x80 && next <= 0x9F;
         if (c0 || c1) {
-            char text[32];
-            std::snprintf(text, sizeof text, "制御文字 U+%04X", c1 ? next : c);
-            return std::string(text);
+            return messages::ControlCharacter(c1 ? next : c);
         }
     }
     return std::nullopt;
@@ -118,16 +117,13 @@ std::optional<std::string> ForbiddenCharacter(std::string_view memo) {
 
 std::optional<std::string> MemoProblem(std::string_view memo, std::size_t room) {
     if (!IsValidUtf8(memo)) {
-        return std::string("メモに UTF-8 として読めないバイトがあります。");
+        return std::string(messages::kMemoUndecodable);
     }
     if (const auto character = ForbiddenCharacter(memo)) {
-        return "メモに" + *character + "は使えません（ファイル名に使えない文字です）。";
+        return messages::ForbiddenInMemo(*character);
     }
     if (const std::size_t length = platform::NameLength(memo); length > room) {
-        const std::string unit = platform::kNameLengthInBytes ? " バイト" : " 文字";
-        return "メモが " + std::to_string(length - room) + unit +
-               "長すぎます（このセーブファイルのバックアップ名に入るのは " + std::to_string(room) +
-               unit + "までです）。";
+        return messages::MemoTooLong(length - room, room, platform::kNameLengthInBytes);
     }
     return std::nullopt;
 }

@@ -1,6 +1,30 @@
 #include "Messages.h"
 
+#include <cstdio>
+
 namespace tsumugiya::messages {
+
+std::string UnusableSetting(std::string_view key, std::string_view value, std::string_view reason) {
+    return "設定ファイルの " + std::string(key) + "=" + std::string(value) + " は使えません（" +
+           std::string(reason) + "）。";
+}
+
+std::string ForbiddenInMemo(std::string_view shown) {
+    return "メモに" + std::string(shown) + "は使えません（ファイル名に使えない文字です）。";
+}
+
+std::string ControlCharacter(unsigned code) {
+    char text[32];
+    std::snprintf(text, sizeof text, "制御文字 U+%04X", code);
+    return text;
+}
+
+std::string MemoTooLong(std::size_t excess, std::size_t room, bool unitInBytes) {
+    const std::string unit = unitInBytes ? " バイト" : " 文字";
+    return "メモが " + std::to_string(excess) + unit +
+           "長すぎます（このセーブファイルのバックアップ名に入るのは " + std::to_string(room) +
+           unit + "までです）。";
+}
 
 std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths) {
     constexpr std::size_t kNamesShown = 10;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Every text the commands show the user, byte for byte.
+// Every text the core shows the user, byte for byte.
 
 #include <cstdint>
 #include <string>
@@ -49,6 +49,28 @@ inline constexpr std::string_view kDeleteFailed = "!!! 削除できなかった�
 inline constexpr std::string_view kBusy = "ほかの操作の途中なので、何もしませんでした。";
 inline constexpr std::string_view kSaveFileNotThere =
     "このファイルはまだありません。このままセーブファイルに選びますか？";
+
+// The settings file: why a value cannot be used, and the line that says so.
+inline constexpr std::string_view kUnreadableText = "UTF-8 として読めない文字があります";
+inline constexpr std::string_view kNotAbsolute = "絶対パスではありません";
+inline constexpr std::string_view kHasLineBreak = "改行があります";
+inline constexpr std::string_view kNotOneFileName = "ファイル名ひとつではありません";
+inline constexpr std::string_view kPathTooLong = "パスが長すぎます";
+inline constexpr std::string_view kProgramFolderUnknown =
+    "プログラムのあるフォルダーがわかりません";
+std::string UnusableSetting(std::string_view key, std::string_view value, std::string_view reason);
+
+// Where the program keeps its files, as where names it.
+inline constexpr std::string_view kPortableLayout = "ポータブル（プログラムと同じフォルダー）";
+inline constexpr std::string_view kInstalledLayout = "インストール（XDG フォルダー）";
+
+// Why a memo cannot go into a backup name. shown is the character as the
+// user should see it; the lengths are in bytes or characters, as unitInBytes says.
+inline constexpr std::string_view kMemoUndecodable =
+    "メモに UTF-8 として読めないバイトがあります。";
+std::string ForbiddenInMemo(std::string_view shown);
+std::string ControlCharacter(unsigned code);
+std::string MemoTooLong(std::size_t excess, std::size_t room, bool unitInBytes);
 
 // The delete question, naming what it deletes: after Cancel the selection
 // moves, so the user must see which backups an OK removes.

@@ -1,5 +1,7 @@
 #include "ProgramFiles.h"
 
+#include "Messages.h"
+
 #include "BackupNames.h"
 #include "FilePath.h"
 #include "platform/Platform.h"
@@ -87,8 +89,7 @@ ProgramFiles LocateProgramFiles(const fs::path& executable, const fs::path& inst
 }
 
 std::string_view LayoutName(Layout layout) {
-    return layout == Layout::Portable ? "ポータブル（プログラムと同じフォルダー）"
-                                      : "インストール（XDG フォルダー）";
+    return layout == Layout::Portable ? messages::kPortableLayout : messages::kInstalledLayout;
 }
 
 }  // namespace tsumugiya
