@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -7,23 +9,16 @@
 
 namespace tsumugiya::win {
 
-// The memo field's text after an edit, held to the rule every backup name's
-// memo follows (MemoProblem), as the Linux window holds it: characters no
-// file name can hold are dropped wherever they are (the memo already there
-// has none), and what does not fit goes from before the caret, never from
-// the memo already there.
-struct MemoFit {
-    std::wstring text;
-    int caret = 0;
-    std::string reasons;  // why, in the user's words, one reason a line
-};
+// The text of a control, as the control holds it.
+std::wstring ItemText(HWND item);
 
-// Absent when the text keeps the rule as it is. room is in the units of
-// platform::NameLength (UTF-16 units on Windows).
-std::optional<MemoFit> FitMemo(std::wstring_view text, int caret, std::size_t room);
+// Holds the memo edit control to the memo rule (FitMemo) after an edit: the
+// text and the caret are set to what fits. Returns why something was
+// dropped, one reason a line, or nothing when the text kept the rule.
+std::optional<std::string> FitMemoControl(HWND memo, std::size_t room);
 
-// UTF-8 of the text; a lone surrogate, which no UTF-8 can carry, comes out
-// as a byte that is not UTF-8, so the rule refuses it.
+// UTF-8 of the text; a lone surrogate makes it a byte that is not UTF-8, so
+// that no file is named by a look-alike.
 std::string StrictUtf8(std::wstring_view text);
 
 }  // namespace tsumugiya::win
