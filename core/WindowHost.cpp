@@ -7,11 +7,11 @@
 namespace tsumugiya {
 
 int WindowHost::SelectionCount() const {
-    return List().SelectedCount();
+    return ListShown().SelectedCount();
 }
 
 std::vector<std::filesystem::path> WindowHost::SelectedNames(int max) const {
-    return catalogue_.SelectedPaths(List(), max);
+    return catalogue_.SelectedPaths(ListShown(), max);
 }
 
 void WindowHost::ShowCatalogue() {

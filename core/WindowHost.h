@@ -57,7 +57,6 @@ class WindowHost : public CommandHost {
     // What the window brings. The list control is asked for, not held: it is
     // built after this base.
     virtual BackupList& List() = 0;
-    virtual const BackupList& List() const = 0;
     // A modal box with OK, and Cancel when asked; true when OK was chosen.
     virtual bool ShowBox(std::string_view text, bool withCancel) = 0;
     // Fonts, captions, check boxes and colours.
@@ -67,6 +66,8 @@ class WindowHost : public CommandHost {
     virtual void TellOnceShown(const std::string& text) = 0;
 
   private:
+    // The list for reading only; no window's List() changes it.
+    const BackupList& ListShown() const { return const_cast<WindowHost*>(this)->List(); }
     // What the settings file and the backup folder got wrong at start;
     // empty when nothing did.
     std::string StartProblems() const;

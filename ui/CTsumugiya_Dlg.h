@@ -50,7 +50,6 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
 
     // WindowHost
     BackupList& List() override { return backupList_; }
-    const BackupList& List() const override { return backupList_; }
     bool ShowBox(std::string_view text, bool withCancel) override;
     void DressControls() override;
     void ShowSavePath() override;

@@ -65,7 +65,6 @@ struct FakeHost : WindowHost {
     }
 
     BackupList& List() override { return list; }
-    const BackupList& List() const override { return list; }
     // What a window does at start beyond the commands' host is its own.
     void DressControls() override { log.emplace_back("Dress"); }
     void ShowSavePath() override { log.emplace_back("SavePath"); }
