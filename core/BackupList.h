@@ -10,16 +10,10 @@ namespace tsumugiya {
 class BackupList {
   public:
     virtual ~BackupList() = default;
-    virtual void Clear() = 0;
-    virtual void Append(const std::string& text) = 0;
-    // Replaces every entry, in one go where the control allows: a list of
-    // many thousands is not redrawn once per entry.
-    virtual void Assign(std::vector<std::string> texts) {
-        Clear();
-        for (const std::string& text : texts) {
-            Append(text);
-        }
-    }
+    // Replaces every entry in one go: a list of many thousands is not
+    // redrawn once per entry.
+    virtual void Assign(std::vector<std::string> texts) = 0;
+    void Clear() { Assign({}); }
     virtual int Count() const = 0;
     virtual std::string Text(int index) const = 0;
     virtual int SelectedCount() const = 0;
@@ -31,11 +25,7 @@ class BackupList {
 // A list kept in memory, for front-ends without a list control.
 class MemoryBackupList : public BackupList {
   public:
-    void Clear() override {
-        texts_.clear();
-        selected_.clear();
-    }
-    void Append(const std::string& text) override {
+    void Append(const std::string& text) {
         texts_.push_back(text);
         selected_.push_back(false);
     }

@@ -6,27 +6,51 @@
 
 namespace tsumugiya {
 
-WindowHost::WindowHost(const AppLocations& locations, BackupList& list)
-    : locations_(locations), catalogue_(locations), list_(list) {}
-
 int WindowHost::SelectionCount() const {
-    return list_.SelectedCount();
+    return ListShown().SelectedCount();
 }
 
 std::vector<std::filesystem::path> WindowHost::SelectedPaths(int max) const {
-    return catalogue_.SelectedPaths(list_, max);
+    return catalogue_.SelectedPaths(ListShown(), max);
 }
 
 void WindowHost::ShowCatalogue() {
-    catalogue_.Refresh(list_);
+    catalogue_.Refresh(List());
 }
 
 void WindowHost::ShowCatalogueSelecting(const std::string& name) {
-    catalogue_.Refresh(list_, name);
+    catalogue_.Refresh(List(), name);
 }
 
 void WindowHost::ReportFileError(const platform::IoError& error) {
     Tell(messages::FileErrorReport(error));
+}
+
+void WindowHost::StartUp(const std::filesystem::path& executable) {
+    SetStatus("");
+    locations_.InitSettingsPath(executable);
+    DressControls();
+    locations_.ReadSettings();
+    ShowSavePath();
+    locations_.InitBackupFolder(executable);
+    if (const std::string problems = StartProblems(); !problems.empty()) {
+        TellOnceShown(problems);
+    }
+    ShowCatalogue();
+}
+
+std::optional<std::string> WindowHost::SaveSettingsAtClose() const {
+    // tsumugiya-cli may have chosen another save meanwhile; writing this
+    // window's copy back would undo that. Settings the window could not use
+    // (and said so at start) stay as the user wrote them, for the user to mend.
+    if (locations_.SettingsChangedElsewhere() || !locations_.SettingsProblems().empty()) {
+        return std::nullopt;
+    }
+    platform::IoError error;
+    if (locations_.SaveSettings(error)) {
+        return std::nullopt;
+    }
+    return messages::WithCause(messages::kSettingsNotSaved, error);
 }
 
 std::size_t WindowHost::MemoRoom() const {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,35 +16,64 @@ namespace tsumugiya {
 
 // What a window does for the commands whatever its toolkit: the backup list
 // through the catalogue, every question in a box, every report in a box
-// (Tell). The window brings the list control, the boxes and the title.
+// (Tell), and the steps of its start and close. The window brings the list
+// control, the boxes, its controls' look and the title.
 class WindowHost : public CommandHost {
   public:
-    // list is the window's own list control; it is used only once the
-    // window is built.
-    WindowHost(const AppLocations& locations, BackupList& list);
+    explicit WindowHost(AppLocations& locations)
+        : locations_(locations), catalogue_(locations), commands_(locations, *this) {}
 
     int SelectionCount() const override;
     std::vector<std::filesystem::path> SelectedPaths(int max) const override;
+    bool AskOkCancel(std::string_view text) override { return ShowBox(text, true); }
     // A window has no --yes: the warning is one more box.
-    bool WarnOkCancel(std::string_view text) override { return AskOkCancel(text); }
+    bool WarnOkCancel(std::string_view text) override { return ShowBox(text, true); }
+    void Tell(std::string_view text) override { ShowBox(text, false); }
     void ShowCatalogue() override;
     void ShowCatalogueSelecting(const std::string& name) override;
     void ReportFileError(const platform::IoError& error) override;
 
   protected:
-    // Deletes the selected backups. A failure loses nothing, but the user
-    // should not think it happened: what stayed is told with the outcome.
-    void DeleteSelected(BackupCommands& commands) { commands.OnDelete(); }
-    // How many bytes of memo a backup name can still take.
+    // The buttons both windows have. A failed deletion loses nothing, but the
+    // user should not think it happened: what stayed is told with the outcome.
+    void OnBackup() { commands_.OnBackup(); }
+    void OnFixedNameBackup() { commands_.OnFixedNameBackup(); }
+    void OnRestore() { commands_.OnRestore(); }
+    void OnDelete() { commands_.OnDelete(); }
+    void OnRefresh() { ShowCatalogue(); }
+
+    // Finds, reads and shows the settings and the backups of the program at
+    // this executable path, with the window's look set in between (the
+    // settings file's place is known by then, its content not yet).
+    void StartUp(const std::filesystem::path& executable);
+    // Keeps the settings as the window closes; what went wrong, in the
+    // user's words, when they could not be kept.
+    std::optional<std::string> SaveSettingsAtClose() const;
+    // How many units of memo (those of platform::NameLength) a backup name
+    // can still take.
     std::size_t MemoRoom() const;
-    // What the settings file and the backup folder got wrong at start, to be
-    // told once the window is up; empty when nothing did.
-    std::string StartProblems() const;
+
+    // What the window brings. The list control is asked for, not held: it is
+    // built after this base.
+    virtual BackupList& List() = 0;
+    // A modal box with OK, and Cancel when asked; true when OK was chosen.
+    virtual bool ShowBox(std::string_view text, bool withCancel) = 0;
+    // Fonts, captions, check boxes and colours.
+    virtual void DressControls() = 0;
+    virtual void ShowSavePath() = 0;
+    // Said once the window is up, so that the box has it behind.
+    virtual void TellOnceShown(const std::string& text) = 0;
 
   private:
-    const AppLocations& locations_;
+    // The list for reading only; no window's List() changes it.
+    const BackupList& ListShown() const { return const_cast<WindowHost*>(this)->List(); }
+    // What the settings file and the backup folder got wrong at start;
+    // empty when nothing did.
+    std::string StartProblems() const;
+
+    AppLocations& locations_;
     BackupCatalogue catalogue_;
-    BackupList& list_;
+    BackupCommands commands_;
 };
 
 }  // namespace tsumugiya

@@ -23,25 +23,14 @@
 #include <limits>
 
 #include "CAboutDlg.h"
-#include "ControlIds.h"
 #include "FontFaces.h"
+#include "MainDialog.h"
 #include "MemoLimit.h"
 #include "Messages.h"
 #include "Resources.h"
 
 namespace tsumugiya::ui {
 namespace {
-
-// The controls that take the 12-point dialog font, in the order they get it.
-// The clear and fixed-name backup buttons and the group boxes keep the
-// layout's 9-point font.
-constexpr int kDialogFontControls[] = {
-    kIdBackup,     kIdRestore,        kIdDelete,     kIdRefresh, kIdMemo,
-    kIdOpenFolder, kIdSelectSaveFile, kIdBackupList, kIdMapList, kIdSavePath,
-    kIdMemoLabel,  kIdMapName,        kIdMapLabel,   kIdOk,      kIdConfirmOnRestore,
-};
-
-const QColor kBackgroundColour(180, 200, 255);
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -57,13 +46,12 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
                                QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      WindowHost(locations, backupList_),
+      WindowHost(locations),
       locations_(locations),
       executable_(std::move(executable)),
       controls_(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)), *this),
       backupList_(controls_.Require<QListView>(kIdBackupList)),
-      commands_(locations_, *this),
-      status_(*this, kPlainTitle) {
+      status_(*this, QString::fromUtf8(kMainDialogCaption)) {
     OnInitDialog();
     ConnectCommands();
 }
@@ -80,10 +68,12 @@ void CTsumugiya_Dlg::OnInitDialog() {
         addAction(aboutAction_);
     }
     setWindowIcon(ProgramIcon());
-    SetStatus("");
-    locations_.InitSettingsPath(executable_);
+    StartUp(executable_);
+    controls_.Require<QPushButton>(kIdBackup).setFocus();
+}
 
-    QFont dialogFont(StandInFamily(QStringLiteral("ＭＳ Ｐ明朝")));
+void CTsumugiya_Dlg::DressControls() {
+    QFont dialogFont(StandInFamily(QString::fromUtf8(kDialogFontFace)));
     dialogFont.setPointSize(kDialogFontPoints);
     for (const int id : kDialogFontControls) {
         controls_.Require<QWidget>(id).setFont(dialogFont);
@@ -94,32 +84,26 @@ void CTsumugiya_Dlg::OnInitDialog() {
     // The face of the dialog, its labels, check box and group boxes; the
     // memo field and the lists keep their own base colour.
     QPalette face = palette();
-    face.setColor(QPalette::Window, kBackgroundColour);
+    face.setColor(QPalette::Window,
+                  QColor(kBackgroundColour.red, kBackgroundColour.green, kBackgroundColour.blue));
     setPalette(face);
     setAutoFillBackground(true);
+}
 
-    locations_.ReadSettings();
-    ShowSavePath();
-    locations_.InitBackupFolder(executable_);
-    const std::string startProblems = StartProblems();
-    if (!startProblems.empty()) {
-        // Said once the window is up, so the box has it behind.
-        QTimer::singleShot(0, this, [this, startProblems] { Tell(startProblems); });
-    }
-    ShowCatalogue();
-    controls_.Require<QPushButton>(kIdBackup).setFocus();
+void CTsumugiya_Dlg::TellOnceShown(const std::string& text) {
+    QTimer::singleShot(0, this, [this, text] { Tell(text); });
 }
 
 void CTsumugiya_Dlg::ConnectCommands() {
     const auto onClick = [this](int id, auto handler) {
         connect(&controls_.Require<QPushButton>(id), &QPushButton::clicked, this, handler);
     };
-    onClick(kIdRestore, [this] { commands_.OnRestore(); });
-    onClick(kIdBackup, [this] { commands_.OnBackup(); });
+    onClick(kIdRestore, [this] { OnRestore(); });
+    onClick(kIdBackup, [this] { OnBackup(); });
     onClick(kIdDelete, [this] { OnDelete(); });
     onClick(kIdOpenFolder, [this] { OnOpenFolder(); });
     onClick(kIdClearMemo, [this] { OnClearMemo(); });
-    onClick(kIdFixedNameBackup, [this] { commands_.OnFixedNameBackup(); });
+    onClick(kIdFixedNameBackup, [this] { OnFixedNameBackup(); });
     onClick(kIdSelectSaveFile, [this] { OnSelectSaveFile(); });
     onClick(kIdRefresh, [this] { OnRefresh(); });
     onClick(kIdOk, [this] { accept(); });
@@ -148,20 +132,15 @@ bool CTsumugiya_Dlg::IsConfirmOnRestore() const {
     return controls_.Require<QCheckBox>(kIdConfirmOnRestore).isChecked();
 }
 
-bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
+bool CTsumugiya_Dlg::ShowBox(std::string_view text, bool withCancel) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
+                    withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);  // a path with markup in it is shown as it is
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Cancel);
+    if (withCancel) {
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+    }
     return box.exec() == QMessageBox::Ok;
-}
-
-void CTsumugiya_Dlg::Tell(std::string_view text) {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), FromUtf8(text),
-                    QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
 }
 
 void CTsumugiya_Dlg::SetStatus(std::string_view text) {
@@ -187,14 +166,6 @@ void CTsumugiya_Dlg::OnOpenFolder() {
     if (folder.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(folder)))) {
         Tell(std::string(messages::kFolderNotOpened) + "\n" + folder.string());
     }
-}
-
-void CTsumugiya_Dlg::OnDelete() {
-    DeleteSelected(commands_);
-}
-
-void CTsumugiya_Dlg::OnRefresh() {
-    ShowCatalogue();
 }
 
 void CTsumugiya_Dlg::OnClearMemo() {
@@ -269,15 +240,8 @@ void CTsumugiya_Dlg::done(int result) {
 }
 
 void CTsumugiya_Dlg::OnDestroy() {
-    // tsumugiya-cli use may have chosen another save meanwhile; writing this
-    // window's copy back would undo that. Settings the window could not use
-    // (and said so at start) stay as the user wrote them, for the user to mend.
-    if (locations_.SettingsChangedElsewhere() || !locations_.SettingsProblems().empty()) {
-        return;
-    }
-    platform::IoError error;
-    if (!locations_.SaveSettings(error)) {
-        Tell(messages::WithCause(messages::kSettingsNotSaved, error));
+    if (const auto failure = SaveSettingsAtClose()) {
+        Tell(*failure);
     }
 }
 

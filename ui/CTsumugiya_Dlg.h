@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "AppLocations.h"
-#include "BackupCommands.h"
 #include "ListBoxBackupList.h"
 #include "TemplateControls.h"
 #include "TitleStatus.h"
@@ -22,9 +21,6 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     Q_OBJECT
 
   public:
-    static inline const QString kPlainTitle = QStringLiteral("Tsumugiya");
-    static constexpr int kDialogFontPoints = 12;
-
     // Sets up the window and, interleaved with that, the locations of the
     // program at this executable path and the backup list.
     CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
@@ -35,15 +31,11 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     // CommandHost
     std::string MemoText() const override;
     bool IsConfirmOnRestore() const override;
-    bool AskOkCancel(std::string_view text) override;
-    void Tell(std::string_view text) override;
     void SetStatus(std::string_view text) override;
     void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override;
 
     // The window's own commands.
-    void OnDelete();
     void OnOpenFolder();
-    void OnRefresh();
     void OnClearMemo();
     void OnSelectSaveFile();
     // Makes a picked path the save file, or says why it cannot be one.
@@ -56,10 +48,16 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
+    // WindowHost
+    BackupList& List() override { return backupList_; }
+    bool ShowBox(std::string_view text, bool withCancel) override;
+    void DressControls() override;
+    void ShowSavePath() override;
+    void TellOnceShown(const std::string& text) override;
+
   private:
     void OnInitDialog();
     void ConnectCommands();
-    void ShowSavePath();
     // Says why typed or pasted text was left out of the memo.
     void ShowMemoRefusal(const QString& why);
     void OnDestroy();
@@ -68,7 +66,6 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     const std::filesystem::path executable_;
     TemplateControls controls_;
     ListBoxBackupList backupList_;
-    BackupCommands commands_;
     TitleStatus status_;
     QAction* aboutAction_ = nullptr;
     bool ended_ = false;

@@ -72,14 +72,6 @@ void BackupNamesModel::Assign(std::vector<std::string> names) {
     endResetModel();
 }
 
-void BackupNamesModel::Append(const std::string& name) {
-    const int row = rowCount();
-    beginInsertRows(QModelIndex(), row, row);
-    names_.push_back(name);
-    Measure(row);
-    endInsertRows();
-}
-
 void BackupNamesModel::Measure(int row) {
     const std::size_t cells = Cells(Name(row));
     if (cells > widestCells_) {
@@ -111,20 +103,8 @@ ListBoxBackupList::ListBoxBackupList(QListView& list)
     list_.setUniformItemSizes(true);
 }
 
-void ListBoxBackupList::Clear() {
-    names_.Assign({});
-}
-
-void ListBoxBackupList::Append(const std::string& text) {
-    names_.Append(text);
-}
-
 void ListBoxBackupList::Assign(std::vector<std::string> texts) {
     names_.Assign(std::move(texts));
-}
-
-int ListBoxBackupList::Count() const {
-    return names_.rowCount();
 }
 
 std::string ListBoxBackupList::Text(int index) const {

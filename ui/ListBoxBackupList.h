@@ -17,7 +17,6 @@ class BackupNamesModel : public QAbstractListModel {
     using QAbstractListModel::QAbstractListModel;
 
     void Assign(std::vector<std::string> names);
-    void Append(const std::string& name);
     const std::string& Name(int row) const { return names_[static_cast<std::size_t>(row)]; }
     // The row whose name likely shows widest: every row gets its size, so the
     // sideways scrolling reaches the end of the longest name.
@@ -41,10 +40,8 @@ class ListBoxBackupList : public BackupList {
     // it cuts off.
     explicit ListBoxBackupList(QListView& list);
 
-    void Clear() override;
-    void Append(const std::string& text) override;
     void Assign(std::vector<std::string> texts) override;
-    int Count() const override;
+    int Count() const override { return names_.rowCount(); }
     std::string Text(int index) const override;
     int SelectedCount() const override;
     std::vector<int> SelectedIndices(int max) const override;

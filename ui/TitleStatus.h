@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <functional>
+#include <optional>
 
 namespace tsumugiya::ui {
 
@@ -12,20 +14,27 @@ namespace tsumugiya::ui {
 // a newer note restarts it. Nested modal loops keep it running.
 class TitleStatus {
   public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
     static constexpr std::chrono::milliseconds kShownFor{2000};
 
-    TitleStatus(QWidget& window, QString plainTitle,
-                std::chrono::milliseconds shownFor = kShownFor);
+    // The clock is open to tests, which tick by hand.
+    TitleStatus(
+        QWidget& window, QString plainTitle, std::chrono::milliseconds shownFor = kShownFor,
+        Clock now = [] { return std::chrono::steady_clock::now(); });
 
     // An empty text puts the plain title back at once.
     void Show(const QString& text);
-    bool IsShowing() const { return timer_.isActive(); }
-
-  private:
+    bool IsShowing() const { return shownUntil_.has_value(); }
+    // The timer's tick: the plain title comes back once the note's time is
+    // up; a tick that comes early waits again for the rest.
     void OnTimer();
 
+  private:
     QWidget& window_;
     const QString plainTitle_;
+    const std::chrono::milliseconds shownFor_;
+    const Clock now_;
+    std::optional<std::chrono::steady_clock::time_point> shownUntil_;
     QTimer timer_;
 };
 

@@ -7,9 +7,9 @@
 
 #include "BackupNames.h"
 #include "CAboutDlg.h"
-#include "ControlIds.h"
 #include "FitCaptions.h"
-#include "MemoFit.h"
+#include "MainDialog.h"
+#include "MemoField.h"
 #include "Messages.h"
 #include "Resource.h"
 #include "platform/win32/Win32.h"
@@ -18,34 +18,18 @@ namespace tsumugiya::win {
 
 using platform::win32::Narrow;
 using platform::win32::Wide;
-using namespace tsumugiya::ui;  // the control ids the two windows share
 
 namespace {
 
-// The controls that take the 12-point dialog font, in the order they get it.
-// The clear and fixed-name backup buttons and the group boxes keep the
-// template's 9-point font.
-constexpr int kDialogFontControls[] = {
-    kIdBackup,     kIdRestore,        kIdDelete,     kIdRefresh, kIdMemo,
-    kIdOpenFolder, kIdSelectSaveFile, kIdBackupList, kIdMapList, kIdSavePath,
-    kIdMemoLabel,  kIdMapName,        kIdMapLabel,   kIdOk,      kIdConfirmOnRestore,
-};
-constexpr wchar_t kDialogFontFace[] = L"ＭＳ Ｐ明朝";
-constexpr int kDialogFontPoints = 12;
-constexpr COLORREF kBackgroundColour = RGB(180, 200, 255);
-constexpr wchar_t kPlainTitle[] = L"Tsumugiya";
 // Posted at start-up, so that what went wrong is said with the window up.
 constexpr UINT kMsgStartProblems = WM_APP + 1;
 
-std::wstring WideOf(const std::filesystem::path& path) {
-    return Wide(platform::Utf8Of(path));
+COLORREF BackgroundColour() {
+    return RGB(kBackgroundColour.red, kBackgroundColour.green, kBackgroundColour.blue);
 }
 
-std::wstring ItemText(HWND item) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(item)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
-    return text;
+std::wstring WideOf(const std::filesystem::path& path) {
+    return Wide(platform::Utf8Of(path));
 }
 
 }  // namespace
@@ -86,12 +70,11 @@ struct CTsumugiya_DlgMap {
 CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
                                std::wstring programName)
     : ModalDialog(kIdMainDialog),
-      WindowHost(locations, backupList_),
+      WindowHost(locations),
       locations_(locations),
       executable_(std::move(executable)),
       programName_(std::move(programName)),
-      commands_(locations_, *this),
-      status_(kPlainTitle) {
+      status_(Wide(kMainDialogCaption)) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     icon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIdMainIcon), IMAGE_ICON,
                                             ::GetSystemMetrics(SM_CXICON),
@@ -111,32 +94,30 @@ INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
     AddAboutItem();
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-    SetStatus("");
-    locations_.InitSettingsPath(executable_);
+    StartUp(executable_);
+    memoTip_.Attach(Handle(), Item(kIdMemo));
+    CentreOverOwner();
+    // The backup button, so that Enter at start makes a backup.
+    ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdBackup)), TRUE);
+    return FALSE;  // the focus is set
+}
+
+void CTsumugiya_Dlg::DressControls() {
     SetDialogFont(::GetDpiForWindow(Handle()));
     FitCaptions(Handle());
     SendItem(kIdConfirmOnRestore, BM_SETCHECK, BST_CHECKED);
-    background_.Reset(::CreateSolidBrush(kBackgroundColour));
-
-    locations_.ReadSettings();
+    background_.Reset(::CreateSolidBrush(BackgroundColour()));
     // A long path loses its middle rather than its file name; the whole
     // path shows when the mouse rests on it.
     const HWND savePath = Item(kIdSavePath);
     ::SetWindowLongPtrW(savePath, GWL_STYLE,
                         ::GetWindowLongPtrW(savePath, GWL_STYLE) | SS_PATHELLIPSIS);
     savePathTip_.AttachHover(Handle(), savePath);
-    ShowSavePath();
-    locations_.InitBackupFolder(executable_);
-    startProblems_ = StartProblems();
-    if (!startProblems_.empty()) {
-        ::PostMessageW(Handle(), kMsgStartProblems, 0, 0);
-    }
-    ShowCatalogue();
-    memoTip_.Attach(Handle(), Item(kIdMemo));
-    CentreOverOwner();
-    // The backup button, so that Enter at start makes a backup.
-    ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdBackup)), TRUE);
-    return FALSE;  // the focus is set
+}
+
+void CTsumugiya_Dlg::TellOnceShown(const std::string& text) {
+    startProblems_ = text;
+    ::PostMessageW(Handle(), kMsgStartProblems, 0, 0);
 }
 
 void CTsumugiya_Dlg::AddAboutItem() {
@@ -158,7 +139,7 @@ void CTsumugiya_Dlg::SetDialogFont(UINT dpi) {
     face.lfHeight =
         -::MulDiv(kDialogFontPoints, static_cast<int>(dpi ? dpi : USER_DEFAULT_SCREEN_DPI), 72);
     face.lfCharSet = DEFAULT_CHARSET;
-    ::lstrcpynW(face.lfFaceName, kDialogFontFace, LF_FACESIZE);
+    ::lstrcpynW(face.lfFaceName, Wide(kDialogFontFace).c_str(), LF_FACESIZE);
     Font font(::CreateFontIndirectW(&face));
     if (!font.Get()) {
         return;
@@ -183,17 +164,9 @@ INT_PTR CTsumugiya_Dlg::OnEnd(WPARAM wParam, LPARAM) {
 INT_PTR CTsumugiya_Dlg::OnDestroy(WPARAM, LPARAM) {
     ::KillTimer(Handle(), TitleStatus::kTimerId);
     memoTip_.Hide();
-    // tsumugiya-cli.exe may have chosen another save meanwhile; writing this
-    // window's copy back would undo that. Settings the window could not use
-    // (and said so at start) stay as the user wrote them, for the user to mend.
-    if (!locations_.SettingsChangedElsewhere() && locations_.SettingsProblems().empty()) {
-        platform::IoError error;
-        if (!locations_.SaveSettings(error)) {
-            // The window is going: the box has no owner.
-            ::MessageBoxW(nullptr,
-                          Wide(messages::WithCause(messages::kSettingsNotSaved, error)).c_str(),
-                          programName_.c_str(), MB_OK | MB_TASKMODAL);
-        }
+    if (const auto failure = SaveSettingsAtClose()) {
+        // The window is going: the box has no owner.
+        ::MessageBoxW(nullptr, Wide(*failure).c_str(), programName_.c_str(), MB_OK | MB_TASKMODAL);
     }
     background_.Reset();
     return FALSE;
@@ -240,7 +213,7 @@ INT_PTR CTsumugiya_Dlg::OnCtlColorStatic(WPARAM wParam, LPARAM) {
     // the system's grey.
     const auto dc = reinterpret_cast<HDC>(wParam);
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-    ::SetBkColor(dc, kBackgroundColour);
+    ::SetBkColor(dc, BackgroundColour());
     return reinterpret_cast<INT_PTR>(background_.Get());
 }
 
@@ -259,22 +232,6 @@ INT_PTR CTsumugiya_Dlg::OnDpiChanged(WPARAM wParam, LPARAM) {
     return FALSE;  // the dialog manager resizes the window
 }
 
-void CTsumugiya_Dlg::OnBackup() {
-    commands_.OnBackup();
-}
-
-void CTsumugiya_Dlg::OnFixedNameBackup() {
-    commands_.OnFixedNameBackup();
-}
-
-void CTsumugiya_Dlg::OnRestore() {
-    commands_.OnRestore();
-}
-
-void CTsumugiya_Dlg::OnDelete() {
-    DeleteSelected(commands_);
-}
-
 void CTsumugiya_Dlg::OnOpenFolder() {
     const std::filesystem::path& folder = locations_.BackupFolder();
     const auto opened = reinterpret_cast<INT_PTR>(
@@ -285,10 +242,6 @@ void CTsumugiya_Dlg::OnOpenFolder() {
     if (opened <= 32) {
         Tell(std::string(messages::kFolderNotOpened) + "\n" + platform::Utf8Of(folder));
     }
-}
-
-void CTsumugiya_Dlg::OnRefresh() {
-    ShowCatalogue();
 }
 
 void CTsumugiya_Dlg::OnClearMemo() {
@@ -349,18 +302,12 @@ void CTsumugiya_Dlg::OnMemoChange() {
     if (fittingMemo_) {
         return;
     }
-    const HWND memo = Item(kIdMemo);
-    DWORD caret = 0;
-    ::SendMessageW(memo, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
-    const auto fit = FitMemo(ItemText(memo), static_cast<int>(caret), MemoRoom());
-    if (!fit) {
-        return;
-    }
-    fittingMemo_ = true;
-    ::SetWindowTextW(memo, fit->text.c_str());
-    ::SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(fit->caret), fit->caret);
+    fittingMemo_ = true;  // setting the fitted text changes it again
+    const auto reasons = FitMemoControl(Item(kIdMemo), MemoRoom());
     fittingMemo_ = false;
-    memoTip_.Show(Wide(fit->reasons));
+    if (reasons) {
+        memoTip_.Show(Wide(*reasons));
+    }
 }
 
 void CTsumugiya_Dlg::OnMemoKillFocus() {
@@ -377,17 +324,10 @@ bool CTsumugiya_Dlg::IsConfirmOnRestore() const {
     return SendItem(kIdConfirmOnRestore, BM_GETCHECK) != BST_UNCHECKED;
 }
 
-int CTsumugiya_Dlg::Ask(std::string_view text, UINT buttons) {
+bool CTsumugiya_Dlg::ShowBox(std::string_view text, bool withCancel) {
     // No icon; the caption is the program's name.
-    return ::MessageBoxW(Handle(), Wide(text).c_str(), programName_.c_str(), buttons);
-}
-
-bool CTsumugiya_Dlg::AskOkCancel(std::string_view text) {
-    return Ask(text, MB_OKCANCEL | MB_DEFBUTTON1) == IDOK;
-}
-
-void CTsumugiya_Dlg::Tell(std::string_view text) {
-    Ask(text, MB_OK);
+    return ::MessageBoxW(Handle(), Wide(text).c_str(), programName_.c_str(),
+                         withCancel ? MB_OKCANCEL | MB_DEFBUTTON1 : MB_OK) == IDOK;
 }
 
 void CTsumugiya_Dlg::SetStatus(std::string_view text) {

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "AppLocations.h"
-#include "BackupCommands.h"
 #include "Handles.h"
 #include "ListBoxBackupList.h"
 #include "MemoTip.h"
@@ -27,13 +26,18 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     // CommandHost
     std::string MemoText() const override;
     bool IsConfirmOnRestore() const override;
-    bool AskOkCancel(std::string_view text) override;
-    void Tell(std::string_view text) override;
     void SetStatus(std::string_view text) override;
     void ShowProgress(std::string_view text, std::uint64_t done, std::uint64_t total) override;
 
   private:
     friend struct CTsumugiya_DlgMap;
+
+    // WindowHost
+    BackupList& List() override { return backupList_; }
+    bool ShowBox(std::string_view text, bool withCancel) override;
+    void DressControls() override;
+    void ShowSavePath() override;
+    void TellOnceShown(const std::string& text) override;
 
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -50,13 +54,8 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     INT_PTR OnCtlColorStatic(WPARAM wParam, LPARAM);
     INT_PTR OnTimer(WPARAM wParam, LPARAM);
     INT_PTR OnDpiChanged(WPARAM wParam, LPARAM);
-    // The buttons.
-    void OnBackup();
-    void OnFixedNameBackup();
-    void OnRestore();
-    void OnDelete();
+    // The buttons only this window handles its own way.
     void OnOpenFolder();
-    void OnRefresh();
     void OnClearMemo();
     void OnSelectSaveFile();
     void OnSelChangeMapList();
@@ -66,10 +65,8 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
 
     void AddAboutItem();
     void SetDialogFont(UINT dpi);
-    void ShowSavePath();
     // Makes a picked path the save file, or says why it cannot be one.
     void AdoptSaveFile(const std::wstring& path);
-    int Ask(std::string_view text, UINT buttons);
 
     AppLocations& locations_;
     const std::filesystem::path executable_;
@@ -79,7 +76,6 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     Font dialogFont_;
     Brush background_;
     ListBoxBackupList backupList_;
-    BackupCommands commands_;
     TitleStatus status_;
     MemoTip memoTip_;
     Tooltip savePathTip_;

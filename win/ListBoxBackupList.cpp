@@ -116,18 +116,12 @@ void ListBoxBackupList::OnMouseRest() {
     tip_.ShowAt(text, POINT{entry.left, below});
 }
 
-void ListBoxBackupList::Clear() {
+void ListBoxBackupList::Empty() {
     hovered_ = -1;
     tip_.Hide();
     Send(LB_RESETCONTENT);
     widest_ = 0;
     Send(LB_SETHORIZONTALEXTENT, 0);
-}
-
-void ListBoxBackupList::Append(const std::string& text) {
-    const std::wstring wide = Wide(text);
-    Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-    Widen({wide});
 }
 
 // One storage reservation, one device context and one redraw for the whole list.
@@ -140,7 +134,7 @@ void ListBoxBackupList::Assign(std::vector<std::string> texts) {
         chars += wide.back().size() + 1;
     }
     Send(WM_SETREDRAW, FALSE);
-    Clear();
+    Empty();
     Send(LB_INITSTORAGE, wide.size(), static_cast<LPARAM>(chars * sizeof(wchar_t)));
     for (const std::wstring& text : wide) {
         Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));

@@ -23,11 +23,11 @@ class ListBoxBackupList : public BackupList {
 
     void Attach(HWND dialog, HWND list);
 
-    void Clear() override;
-    void Append(const std::string& text) override;
+    // The entries, UTF-16 in the control.
     void Assign(std::vector<std::string> texts) override;
     int Count() const override;
     std::string Text(int index) const override;
+    // The selection: the list box's own, several entries at once.
     int SelectedCount() const override;
     std::vector<int> SelectedIndices(int max) const override;
     void Select(int index) override;
@@ -41,6 +41,8 @@ class ListBoxBackupList : public BackupList {
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageW(list_, message, wParam, lParam);
     }
+    // Takes every entry out, and the tip and the sideways extent with them.
+    void Empty();
     // Lets the horizontal scroll bar reach the end of the widest name.
     void Widen(const std::vector<std::wstring>& texts);
     std::wstring WideText(int index) const;

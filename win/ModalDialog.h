@@ -8,7 +8,7 @@ namespace tsumugiya::win {
 
 // A modal dialog from a template in the program's resources. The dialog
 // procedure finds the object and hands it every message; a subclass answers
-// through its message map (MessageMap.h).
+// through its message map (MessageEntry rows, run by Dispatch below).
 class ModalDialog {
   public:
     ModalDialog(const ModalDialog&) = delete;
@@ -56,8 +56,9 @@ INT_PTR OnMessageOf(Dialog& dialog, WPARAM wParam, LPARAM lParam) {
     return (dialog.*Handler)(wParam, lParam);
 }
 
-// A command handler: no arguments, the message counts as handled.
-template <class Dialog, void (Dialog::*Handler)()>
+// A command handler: no arguments, the message counts as handled. The
+// handler may be a base class's, such as the buttons every window shares.
+template <class Dialog, auto Handler>
 INT_PTR OnCommandOf(Dialog& dialog, WPARAM, LPARAM) {
     (dialog.*Handler)();
     return TRUE;

@@ -1,8 +1,8 @@
 #pragma once
 
 // Resource ids of Tsumugiya.exe; the templates themselves are generated from
-// res/dialogs/*.json (tools/windows-resources.py). The controls' ids are
-// those of the Linux window (ui/ControlIds.h).
+// res/dialogs/*.json (tools/windows-resources.py), the controls' ids with
+// them (MainDialog.h, made by tools/dialog-header.cmake).
 
 namespace tsumugiya::win {
 

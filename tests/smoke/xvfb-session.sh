@@ -66,17 +66,22 @@ wait_for() {
 
 # start_xvfb ON_FAILURE: Xvfb picks a free display itself (-displayfd), so
 # parallel runs never race for one; exports DISPLAY once it is named.
+# -noreset: by default the server resets whenever its last client goes, and
+# a client that connects meanwhile (the program starting while xdotool looks
+# for its window) is turned away; the busier the machine, the likelier.
 start_xvfb() {
-    local on_failure=$1 deadline
+    local on_failure=$1 deadline number
     command -v Xvfb >/dev/null || "$on_failure" "Xvfb is not on PATH (Debian package xvfb)"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp \
+        3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     deadline=$(($(now_ms) + 15000))
-    until [[ $(cat "$work/display") =~ ^([0-9]+)$ ]]; do
+    # The number is whole once its line ends: the server writes the newline last.
+    until IFS= read -r number <"$work/display" && [[ $number =~ ^[0-9]+$ ]]; do
         alive "$xvfb_pid" || "$on_failure" "Xvfb could not start: $(cat "$work/xvfb.log")"
         (($(now_ms) < deadline)) ||
             "$on_failure" "Xvfb named no display within 15s: $(cat "$work/xvfb.log")"
         sleep 0.05
     done
-    export DISPLAY=:${BASH_REMATCH[1]}
+    export DISPLAY=:$number
 }

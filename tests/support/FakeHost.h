@@ -17,7 +17,7 @@ namespace tsumugiya::test {
 // "FileError ..."), answers questions from a script and keeps the backup list
 // in memory.
 struct FakeHost : WindowHost {
-    explicit FakeHost(const AppLocations& locations) : WindowHost(locations, list) {}
+    explicit FakeHost(AppLocations& locations) : WindowHost(locations) {}
     Texts TakeLog() { return std::exchange(log, {}); }
     // Lists the backup folder afresh and selects exactly these entries.
     void Select(const Texts& names) {
@@ -32,18 +32,19 @@ struct FakeHost : WindowHost {
     bool WarnOkCancel(std::string_view text) override {
         return AskOkCancel("(warning) " + std::string(text));
     }
-    // Questions too are logged by their first line.
-    bool AskOkCancel(std::string_view text) override {
+    // Questions too are logged by their first line. The log keeps a
+    // message's fixed first line; told keeps it whole.
+    bool ShowBox(std::string_view text, bool withCancel) override {
+        if (!withCancel) {
+            log.emplace_back(text.substr(0, text.find('\n')));
+            told.emplace_back(text);
+            return true;
+        }
         log.push_back("Ask " + std::string(text.substr(0, text.find('\n'))));
         asked.emplace_back(text);
         const bool yes = answers.starts_with('y');
         answers.erase(0, 1);
         return yes;
-    }
-    // The log keeps a message's fixed first line; told keeps it whole.
-    void Tell(std::string_view text) override {
-        log.emplace_back(text.substr(0, text.find('\n')));
-        told.emplace_back(text);
     }
     void SetStatus(std::string_view text) override { log.push_back("Status " + std::string(text)); }
     void ShowCatalogue() override {
@@ -67,6 +68,12 @@ struct FakeHost : WindowHost {
     void ReportFileError(const platform::IoError& error) override {
         log.push_back("FileError " + messages::FileErrorReport(error));
     }
+
+    BackupList& List() override { return list; }
+    // What a window does at start beyond the commands' host is its own.
+    void DressControls() override { log.emplace_back("Dress"); }
+    void ShowSavePath() override { log.emplace_back("SavePath"); }
+    void TellOnceShown(const std::string& text) override { Tell(text); }
 
     MemoryBackupList list;
     std::string memo;

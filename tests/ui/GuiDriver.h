@@ -16,7 +16,7 @@
 
 #include "AppLocations.h"
 #include "CTsumugiya_Dlg.h"
-#include "ControlIds.h"
+#include "MainDialog.h"
 #include "support/TestSupport.h"
 
 namespace tsumugiya::test {
@@ -92,7 +92,7 @@ struct DialogFixture {
     T& Get(int id) const {
         return dynamic_cast<T&>(*dialog->Control(id));  // throws for the wrong kind
     }
-    QListView& List() const { return Get<QListView>(ui::kIdBackupList); }
+    QListView& List() const { return Get<QListView>(kIdBackupList); }
     QRect RowRect(int row) const { return List().visualRect(List().model()->index(row, 0)); }
     void Click(int id) const { QTest::mouseClick(&Get<QAbstractButton>(id), Qt::LeftButton); }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const {

@@ -1,14 +1,11 @@
-// The window's building blocks on their own: dialog units, the title status
-// and the memo's byte limit.
+// The window's building blocks on their own: dialog units and the title
+// status.
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QTest>
 #include <QWidget>
 
 #include "DialogUnits.h"
-#include "MemoLimit.h"
 #include "TitleStatus.h"
 
 namespace tsumugiya::test {
@@ -26,29 +23,28 @@ TEST(DialogUnitsTest, EdgesAreScaledAndRoundedSoNeighboursStayFlush) {
 }
 
 TEST(TitleStatusTest, ShowsForAWhileAndANewerNoteRestartsTheClock) {
+    using namespace std::chrono_literals;
     QWidget window;
-    TitleStatus status(window, QStringLiteral("Tsumugiya"), std::chrono::milliseconds(300));
-    QElapsedTimer clock;
-    clock.start();
+    const auto title = [&] { return window.windowTitle().toStdString(); };
+    std::chrono::steady_clock::time_point now;
+    TitleStatus status(window, QStringLiteral("Tsumugiya"), 300ms, [&] { return now; });
     status.Show(QStringLiteral("a にバックアップ"));
-    EXPECT_EQ(window.windowTitle().toStdString(), "Tsumugiya : a にバックアップ");
-    QTest::qWait(200);
+    EXPECT_EQ(title(), "Tsumugiya : a にバックアップ");
+    now += 200ms;
     status.Show(QStringLiteral("b"));
-    QTest::qWait(200);  // 400 ms after the first note, 200 after the second
-    EXPECT_EQ(window.windowTitle().toStdString(), "Tsumugiya : b");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == "Tsumugiya"; }, 2000));
-    EXPECT_GE(clock.elapsed(), 500);
+    now += 200ms;      // 400 ms after the first note, 200 after the second
+    status.OnTimer();  // a tick that comes early
+    EXPECT_EQ(title(), "Tsumugiya : b");
+    EXPECT_TRUE(status.IsShowing());
+    now += 100ms;
+    status.OnTimer();
+    EXPECT_EQ(title(), "Tsumugiya");
+    EXPECT_FALSE(status.IsShowing());
 
     status.Show(QStringLiteral("c"));
     status.Show(QString());  // at once
-    EXPECT_EQ(window.windowTitle().toStdString(), "Tsumugiya");
-}
-
-TEST(MemoLimitTest, CutsAtWholeCharacters) {
-    const QString pair = QString::fromUtf8("😀");  // four bytes, two UTF-16 units
-    EXPECT_EQ(CutToUtf8Bytes(QStringLiteral("aあ"), 3), "a");
-    EXPECT_EQ(CutToUtf8Bytes(QStringLiteral("aあ"), 4), "aあ");
-    EXPECT_EQ(CutToUtf8Bytes(pair + pair, 7), pair);
+    EXPECT_EQ(title(), "Tsumugiya");
+    EXPECT_FALSE(status.IsShowing());
 }
 
 }  // namespace

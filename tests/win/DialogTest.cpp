@@ -13,7 +13,7 @@
 
 #include "AppLocations.h"
 #include "CTsumugiya_Dlg.h"
-#include "ControlIds.h"
+#include "MainDialog.h"
 #include "Resource.h"
 #include "platform/win32/Win32.h"
 #include "support/TestSupport.h"
@@ -70,7 +70,7 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
         EXPECT_EQ(::SendMessageW(window, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(icon));
 
         // The path field may cut its text; its tip has it whole.
-        const HWND path = ::GetDlgItem(window, ui::kIdSavePath);
+        const HWND path = ::GetDlgItem(window, kIdSavePath);
         EXPECT_TRUE(TextOf(path).ends_with(L"\\game\\slot1.dat")) << TextOf(path).size();
         std::wstring tipText(4096, L'\0');
         int tips = 0;
@@ -86,8 +86,8 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
         }
         EXPECT_EQ(tips, 1);
 
-        ::SetDlgItemTextW(window, ui::kIdMemo, L"a:b");
-        EXPECT_EQ(TextOf(::GetDlgItem(window, ui::kIdMemo)), L"ab");
+        ::SetDlgItemTextW(window, kIdMemo, L"a:b");
+        EXPECT_EQ(TextOf(::GetDlgItem(window, kIdMemo)), L"ab");
         int shown = 0;
         for (const HWND tip : Tooltips()) {
             if (::IsWindowVisible(tip)) {
