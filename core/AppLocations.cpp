@@ -68,13 +68,16 @@ void AppLocations::InitBackupFolder(const fs::path& executable) {
     if (backupFolder_.empty()) {
         return;
     }
-    if (files_.layout == Layout::Xdg) {
-        std::error_code ignored;  // a failure shows when the backup folder itself is made
-        fs::create_directories(backupFolder_.parent_path(), ignored);
-    }
-    CFileFinder finder(backupFolder_);
     platform::IoError error;
-    if (!finder.Exists() && !finder.CreateFolder(error) && !finder.Exists()) {
+    if (files_.layout == Layout::Xdg &&
+        !platform::CreateFolders(backupFolder_.parent_path(), error)) {
+        backupFolderError_ = error;
+        return;
+    }
+    // A folder another process made meanwhile is as good as one made here.
+    CFileFinder finder(backupFolder_);
+    if (!finder.Exists() && !finder.CreateFolder(error) &&
+        !(error.kind == platform::IoError::Kind::TargetExists && finder.Exists())) {
         backupFolderError_ = error;
     }
 }
@@ -156,9 +159,9 @@ bool AppLocations::SaveSettings(platform::IoError& error) const {
                                   "the program's own folder is unknown"};
         return false;
     }
-    if (files_.layout == Layout::Xdg) {
-        std::error_code ignored;  // a failure shows when the file is written
-        fs::create_directories(settingsPath_.parent_path(), ignored);
+    if (files_.layout == Layout::Xdg &&
+        !platform::CreateFolders(settingsPath_.parent_path(), error)) {
+        return false;
     }
     return platform::WriteProfileStrings(
         settingsPath_, kSettingsSection,
