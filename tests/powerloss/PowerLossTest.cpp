@@ -1,0 +1,313 @@
+// What a power cut leaves behind tsumugiya-cli, found two ways: on the real
+// kernel, with loop-mounted ext4 and XFS shut down before each call that
+// changes the disk (Layer 1), and by rebuilding every state a file system may
+// keep from one recorded run (Layer 2). Both use the checker in Scenario.cpp;
+// failed calls are injected the same way.
+//
+// Environment: TSUMUGIYA_POWERLOSS_ALL=1 runs every fixture (tools/powerloss.sh);
+// TSUMUGIYA_PL_CLI runs another build of the program.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <set>
+
+#include "powerloss/CrashStates.h"
+#include "powerloss/Scenario.h"
+#include "powerloss/Shutdown.h"
+#include "support/TestSupport.h"
+
+using namespace tsumugiya::powerloss;
+using tsumugiya::test::TempFolder;
+
+namespace {
+
+constexpr std::size_t kMixesPerPoint = 256;
+
+bool All() {
+    const char* all = std::getenv("TSUMUGIYA_POWERLOSS_ALL");
+    return all != nullptr && std::string(all) == "1";
+}
+
+std::string Text(const std::vector<std::string>& problems) {
+    std::string text;
+    for (const std::string& problem : problems) {
+        text += "\n  " + problem;
+    }
+    return text;
+}
+
+std::vector<TracedCall> Traced(const fs::path& root, const Scenario& scenario, CliRun& run) {
+    const fs::path trace = root.parent_path() / (root.filename().string() + ".trace");
+    fs::remove(trace);
+    run = RunCli(root, scenario.Args(false), {.trace = trace.string()});
+    const auto calls = ParseTrace(tsumugiya::test::ReadFile(trace).value_or(""));
+    fs::remove(trace);
+    return calls;
+}
+
+void Sync(const fs::path& root) {
+    const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ::syncfs(fd);
+    ::close(fd);
+}
+
+// A scenario's files in root, on disk, with the game's unflushed write on top.
+Tree Prepare(const fs::path& root, const Scenario& scenario) {
+    Materialize(root, scenario.Start(root));
+    Sync(root);
+    if (!scenario.Unflushed().empty()) {
+        const fs::path save = fs::canonical(root / "saves" / "game.sav");
+        const auto time = fs::last_write_time(save);
+        tsumugiya::test::WriteFile(save, scenario.Unflushed());
+        fs::last_write_time(save, time);
+    }
+    return Snapshot(root);
+}
+
+// --- Layer 1 ---------------------------------------------------------------
+
+struct FileSystem {
+    std::string name, mkfs, options;
+    std::size_t megabytes;
+};
+
+class LoopMount {
+  public:
+    explicit LoopMount(const FileSystem& fs) : options_(fs.options) {
+        const std::string image = (folder_ / "image").string();
+        mountPoint_ = folder_ / "mnt";
+        fs::create_directory(mountPoint_);
+        if (::truncate(image.c_str(), 0) != 0) {
+            std::fclose(std::fopen(image.c_str(), "w"));
+        }
+        if (::truncate(image.c_str(), static_cast<off_t>(fs.megabytes) << 20) != 0 ||
+            !Shell(fs.mkfs + " " + image + " >/dev/null 2>&1") || !Mount()) {
+            refusal_ = "cannot make and loop-mount " + fs.name + " (needs root and loop devices)";
+            return;
+        }
+        if (const int err = ShutDown(mountPoint_.c_str()); err != 0) {
+            refusal_ = fs.name + " refuses the shutdown call: " + std::strerror(err);
+            return;
+        }
+        if (!Remount()) {
+            refusal_ = "cannot mount " + fs.name + " again after a shutdown";
+            return;
+        }
+        root_ = mountPoint_ / "root";
+        fs::create_directories(root_);
+        InstallCli(root_);
+    }
+    ~LoopMount() {
+        if (mounted_) {
+            Shell("umount " + mountPoint_.string());
+        }
+    }
+    const std::string& Refusal() const { return refusal_; }
+    const fs::path& Root() const { return root_; }
+    const fs::path& MountPoint() const { return mountPoint_; }
+    // Unmounts a file system that went down and mounts it again, which
+    // replays its journal as the next boot would.
+    bool Remount() {
+        mounted_ = !Shell("umount " + mountPoint_.string());
+        return !mounted_ && Mount();
+    }
+
+  private:
+    static bool Shell(const std::string& line) { return std::system(line.c_str()) == 0; }
+    bool Mount() {
+        mounted_ = Shell("mount -o loop" + options_ + " " + (folder_ / "image").string() + " " +
+                         mountPoint_.string() + " 2>/dev/null");
+        return mounted_;
+    }
+
+    TempFolder folder_;
+    std::string options_;
+    fs::path mountPoint_, root_;
+    std::string refusal_;
+    bool mounted_ = false;
+};
+
+void CrashOnDisk(const FileSystem& fileSystem) {
+    LoopMount disk(fileSystem);
+    if (!disk.Refusal().empty()) {
+        GTEST_SKIP() << disk.Refusal();
+    }
+    const fs::path& root = disk.Root();
+    for (const Scenario& scenario : Scenarios(All())) {
+        SCOPED_TRACE(fileSystem.name + " " + scenario.Name());
+        const Tree before = Prepare(root, scenario);
+        CliRun run;
+        const std::size_t calls = Traced(root, scenario, run).size();
+        ASSERT_EQ(run.status, 0) << run.output;
+        const Expectation expected{scenario, before, Snapshot(root)};
+        for (std::size_t point = 1; point <= calls + 1; ++point) {
+            Prepare(root, scenario);
+            const bool afterExit = point > calls;
+            run = RunCli(root, scenario.Args(false),
+                         {.stop = afterExit ? 0 : static_cast<long>(point),
+                          .mount = disk.MountPoint().string()});
+            if (afterExit) {
+                ASSERT_EQ(ShutDown(disk.MountPoint().c_str()), 0);
+            }
+            ASSERT_EQ(run.status, afterExit ? 0 : kStoppedExit) << "point " << point << run.output;
+            ASSERT_TRUE(disk.Remount());
+            const auto crashed = CheckCrashed(expected, Snapshot(root), afterExit);
+            EXPECT_TRUE(crashed.empty()) << "cut before call " << point << Text(crashed);
+            const CliRun rerun = RunCli(root, scenario.Args(true));
+            const auto reran = CheckRerun(expected, Snapshot(root), rerun);
+            EXPECT_TRUE(reran.empty())
+                << "rerun after the cut before call " << point << Text(reran);
+        }
+        std::cout << "[ POINTS   ] " << fileSystem.name << " " << scenario.Name() << ": "
+                  << calls + 1 << " crash points\n";
+    }
+}
+
+TEST(Layer1, Ext4WithoutAllocOnRename) {
+    CrashOnDisk({"ext4", "mkfs.ext4 -q -F", ",noauto_da_alloc", 64});
+}
+
+TEST(Layer1, XfsWithClones) {
+    CrashOnDisk({"xfs", "mkfs.xfs -q -f -m reflink=1", "", 300});
+}
+
+// --- Layer 2 ---------------------------------------------------------------
+
+TEST(Layer2, EveryCrashStateOfTheModel) {
+    TempFolder folder;
+    const fs::path root = folder.path / "root";
+    InstallCli(root);
+    for (const Scenario& scenario : Scenarios(All())) {
+        if (!scenario.Unflushed().empty()) {
+            continue;  // the model starts from what is on disk
+        }
+        SCOPED_TRACE(scenario.Name());
+        const Tree before = Prepare(root, scenario);
+        CliRun run;
+        const auto calls = Traced(root, scenario, run);
+        ASSERT_EQ(run.status, 0) << run.output;
+        const Expectation expected{scenario, before, Snapshot(root)};
+        const CrashStates model(root, before, calls);
+        std::set<std::size_t> seen;
+        std::size_t built = 0;
+        for (std::size_t point = 0; point <= model.Calls(); ++point) {
+            const auto states = model.At(point, kMixesPerPoint);
+            built += states.size();
+            const auto onDisk = CheckCrashed(expected, states[0], point == model.Calls());
+            EXPECT_TRUE(onDisk.empty())
+                << "what is on disk for sure before call " << point + 1 << Text(onDisk);
+            for (const Tree& state : states) {
+                std::string key;
+                for (const auto& [path, value] : state) {
+                    key += path + '\0' + value + '\0';
+                }
+                if (!seen.insert(std::hash<std::string>()(key)).second) {
+                    continue;
+                }
+                const auto crashed = CheckCrashed(expected, state, false);
+                EXPECT_TRUE(crashed.empty())
+                    << "a state before call " << point + 1 << Text(crashed);
+                Materialize(root, state);
+                const CliRun rerun = RunCli(root, scenario.Args(true));
+                const auto reran = CheckRerun(expected, Snapshot(root), rerun);
+                EXPECT_TRUE(reran.empty())
+                    << "rerun on a state before call " << point + 1 << Text(reran);
+            }
+        }
+        std::cout << "[ STATES   ] " << scenario.Name() << ": " << model.Calls() + 1
+                  << " crash points, " << built << " states built, " << seen.size()
+                  << " distinct checked\n";
+    }
+}
+
+// --- Failed calls ------------------------------------------------------------
+
+bool MayFail(Call call) {
+    return call == Call::SyncFile || call == Call::SyncFolder || call == Call::Write ||
+           call == Call::Clone || call == Call::Rename || call == Call::Link ||
+           call == Call::MakeFolder;
+}
+
+// Each flush, write, rename and link fails in turn: the run ends with a
+// failure that names the file and the cause and loses nothing, or it found
+// another way and did all its work.
+TEST(FailedCalls, EndTheCommandLosingNothing) {
+    TempFolder folder;
+    const fs::path root = folder.path / "root";
+    InstallCli(root);
+    for (const Scenario& scenario : Scenarios(false)) {
+        SCOPED_TRACE(scenario.Name());
+        const Tree before = Prepare(root, scenario);
+        CliRun run;
+        const auto calls = Traced(root, scenario, run);
+        const Expectation expected{scenario, before, Snapshot(root)};
+        const fs::path save = root / "saves" / "game.sav";
+        const auto replaced = std::ranges::find(calls, save.string(), &TracedCall::other);
+        std::size_t failed = 0;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            if (!MayFail(calls[i].call)) {
+                continue;
+            }
+            ++failed;
+            const bool full = i % 2 == 1;
+            Prepare(root, scenario);
+            run = RunCli(root, scenario.Args(false),
+                         {.fail = static_cast<long>(i + 1), .error = full ? ENOSPC : EIO});
+            const Tree left = Snapshot(root);
+            auto problems = CheckCrashed(expected, left, run.status == 0);
+            // Nothing may stand in for a safety copy that is not on disk.
+            if (run.status != 0 && calls.begin() + static_cast<long>(i) < replaced) {
+                EXPECT_EQ(left.at("saves/game.sav"), before.at("saves/game.sav"))
+                    << "the save was replaced although call " << i + 1 << " failed";
+            }
+            if (run.status != 0) {
+                const std::string cause = full ? "No space left on device" : "Input/output error";
+                EXPECT_EQ(run.status, 1) << run.output;
+                EXPECT_NE(run.output.find(root.string() + "/"), std::string::npos) << run.output;
+                EXPECT_NE(run.output.find(cause), std::string::npos) << run.output;
+            }
+            EXPECT_TRUE(problems.empty())
+                << "call " << i + 1 << " (" << static_cast<char>(calls[i].call) << " "
+                << calls[i].path << ") failed" << Text(problems);
+        }
+        std::cout << "[ FAILURES ] " << scenario.Name() << ": " << failed << " of " << calls.size()
+                  << " calls failed in turn\n";
+    }
+}
+
+// A new folder's name is flushed into its parent before anything is written
+// into the folder, and a failure of that flush fails the command.
+TEST(FailedCalls, NewFolderIsOnDiskBeforeItIsUsed) {
+    TempFolder folder;
+    const fs::path root = folder.path / "root";
+    InstallCli(root);
+    const Scenario scenario = Scenarios(false)[1];  // a backup, its folder not made yet
+    ASSERT_EQ(scenario.fixture.backupFolder, false);
+    Prepare(root, scenario);
+    CliRun run;
+    const auto calls = Traced(root, scenario, run);
+    const auto made = std::ranges::find(calls, Call::MakeFolder, &TracedCall::call);
+    ASSERT_NE(made, calls.end());
+    const auto flushed = std::find_if(made, calls.end(), [&](const TracedCall& call) {
+        return call.call == Call::SyncFolder && call.path == fs::path(made->path).parent_path();
+    });
+    ASSERT_NE(flushed, calls.end());
+    EXPECT_TRUE(std::none_of(made + 1, flushed, [&](const TracedCall& call) {
+        return call.path.starts_with(made->path + "/");
+    }));
+    Prepare(root, scenario);
+    run = RunCli(root, scenario.Args(false),
+                 {.fail = static_cast<long>(flushed - calls.begin()) + 1});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(made->path + ": Input/output error"), std::string::npos)
+        << run.output;
+}
+
+}  // namespace
