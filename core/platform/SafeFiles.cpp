@@ -185,6 +185,11 @@ bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTa
         return NoSuchFile(from, error);
     }
     const fs::path target = followTargetLink ? sys::ResolveLink(to) : to;
+    // The commands sweep the folder of the name they were given; a copy cut
+    // short beside the file a link leads to is swept here.
+    if (FolderOf(target) != FolderOf(to)) {
+        RemoveStaleTempFiles(FolderOf(target));
+    }
     for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
         auto staged = std::make_unique<Impl>();
         staged->target = target;

@@ -89,7 +89,9 @@ CrashStates::CrashStates(const fs::path& root, const Tree& start,
                          const std::vector<TracedCall>& calls)
     : start_(start) {
     const std::string prefix = root.string() + "/";
-    const auto relative = [&](const std::string& path) {
+    // Paths as the program gave them may hold "..", as a link's target does.
+    const auto relative = [&](const std::string& given) {
+        const std::string path = fs::path(given).lexically_normal().string();
         return path.starts_with(prefix) ? path.substr(prefix.size()) : path;
     };
     Disk now(start);

@@ -115,11 +115,28 @@ class LoopMount {
     // Unmounts a file system that went down and mounts it again, which
     // replays its journal as the next boot would.
     bool Remount() {
-        mounted_ = !Shell("umount " + mountPoint_.string());
-        return !mounted_ && Mount();
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            mounted_ = !Shell("umount " + mountPoint_.string());
+            if (!mounted_ && Mount() && Usable()) {
+                return true;
+            }
+            // A loop device let go of lazily may still hold the stopped file system.
+            ::usleep(200'000);
+        }
+        return false;
     }
 
   private:
+    // A file system still down fails every write.
+    bool Usable() const {
+        const fs::path probe = mountPoint_ / "probe";
+        const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const bool written = fd >= 0 && ::write(fd, "x", 1) == 1 && ::fsync(fd) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return written && ::unlink(probe.c_str()) == 0;
+    }
     static bool Shell(const std::string& line) { return std::system(line.c_str()) == 0; }
     bool Mount() {
         mounted_ = Shell("mount -o loop" + options_ + " " + (folder_ / "image").string() + " " +
@@ -158,10 +175,11 @@ void CrashOnDisk(const FileSystem& fileSystem) {
             }
             ASSERT_EQ(run.status, afterExit ? 0 : kStoppedExit) << "point " << point << run.output;
             ASSERT_TRUE(disk.Remount());
-            const auto crashed = CheckCrashed(expected, Snapshot(root), afterExit);
+            const Tree left = Snapshot(root);
+            const auto crashed = CheckCrashed(expected, left, afterExit);
             EXPECT_TRUE(crashed.empty()) << "cut before call " << point << Text(crashed);
             const CliRun rerun = RunCli(root, scenario.Args(true));
-            const auto reran = CheckRerun(expected, Snapshot(root), rerun);
+            const auto reran = CheckRerun(expected, left, Snapshot(root), rerun);
             EXPECT_TRUE(reran.empty())
                 << "rerun after the cut before call " << point << Text(reran);
         }
@@ -216,7 +234,7 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
                     << "a state before call " << point + 1 << Text(crashed);
                 Materialize(root, state);
                 const CliRun rerun = RunCli(root, scenario.Args(true));
-                const auto reran = CheckRerun(expected, Snapshot(root), rerun);
+                const auto reran = CheckRerun(expected, state, Snapshot(root), rerun);
                 EXPECT_TRUE(reran.empty())
                     << "rerun on a state before call " << point + 1 << Text(reran);
             }

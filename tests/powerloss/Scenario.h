@@ -77,7 +77,7 @@ struct Expectation {
 // Problems found in what a crash left; exited says the run had told of success.
 std::vector<std::string> CheckCrashed(const Expectation& expected, const Tree& left, bool exited);
 // Problems found after the same command ran once more on what a crash left.
-std::vector<std::string> CheckRerun(const Expectation& expected, const Tree& left,
-                                    const CliRun& rerun);
+std::vector<std::string> CheckRerun(const Expectation& expected, const Tree& crashed,
+                                    const Tree& left, const CliRun& rerun);
 
 }  // namespace tsumugiya::powerloss
