@@ -4,8 +4,10 @@
 // keep from one recorded run (Layer 2). Both use the checker in Scenario.cpp;
 // failed calls are injected the same way.
 //
-// Environment: TSUMUGIYA_POWERLOSS_ALL=1 runs every fixture (tools/powerloss.sh);
-// TSUMUGIYA_PL_CLI runs another build of the program.
+// Environment (tools/powerloss.sh sets them for a long run): TSUMUGIYA_POWERLOSS_ROUNDS
+// cuts at every point that many times on each file system (default 1);
+// TSUMUGIYA_POWERLOSS_MIXES bounds the mixes of pending calls rebuilt per point
+// (default 256); TSUMUGIYA_PL_CLI runs another build of the program.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -28,11 +30,9 @@ using tsumugiya::test::TempFolder;
 
 namespace {
 
-constexpr std::size_t kMixesPerPoint = 256;
-
-bool All() {
-    const char* all = std::getenv("TSUMUGIYA_POWERLOSS_ALL");
-    return all != nullptr && std::string(all) == "1";
+std::size_t EnvOr(const char* name, std::size_t fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::stoul(text) : fallback;
 }
 
 std::string Text(const std::vector<std::string>& problems) {
@@ -157,14 +157,16 @@ void CrashOnDisk(const FileSystem& fileSystem) {
         GTEST_SKIP() << disk.Refusal();
     }
     const fs::path& root = disk.Root();
-    for (const Scenario& scenario : Scenarios(All())) {
+    const std::size_t rounds = EnvOr("TSUMUGIYA_POWERLOSS_ROUNDS", 1);
+    for (const Scenario& scenario : Scenarios()) {
         SCOPED_TRACE(fileSystem.name + " " + scenario.Name());
         const Tree before = Prepare(root, scenario);
         CliRun run;
         const std::size_t calls = Traced(root, scenario, run).size();
         ASSERT_EQ(run.status, 0) << run.output;
         const Expectation expected{scenario, before, Snapshot(root)};
-        for (std::size_t point = 1; point <= calls + 1; ++point) {
+        for (std::size_t cut = 0; cut < (calls + 1) * rounds; ++cut) {
+            const std::size_t point = cut % (calls + 1) + 1;
             Prepare(root, scenario);
             const bool afterExit = point > calls;
             run = RunCli(root, scenario.Args(false),
@@ -202,7 +204,8 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
     TempFolder folder;
     const fs::path root = folder.path / "root";
     InstallCli(root);
-    for (const Scenario& scenario : Scenarios(All())) {
+    const std::size_t mixes = EnvOr("TSUMUGIYA_POWERLOSS_MIXES", 256);
+    for (const Scenario& scenario : Scenarios()) {
         if (!scenario.Unflushed().empty()) {
             continue;  // the model starts from what is on disk
         }
@@ -216,7 +219,7 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
         std::set<std::size_t> seen;
         std::size_t built = 0;
         for (std::size_t point = 0; point <= model.Calls(); ++point) {
-            const auto states = model.At(point, kMixesPerPoint);
+            const auto states = model.At(point, mixes);
             built += states.size();
             const auto onDisk = CheckCrashed(expected, states[0], point == model.Calls());
             EXPECT_TRUE(onDisk.empty())
@@ -260,7 +263,7 @@ TEST(FailedCalls, EndTheCommandLosingNothing) {
     TempFolder folder;
     const fs::path root = folder.path / "root";
     InstallCli(root);
-    for (const Scenario& scenario : Scenarios(false)) {
+    for (const Scenario& scenario : Scenarios()) {
         SCOPED_TRACE(scenario.Name());
         const Tree before = Prepare(root, scenario);
         CliRun run;
@@ -306,8 +309,7 @@ TEST(FailedCalls, NewFolderIsOnDiskBeforeItIsUsed) {
     TempFolder folder;
     const fs::path root = folder.path / "root";
     InstallCli(root);
-    const Scenario scenario = Scenarios(false)[1];  // a backup, its folder not made yet
-    ASSERT_EQ(scenario.fixture.backupFolder, false);
+    const Scenario scenario{Command::Backup, {.name = "no_backup_folder", .backupFolder = false}};
     Prepare(root, scenario);
     CliRun run;
     const auto calls = Traced(root, scenario, run);

@@ -31,20 +31,31 @@ constexpr std::int64_t kStartTime = 1704067200;  // 2024-01-01 00:00:00 UTC
 // the program derives from it.
 enum State { kSource1, kQuickState, kSafetyState, kSaveState, kUnflushedState, kStates };
 
-std::string Bytes(int state) {
-    std::mt19937 random(static_cast<unsigned>(state) + 1);
-    std::string bytes(kSaveSize, '\0');
-    std::ranges::generate(bytes, [&] { return static_cast<char>(random()); });
-    return "f" + bytes;
+const std::string& Bytes(int state) {
+    static const std::vector<std::string> states = [] {
+        std::vector<std::string> made;
+        for (int i = 0; i < kStates; ++i) {
+            std::mt19937 random(static_cast<unsigned>(i) + 1);
+            std::string bytes(kSaveSize, '\0');
+            std::ranges::generate(bytes, [&] { return static_cast<char>(random()); });
+            made.push_back("f" + bytes);
+        }
+        return made;
+    }();
+    return states.at(static_cast<std::size_t>(state));
+}
+
+int StateOf(const std::string& value) {
+    for (int state = 0; state < kStates; ++state) {
+        if (value == Bytes(state)) {
+            return state;
+        }
+    }
+    return kStates;
 }
 
 std::int64_t TimeOf(const std::string& value) {
-    for (int state = 0; state < kStates; ++state) {
-        if (value == Bytes(state)) {
-            return kStartTime + 3600 * state;
-        }
-    }
-    return kStartTime;
+    return kStartTime + 3600 * (StateOf(value) % kStates);
 }
 
 std::string TimeName(int state) {
@@ -78,12 +89,13 @@ std::vector<std::string> Differences(const Tree& a, const Tree& b) {
 }
 
 std::string Describe(const Tree& tree, const std::string& path) {
+    static const char* const names[] = {"the source backup", "the old quick backup", "the old .s",
+                                        "the save",          "the unflushed save",   "other bytes"};
     const auto it = tree.find(path);
-    return it == tree.end() ? "absent"
-           : it->second[0] == 'f'
-               ? std::to_string(it->second.size() - 1) + " bytes, state " +
-                     std::to_string(static_cast<int>((TimeOf(it->second) - kStartTime) / 3600))
-               : it->second.substr(0, 1);
+    if (it == tree.end() || it->second[0] != 'f') {
+        return it == tree.end() ? "absent" : it->second.substr(0, 1);
+    }
+    return std::to_string(it->second.size() - 1) + " bytes, " + names[StateOf(it->second)];
 }
 
 bool Exempt(const Scenario& scenario, const std::string& path) {
@@ -239,29 +251,22 @@ std::string Scenario::Unflushed() const {
     return fixture.unflushedSave ? Bytes(kUnflushedState).substr(1) : std::string();
 }
 
-std::vector<Scenario> Scenarios(bool all) {
+std::vector<Scenario> Scenarios() {
     const Fixture plain{"plain"};
     const Fixture noSafety{.name = "no_s", .safetyCopy = false};
     const Fixture held{.name = "s_held", .safetyHeld = true};
     const Fixture noFolder{.name = "no_backup_folder", .backupFolder = false, .safetyCopy = false};
     const Fixture linked{.name = "linked_save", .linkedSave = true};
     const Fixture unflushed{.name = "unflushed_save", .unflushedSave = true};
-    // CI: every command once, on what exercises most of its writes.
-    std::vector<Scenario> scenarios{{Command::Use, noFolder},
-                                    {Command::Backup, noFolder},
-                                    {Command::Quick, plain},
-                                    {Command::Restore, plain}};
-    if (all) {
-        for (const Fixture& fixture : {plain, linked, unflushed}) {
-            scenarios.push_back({Command::Backup, fixture});
+    std::vector<Scenario> scenarios{{Command::Use, plain}, {Command::Use, noFolder}};
+    for (const Command command : {Command::Backup, Command::Quick}) {
+        for (const Fixture& fixture : {plain, noFolder, linked, unflushed}) {
+            scenarios.push_back({command, fixture});
         }
-        for (const Fixture& fixture : {noFolder, linked, unflushed}) {
-            scenarios.push_back({Command::Quick, fixture});
-        }
-        for (const Fixture& fixture : {noSafety, held, linked, unflushed}) {
-            scenarios.push_back({Command::Restore, fixture});
-        }
-        scenarios.push_back({Command::Use, plain});
+    }
+    // A restore needs a backup to restore, so never lacks the folder.
+    for (const Fixture& fixture : {plain, noSafety, held, linked, unflushed}) {
+        scenarios.push_back({Command::Restore, fixture});
     }
     return scenarios;
 }

@@ -47,8 +47,8 @@ struct Scenario {
     std::string Unflushed() const;
 };
 
-// The fixtures every command is run on: few in CI, all in the long run.
-std::vector<Scenario> Scenarios(bool all);
+// Every command on each fixture that bears on it.
+std::vector<Scenario> Scenarios();
 
 struct CliRun {
     int status = -1;
