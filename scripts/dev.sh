@@ -48,6 +48,7 @@ start)
     exec build/ui/tsumugiya
     ;;
 test)
+    packages+=(xfsprogs strace)  # the power-cut tests' XFS images; failed calls by hand
     install_missing
     build build -DTSUMUGIYA_BUILD_TESTS=ON
     ctest --test-dir build --output-on-failure --timeout 300
