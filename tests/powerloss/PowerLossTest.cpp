@@ -303,31 +303,104 @@ TEST(FailedCalls, EndTheCommandLosingNothing) {
     }
 }
 
-// A new folder's name is flushed into its parent before anything is written
-// into the folder, and a failure of that flush fails the command.
-TEST(FailedCalls, NewFolderIsOnDiskBeforeItIsUsed) {
+// Folders a run made whose names were not flushed into their parents before
+// a file was put in them (folders made inside hold nothing reported).
+std::vector<std::string> UsedBeforeOnDisk(const std::vector<TracedCall>& calls) {
+    std::vector<std::string> unsafe;
+    for (auto call = calls.begin(); call != calls.end(); ++call) {
+        if (call->call != Call::MakeFolder) {
+            continue;
+        }
+        const auto flushed = std::find_if(call, calls.end(), [&](const TracedCall& later) {
+            return later.call == Call::SyncFolder &&
+                   later.path == fs::path(call->path).parent_path();
+        });
+        const auto used = std::find_if(call + 1, calls.end(), [&](const TracedCall& later) {
+            return later.path.starts_with(call->path + "/") && later.call != Call::MakeFolder &&
+                   later.call != Call::SyncFolder;
+        });
+        if (used != calls.end() && flushed > used) {
+            unsafe.push_back(call->path);
+        }
+    }
+    return unsafe;
+}
+
+std::vector<TracedCall> TraceOf(const fs::path& root, const std::vector<std::string>& args,
+                                Injection injection, CliRun& run) {
+    injection.trace = root.string() + ".trace";
+    run = RunCli(root, args, injection);
+    const auto calls = ParseTrace(tsumugiya::test::ReadFile(injection.trace).value_or(""));
+    fs::remove(injection.trace);
+    return calls;
+}
+
+// Each folder the run makes has its name on disk before a file is put in it;
+// when that flush fails, the run fails naming the folder, or makes the folder
+// again and puts that one on disk.
+void ExpectNewFoldersOnDisk(const fs::path& root, const std::vector<std::string>& args,
+                            const std::function<void()>& prepare, const Injection& setting,
+                            std::size_t folders) {
+    prepare();
+    CliRun run;
+    const auto calls = TraceOf(root, args, setting, run);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(UsedBeforeOnDisk(calls), std::vector<std::string>{});
+    std::size_t made = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].call != Call::SyncFolder ||
+            std::ranges::none_of(calls.begin(), calls.begin() + static_cast<long>(i),
+                                 [&](const TracedCall& call) {
+                                     return call.call == Call::MakeFolder &&
+                                            fs::path(call.path).parent_path() == calls[i].path;
+                                 })) {
+            continue;
+        }
+        ++made;
+        prepare();
+        Injection failing = setting;
+        failing.fail = static_cast<long>(i) + 1;
+        const auto left = TraceOf(root, args, failing, run);
+        SCOPED_TRACE("the flush of " + calls[i].path + " failed");
+        EXPECT_EQ(UsedBeforeOnDisk(left), std::vector<std::string>{});
+        if (run.status != 0) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.output.find(": Input/output error"), std::string::npos) << run.output;
+        }
+    }
+    EXPECT_EQ(made, folders);
+}
+
+TEST(NewFolders, BackupFolderBesideTheProgram) {
     TempFolder folder;
     const fs::path root = folder.path / "root";
     InstallCli(root);
     const Scenario scenario{Command::Backup, {.name = "no_backup_folder", .backupFolder = false}};
-    Prepare(root, scenario);
-    CliRun run;
-    const auto calls = Traced(root, scenario, run);
-    const auto made = std::ranges::find(calls, Call::MakeFolder, &TracedCall::call);
-    ASSERT_NE(made, calls.end());
-    const auto flushed = std::find_if(made, calls.end(), [&](const TracedCall& call) {
-        return call.call == Call::SyncFolder && call.path == fs::path(made->path).parent_path();
-    });
-    ASSERT_NE(flushed, calls.end());
-    EXPECT_TRUE(std::none_of(made + 1, flushed, [&](const TracedCall& call) {
-        return call.path.starts_with(made->path + "/");
-    }));
-    Prepare(root, scenario);
-    run = RunCli(root, scenario.Args(false),
-                 {.fail = static_cast<long>(flushed - calls.begin()) + 1});
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find(made->path + ": Input/output error"), std::string::npos)
-        << run.output;
+    ExpectNewFoldersOnDisk(
+        root, scenario.Args(false), [&] { Prepare(root, scenario); }, {}, 1);
+}
+
+// An installed copy, one that cannot write beside itself, makes its XDG
+// folders, parents and all.
+TEST(NewFolders, XdgFolders) {
+    TempFolder folder;
+    const fs::path root = folder.path / "root";
+    InstallCli(root);
+    const std::string bin = (root / "bin").string();
+    if (std::system(("mount --bind " + bin + " " + bin + " && mount -o remount,bind,ro " + bin +
+                     " " + bin + " 2>/dev/null")
+                        .c_str()) != 0) {
+        GTEST_SKIP() << "cannot mount the program's folder read-only (needs root)";
+    }
+    const auto prepare = [&] {
+        fs::remove_all(root / "xdg");
+        fs::create_directories(root / "saves");
+        tsumugiya::test::WriteFile(root / "saves" / "game.sav", "save");
+    };
+    const Injection xdg{.env = {"XDG_CONFIG_HOME=" + (root / "xdg" / "config").string(),
+                                "XDG_DATA_HOME=" + (root / "xdg" / "data").string()}};
+    ExpectNewFoldersOnDisk(root, {"use", (root / "saves" / "game.sav").string()}, prepare, xdg, 6);
+    EXPECT_EQ(std::system(("umount " + bin).c_str()), 0);
 }
 
 }  // namespace

@@ -300,6 +300,7 @@ CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
     add("TSUMUGIYA_PL_FAIL", std::to_string(injection.fail));
     add("TSUMUGIYA_PL_ERRNO", std::to_string(injection.error));
     add("TSUMUGIYA_PL_MOUNT", injection.mount);
+    env.insert(env.end(), injection.env.begin(), injection.env.end());
     std::vector<char*> argv, envp;
     for (std::string& word : words) {
         argv.push_back(word.data());

@@ -59,7 +59,8 @@ struct Injection {
     long stop = 0;
     long fail = 0;
     int error = 0;
-    std::string mount{};  // file system to shut down at stop
+    std::string mount{};             // file system to shut down at stop
+    std::vector<std::string> env{};  // more NAME=VALUE for the program
 };
 // Runs the program copied into root/bin, below which calls are numbered.
 CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,

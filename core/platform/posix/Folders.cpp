@@ -186,10 +186,11 @@ bool IsDirectory(const fs::path& folder) {
 }
 
 // The new entry is in the parent folder: until that is flushed, a power cut
-// can take the folder with everything written into it.
+// can take the folder with everything written into it. One whose flush failed
+// is taken away again, so that no later run finds it and writes in it.
 bool CreateDirectory(const fs::path& folder, IoError& error) {
     if (::mkdir(folder.c_str(), 0777) == 0) {
-        return sys::SyncFolderOf(folder, error);
+        return sys::SyncFolderOf(folder, error) || (::rmdir(folder.c_str()), false);
     }
     error = IoError{errno == EEXIST ? IoError::Kind::TargetExists : IoError::Kind::Other, folder,
                     std::error_code(errno, std::generic_category()).message()};
