@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <set>
 
 #include "powerloss/CrashStates.h"
@@ -250,6 +251,15 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
 
 // --- Failed calls ------------------------------------------------------------
 
+std::vector<TracedCall> TraceOf(const fs::path& root, const std::vector<std::string>& args,
+                                Injection injection, CliRun& run) {
+    injection.trace = root.string() + ".trace";
+    run = RunCli(root, args, injection);
+    const auto calls = ParseTrace(tsumugiya::test::ReadFile(injection.trace).value_or(""));
+    fs::remove(injection.trace);
+    return calls;
+}
+
 bool MayFail(Call call) {
     return call == Call::SyncFile || call == Call::SyncFolder || call == Call::Write ||
            call == Call::Clone || call == Call::Rename || call == Call::Link ||
@@ -279,10 +289,18 @@ TEST(FailedCalls, EndTheCommandLosingNothing) {
             ++failed;
             const bool full = i % 2 == 1;
             Prepare(root, scenario);
-            run = RunCli(root, scenario.Args(false),
-                         {.fail = static_cast<long>(i + 1), .error = full ? ENOSPC : EIO});
+            const auto made =
+                TraceOf(root, scenario.Args(false),
+                        {.fail = static_cast<long>(i + 1), .error = full ? ENOSPC : EIO}, run);
             const Tree left = Snapshot(root);
             auto problems = CheckCrashed(expected, left, run.status == 0);
+            // Told done after a failed call: another way must have put it all on disk.
+            if (run.status == 0) {
+                const Tree onDisk = CrashStates(root, before, made).At(made.size(), 0)[0];
+                for (const std::string& problem : CheckCrashed(expected, onDisk, true)) {
+                    problems.push_back("on disk: " + problem);
+                }
+            }
             // Nothing may stand in for a safety copy that is not on disk.
             if (run.status != 0 && calls.begin() + static_cast<long>(i) < replaced) {
                 EXPECT_EQ(left.at("saves/game.sav"), before.at("saves/game.sav"))
@@ -324,15 +342,6 @@ std::vector<std::string> UsedBeforeOnDisk(const std::vector<TracedCall>& calls) 
         }
     }
     return unsafe;
-}
-
-std::vector<TracedCall> TraceOf(const fs::path& root, const std::vector<std::string>& args,
-                                Injection injection, CliRun& run) {
-    injection.trace = root.string() + ".trace";
-    run = RunCli(root, args, injection);
-    const auto calls = ParseTrace(tsumugiya::test::ReadFile(injection.trace).value_or(""));
-    fs::remove(injection.trace);
-    return calls;
 }
 
 // Each folder the run makes has its name on disk before a file is put in it;
@@ -392,6 +401,10 @@ TEST(NewFolders, XdgFolders) {
                         .c_str()) != 0) {
         GTEST_SKIP() << "cannot mount the program's folder read-only (needs root)";
     }
+    const std::unique_ptr<const std::string, void (*)(const std::string*)> mounted(
+        &bin, [](const std::string* folder) {
+            EXPECT_EQ(std::system(("umount " + *folder).c_str()), 0);
+        });
     const auto prepare = [&] {
         fs::remove_all(root / "xdg");
         fs::create_directories(root / "saves");
@@ -400,7 +413,6 @@ TEST(NewFolders, XdgFolders) {
     const Injection xdg{.env = {"XDG_CONFIG_HOME=" + (root / "xdg" / "config").string(),
                                 "XDG_DATA_HOME=" + (root / "xdg" / "data").string()}};
     ExpectNewFoldersOnDisk(root, {"use", (root / "saves" / "game.sav").string()}, prepare, xdg, 6);
-    EXPECT_EQ(std::system(("umount " + bin).c_str()), 0);
 }
 
 }  // namespace
