@@ -138,6 +138,9 @@ void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& l
             problems.push_back(path + " holds no whole state: " + Describe(left, path));
         }
     }
+    if (left.contains(kSettings) && !left.at(kSettings).ends_with("[Other]\nkey=kept\n")) {
+        problems.push_back(kSettings + " lost the other settings");
+    }
     for (const auto& [path, value] : expected.before) {
         if (IsTempName(path)) {
             continue;
