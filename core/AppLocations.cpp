@@ -22,21 +22,6 @@ bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != text.npos;
 }
 
-// Makes the folder and those missing above it. The error names the first
-// that could not be made (a read-only parent, a file in the way), not the
-// backup folder at the end, whose own failure would only say "no such file".
-bool MakeFolders(const fs::path& folder, platform::IoError& error) {
-    if (platform::IsDirectory(folder)) {
-        return true;
-    }
-    const fs::path parent = folder.parent_path();
-    if (!parent.empty() && parent != folder && !MakeFolders(parent, error)) {
-        return false;
-    }
-    // Another instance may have made it meanwhile.
-    return platform::CreateDirectory(folder, error) || platform::IsDirectory(folder);
-}
-
 }  // namespace
 
 void AppLocations::InitLocations(const fs::path& executable, Folders folders) {
@@ -85,7 +70,7 @@ void AppLocations::InitBackupFolder(const fs::path& executable, Folders folders)
         return;
     }
     platform::IoError error;
-    if (!MakeFolders(backupFolder_, error)) {
+    if (!platform::CreateFolders(backupFolder_, error)) {
         backupFolderError_ = error;
     }
 }
@@ -170,7 +155,8 @@ bool AppLocations::SaveSettings(platform::IoError& error) const {
                                   std::string(messages::kProgramFolderUnknown)};
         return false;
     }
-    if (files_.layout == Layout::Xdg && !MakeFolders(settingsPath_.parent_path(), error)) {
+    if (files_.layout == Layout::Xdg &&
+        !platform::CreateFolders(settingsPath_.parent_path(), error)) {
         return false;
     }
     return platform::WriteProfileStrings(

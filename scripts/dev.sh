@@ -22,6 +22,8 @@ test_packages=("${start_packages[@]}" libgtest-dev xdotool dbus python3-dbus pyt
 zip_packages=(cmake ninja-build libsimpleini-dev g++-mingw-w64-x86-64-posix python3)
 test_packages+=(g++-mingw-w64-x86-64-posix wine64 python3 fonts-wine)
 # --- end Windows ---------------------------------------------------------------
+# The power-cut tests' XFS images; strace injects failed calls by hand.
+test_packages+=(xfsprogs strace)
 
 # install_missing PACKAGE...
 install_missing() {

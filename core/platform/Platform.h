@@ -256,7 +256,11 @@ bool SweepIfTempName(const std::filesystem::path& folder, std::string_view name)
 
 // True when the path is a directory (links followed).
 bool IsDirectory(const std::filesystem::path& folder);
+// Makes one folder and puts its entry on disk before anything is written into
+// it; TargetExists when the name is taken.
 bool CreateDirectory(const std::filesystem::path& folder, IoError& error);
+// The same for every missing folder of a path, outermost first.
+bool CreateFolders(const std::filesystem::path& folder, IoError& error);
 
 // --- Folder listing ----------------------------------------------------------
 

@@ -94,7 +94,12 @@ bool CommitTemp(File& temp, const fs::path& tempPath, const fs::path& target, Ov
                 IoError& error);
 
 // Renames one entry over another, replacing it, and puts the rename on disk.
-bool RenameReplacing(const fs::path& from, const fs::path& to);
+bool RenameReplacing(const fs::path& from, const fs::path& to, IoError& error);
+
+#ifndef _WIN32
+// Puts the entry's name (not its data) on disk by flushing its folder.
+bool SyncFolderOf(const fs::path& entry, IoError& error);
+#endif
 
 // A second name for an existing file; nameTaken when the new name exists.
 bool HardLink(const fs::path& existing, const fs::path& link, bool& nameTaken);

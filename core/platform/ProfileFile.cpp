@@ -3,6 +3,7 @@
 #include <SimpleIni.h>
 
 #include "platform/Platform.h"
+#include "platform/Primitives.h"
 
 namespace fs = std::filesystem;
 
@@ -70,6 +71,9 @@ bool WriteProfileStrings(const fs::path& file, std::string_view section,
         error = IoError{IoError::Kind::Other, file, "設定を書き出す形にできませんでした"};
         return false;
     }
+    // No command sweeps the settings' folder otherwise: a write cut short
+    // there leaves its temporary file until the next one.
+    RemoveStaleTempFiles(sys::ResolveLink(file).parent_path());
     return WriteFileAtomically(file, out, error);
 }
 

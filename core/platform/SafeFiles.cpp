@@ -140,9 +140,12 @@ Attempt StageOnce(const fs::path& from, const fs::path& to, Attributes attribute
     return temp.Finish(error) ? Attempt::Done : Attempt::Failed;
 }
 
+enum class Linked { Yes, No, Failed };
+
 // Gives the file's data a second name without copying it: a hard link under a
-// temporary name, renamed over the keep path.
-bool LinkAsPrevious(const fs::path& file, const fs::path& keep) {
+// temporary name, renamed over the keep path. No when the system cannot link
+// it; Failed when the keep path may have changed without reaching the disk.
+Linked LinkAsPrevious(const fs::path& file, const fs::path& keep, IoError& error) {
     // A link refuses an existing name, so a random one needs no reservation
     // (creating a file first costs more than the whole link).
     const fs::path source = sys::ResolveLink(file);
@@ -154,14 +157,14 @@ bool LinkAsPrevious(const fs::path& file, const fs::path& keep) {
             break;
         }
         if (!nameTaken || attempt == kNameAttempts) {
-            return false;
+            return Linked::No;
         }
     }
-    const bool renamed = sys::RenameReplacing(name, keep);
+    const bool renamed = sys::RenameReplacing(name, keep, error);
     // A rename between two names of one file (keep left linked to the file by
     // an interrupted restore) succeeds without removing the temporary name.
     RemoveEntry(name);
-    return renamed;
+    return renamed ? Linked::Yes : Linked::Failed;
 }
 
 }  // namespace
@@ -181,6 +184,11 @@ bool StagedCopy::Prepare(const fs::path& from, const fs::path& to, bool followTa
         return NoSuchFile(from, error);
     }
     const fs::path target = followTargetLink ? sys::ResolveLink(to) : to;
+    // The commands sweep the folder of the name they were given; a copy cut
+    // short beside the file a link leads to is swept here.
+    if (FolderOf(target) != FolderOf(to)) {
+        RemoveStaleTempFiles(FolderOf(target));
+    }
     for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
         auto staged = std::make_unique<Impl>();
         staged->target = target;
@@ -271,8 +279,10 @@ bool KeepPreviousVersion(const fs::path& file, const fs::path& keep, IoError& er
     }
     // The keep name may only share data that is on disk before the file is
     // replaced; where that cannot be made sure of, it gets a flushed copy.
-    return (sys::FlushStored(file) && LinkAsPrevious(file, keep)) ||
-           CopyFileAtomically(file, keep, Overwrite::Allow, false, error, progress);
+    const Linked linked = sys::FlushStored(file) ? LinkAsPrevious(file, keep, error) : Linked::No;
+    return linked == Linked::Yes ||
+           (linked == Linked::No &&
+            CopyFileAtomically(file, keep, Overwrite::Allow, false, error, progress));
 }
 
 bool WriteFileAtomically(const fs::path& to, std::string_view bytes, IoError& error) {
@@ -320,6 +330,19 @@ void RemoveStaleTempFiles(const fs::path& folder) {
     for (FolderReader entries(folder); entries.Next();) {
         SweepIfTempName(folder, entries.Name());
     }
+}
+
+bool CreateFolders(const fs::path& folder, IoError& error) {
+    if (folder.empty() || IsDirectory(folder)) {
+        return true;
+    }
+    const fs::path parent = folder.parent_path();
+    if (parent != folder && !CreateFolders(parent, error)) {
+        return false;
+    }
+    // Another process may make the same folder meanwhile.
+    return CreateDirectory(folder, error) ||
+           (error.kind == IoError::Kind::TargetExists && IsDirectory(folder));
 }
 
 std::vector<std::string> ListFolder(const fs::path& folder) {

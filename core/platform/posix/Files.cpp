@@ -40,14 +40,6 @@ FileIdentity IdentityFrom(const struct stat& st) {
         static_cast<std::uint64_t>(st.st_size), StampOf(st.st_mtim), StampOf(st.st_ctim)};
 }
 
-// Flushes a folder so that a rename inside it survives a crash.
-void SyncFolder(const fs::path& folder) {
-    sys::File dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir) {
-        ::fsync(Fd(dir));
-    }
-}
-
 fs::path FolderOf(const fs::path& file) {
     fs::path folder = file.parent_path();
     return folder.empty() ? fs::path(".") : folder;
@@ -169,6 +161,13 @@ namespace sys {
 
 void Close(std::intptr_t native) {
     ::close(static_cast<int>(native));
+}
+
+// Until its folder is flushed, a new or renamed entry may vanish in a power
+// cut; the file the entry names is the one the failure is told about.
+bool SyncFolderOf(const fs::path& entry, IoError& error) {
+    const File dir(::open(FolderOf(entry).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return (dir && ::fsync(Fd(dir)) == 0) || Fail(error, IoError::Kind::Other, entry, errno);
 }
 
 // O_NONBLOCK keeps a FIFO or device from blocking the open; it is cleared
@@ -300,16 +299,14 @@ bool CommitTemp(File& temp, const fs::path& tempPath, const fs::path& target, Ov
         ::unlink(tempPath.c_str());
     }
     temp.reset();
-    SyncFolder(FolderOf(target));
-    return true;
+    return SyncFolderOf(target, error);
 }
 
-bool RenameReplacing(const fs::path& from, const fs::path& to) {
+bool RenameReplacing(const fs::path& from, const fs::path& to, IoError& error) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        return false;
+        return Fail(error, IoError::Kind::Other, to, errno);
     }
-    SyncFolder(FolderOf(to));
-    return true;
+    return SyncFolderOf(to, error);
 }
 
 bool HardLink(const fs::path& existing, const fs::path& link, bool& nameTaken) {

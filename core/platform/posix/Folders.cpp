@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/Primitives.h"
 
 namespace fs = std::filesystem;
 
@@ -186,11 +187,15 @@ bool IsDirectory(const fs::path& folder) {
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The new entry is in the parent folder: until that is flushed, a power cut
+// can take the folder with everything written into it. One whose flush failed
+// is taken away again, so that no later run finds it and writes in it.
 bool CreateDirectory(const fs::path& folder, IoError& error) {
     if (::mkdir(folder.c_str(), 0777) == 0) {
-        return true;
+        return sys::SyncFolderOf(folder, error) || (::rmdir(folder.c_str()), false);
     }
-    error = IoError{IoError::Kind::Other, folder, ErrnoCause(errno)};
+    error = IoError{errno == EEXIST ? IoError::Kind::TargetExists : IoError::Kind::Other, folder,
+                    ErrnoCause(errno)};
     return false;
 }
 

@@ -277,8 +277,9 @@ bool CommitTemp(File& temp, const fs::path& tempPath, const fs::path& target, Ov
                 target, err);
 }
 
-bool RenameReplacing(const fs::path& from, const fs::path& to) {
-    return Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+bool RenameReplacing(const fs::path& from, const fs::path& to, IoError& error) {
+    return Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           Fail(error, IoError::Kind::Other, to, ::GetLastError());
 }
 
 bool HardLink(const fs::path& existing, const fs::path& link, bool& nameTaken) {

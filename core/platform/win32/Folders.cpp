@@ -156,11 +156,16 @@ bool IsDirectory(const fs::path& folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// NTFS logs the new entry; the write-through move of the first file put in
+// the folder flushes the log up to it.
 bool CreateDirectory(const fs::path& folder, IoError& error) {
     if (::CreateDirectoryW(win32::ApiPath(folder).c_str(), nullptr)) {
         return true;
     }
-    error = IoError{IoError::Kind::Other, folder, win32::ErrorText(::GetLastError())};
+    const DWORD err = ::GetLastError();
+    error =
+        IoError{err == ERROR_ALREADY_EXISTS ? IoError::Kind::TargetExists : IoError::Kind::Other,
+                folder, win32::ErrorText(err)};
     return false;
 }
 

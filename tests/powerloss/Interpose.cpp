@@ -1,0 +1,358 @@
+// Preloaded into tsumugiya-cli: numbers every call that changes a file or a
+// folder below TSUMUGIYA_PL_ROOT, across all threads, and can
+//   TSUMUGIYA_PL_STOP=N      stop the machine before call N: the file system
+//                            of TSUMUGIYA_PL_MOUNT (when set) goes down, then
+//                            the process ends at once with kStoppedExit;
+//   TSUMUGIYA_PL_FAIL=N      fail call N with TSUMUGIYA_PL_ERRNO (EIO by default);
+//   TSUMUGIYA_PL_TRACE=FILE  append one line per call (Trace.h), with the bytes
+//                            written, to replay crash states from.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "powerloss/Shutdown.h"
+#include "powerloss/Trace.h"
+
+namespace {
+
+using namespace tsumugiya::powerloss;
+
+template <typename F>
+F Real(F, const char* name) {
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+#define REAL(name) static const auto real = Real(&::name, #name)
+
+long EnvNumber(const char* name) {
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::atol(text) : 0;
+}
+
+struct Settings {
+    std::string root = std::getenv("TSUMUGIYA_PL_ROOT") ? std::getenv("TSUMUGIYA_PL_ROOT") : "";
+    const char* mount = std::getenv("TSUMUGIYA_PL_MOUNT");
+    const char* trace = std::getenv("TSUMUGIYA_PL_TRACE");
+    long stop = EnvNumber("TSUMUGIYA_PL_STOP");
+    long fail = EnvNumber("TSUMUGIYA_PL_FAIL");
+    int error = EnvNumber("TSUMUGIYA_PL_ERRNO") != 0
+                    ? static_cast<int>(EnvNumber("TSUMUGIYA_PL_ERRNO"))
+                    : EIO;
+};
+
+const Settings& Config() {
+    static const Settings settings;
+    return settings;
+}
+
+std::atomic<long> calls{0};
+std::mutex traceLock;
+
+bool Watched(const std::string& path) {
+    const std::string& root = Config().root;
+    return !root.empty() && path.compare(0, root.size(), root) == 0 &&
+           (path.size() == root.size() || path[root.size()] == '/');
+}
+
+std::string PathOf(int fd) {
+    char buffer[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string PathAt(int dirfd, const char* path) {
+    if (path[0] == '/' || dirfd != AT_FDCWD) {
+        return path[0] == '/' ? path : PathOf(dirfd) + "/" + path;
+    }
+    char cwd[4096];
+    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : std::string(path);
+}
+
+// A write to a terminal or a pipe changes no file.
+bool IsFileOrFolder(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode));
+}
+
+// Numbers one call; true when this one is to fail.
+bool Before(const std::string& path) {
+    if (!Watched(path)) {
+        return false;
+    }
+    const long n = ++calls;
+    if (n == Config().stop) {
+        if (Config().mount != nullptr && ShutDown(Config().mount) != 0) {
+            std::fprintf(stderr, "shutdown refused: %s\n", std::strerror(errno));
+            ::_exit(kRefusedExit);
+        }
+        ::_exit(kStoppedExit);
+    }
+    return n == Config().fail;
+}
+
+void Record(Call call, const std::string& path, const std::string& other = {}, long long offset = 0,
+            std::string_view bytes = {}) {
+    if (Config().trace == nullptr || !Watched(path)) {
+        return;
+    }
+    const std::string line = FormatCall(call, path, other, offset, bytes);
+    const std::lock_guard lock(traceLock);
+    static const int fd = static_cast<int>(::syscall(
+        SYS_openat, AT_FDCWD, Config().trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    ::syscall(SYS_write, fd, line.data(), line.size());
+}
+
+int Failed() {
+    errno = Config().error;
+    return -1;
+}
+
+std::string ReadBack(int fd, long long offset, std::size_t size) {
+    std::string bytes(size, '\0');
+    const ssize_t n = ::pread(fd, bytes.data(), size, offset);
+    bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return bytes;
+}
+
+template <typename Open>
+int Opened(int dirfd, const char* path, int flags, mode_t mode, Open open) {
+    if ((flags & (O_CREAT | O_TRUNC)) == 0) {
+        return open(mode);
+    }
+    const std::string full = PathAt(dirfd, path);
+    struct stat st {};
+    const bool existed = ::stat(full.c_str(), &st) == 0;
+    if (Before(full)) {
+        return Failed();
+    }
+    const int fd = open(mode);
+    if (fd < 0) {
+        Record(Call::Failed, full);
+    } else {
+        Record(!existed            ? Call::Create
+               : (flags & O_TRUNC) ? Call::Truncate
+                                   : Call::Attributes,
+               full);
+    }
+    return fd;
+}
+
+mode_t ModeOf(int flags, va_list args) {
+    return (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(args, int)) : 0;
+}
+
+int FsyncLike(int fd, int (*real)(int)) {
+    const std::string path = PathOf(fd);
+    if (Before(path)) {
+        return Failed();
+    }
+    const int result = real(fd);
+    struct stat st {};
+    if (result != 0) {
+        Record(Call::Failed, path);
+    } else {
+        Record(::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Call::SyncFolder : Call::SyncFile,
+               path);
+    }
+    return result;
+}
+
+// A call on names: call2 is the second name (a rename's or a link's new one).
+template <typename Run>
+int Named(Call call, const char* path, const char* path2, Run run) {
+    const std::string full = PathAt(AT_FDCWD, path);
+    if (Before(full)) {
+        return Failed();
+    }
+    const int result = run();
+    Record(result == 0 ? call : Call::Failed, full,
+           path2 ? PathAt(AT_FDCWD, path2) : std::string());
+    return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+int open(const char* path, int flags, ...) {
+    REAL(open);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = ModeOf(flags, args);
+    va_end(args);
+    return Opened(AT_FDCWD, path, flags, mode, [&](mode_t m) { return real(path, flags, m); });
+}
+
+int open64(const char* path, int flags, ...) {
+    REAL(open64);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = ModeOf(flags, args);
+    va_end(args);
+    return Opened(AT_FDCWD, path, flags, mode, [&](mode_t m) { return real(path, flags, m); });
+}
+
+int openat(int dirfd, const char* path, int flags, ...) {
+    REAL(openat);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = ModeOf(flags, args);
+    va_end(args);
+    return Opened(dirfd, path, flags, mode, [&](mode_t m) { return real(dirfd, path, flags, m); });
+}
+
+int creat(const char* path, mode_t mode) {
+    return open(path, O_CREAT | O_WRONLY | O_TRUNC, mode);
+}
+
+ssize_t write(int fd, const void* data, size_t size) {
+    REAL(write);
+    if (!IsFileOrFolder(fd)) {
+        return real(fd, data, size);
+    }
+    const std::string path = PathOf(fd);
+    const long long offset = ::lseek(fd, 0, SEEK_CUR);
+    if (Before(path)) {
+        return Failed();
+    }
+    const ssize_t n = real(fd, data, size);
+    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, offset,
+           std::string_view(static_cast<const char*>(data), n > 0 ? static_cast<size_t>(n) : 0));
+    return n;
+}
+
+ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
+    REAL(pwrite);
+    const std::string path = PathOf(fd);
+    if (Before(path)) {
+        return Failed();
+    }
+    const ssize_t n = real(fd, data, size, offset);
+    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, offset,
+           std::string_view(static_cast<const char*>(data), n > 0 ? static_cast<size_t>(n) : 0));
+    return n;
+}
+
+ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t size,
+                        unsigned flags) {
+    REAL(copy_file_range);
+    const std::string path = PathOf(out);
+    const long long at = outOffset ? *outOffset : ::lseek(out, 0, SEEK_CUR);
+    if (Before(path)) {
+        return Failed();
+    }
+    const ssize_t n = real(in, inOffset, out, outOffset, size, flags);
+    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, at,
+           n > 0 ? ReadBack(out, at, static_cast<size_t>(n)) : std::string());
+    return n;
+}
+
+int ioctl(int fd, unsigned long request, ...) {
+    REAL(ioctl);
+    va_list args;
+    va_start(args, request);
+    void* argument = va_arg(args, void*);
+    va_end(args);
+    if (request != FICLONE) {
+        return real(fd, request, argument);
+    }
+    const std::string path = PathOf(fd);
+    if (Before(path)) {
+        return Failed();
+    }
+    const int result = real(fd, request, argument);
+    struct stat st {};
+    if (result == 0 && ::fstat(fd, &st) == 0) {
+        Record(Call::Clone, path, {}, 0, ReadBack(fd, 0, static_cast<size_t>(st.st_size)));
+    } else {
+        Record(Call::Failed, path);
+    }
+    return result;
+}
+
+#define ATTRIBUTE_CALL(name, params, args)                           \
+    int name params {                                                \
+        REAL(name);                                                  \
+        const std::string path = PathOf(fd);                         \
+        if (Before(path)) {                                          \
+            return Failed();                                         \
+        }                                                            \
+        const int result = real args;                                \
+        Record(result == 0 ? Call::Attributes : Call::Failed, path); \
+        return result;                                               \
+    }
+ATTRIBUTE_CALL(fchmod, (int fd, mode_t mode), (fd, mode))
+ATTRIBUTE_CALL(fchown, (int fd, uid_t uid, gid_t gid), (fd, uid, gid))
+ATTRIBUTE_CALL(futimens, (int fd, const struct timespec times[2]), (fd, times))
+
+int fsync(int fd) {
+    REAL(fsync);
+    return FsyncLike(fd, real);
+}
+
+int fdatasync(int fd) {
+    REAL(fdatasync);
+    return FsyncLike(fd, real);
+}
+
+// Starts or waits for writeback only: no promise rests on it, so it is a
+// point to crash at that replay need not model.
+int sync_file_range(int fd, off64_t offset, off64_t size, unsigned flags) {
+    REAL(sync_file_range);
+    const std::string path = PathOf(fd);
+    if (Before(path)) {
+        return Failed();
+    }
+    const int result = real(fd, offset, size, flags);
+    Record(result == 0 ? Call::Attributes : Call::Failed, path);
+    return result;
+}
+
+int rename(const char* from, const char* to) {
+    REAL(rename);
+    return Named(Call::Rename, from, to, [&] { return real(from, to); });
+}
+
+int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    REAL(renameat2);
+    const std::string full = PathAt(fromDir, from);
+    if (Before(full)) {
+        return Failed();
+    }
+    const int result = real(fromDir, from, toDir, to, flags);
+    Record(result == 0 ? Call::Rename : Call::Failed, full, PathAt(toDir, to));
+    return result;
+}
+
+int renameat(int fromDir, const char* from, int toDir, const char* to) {
+    return renameat2(fromDir, from, toDir, to, 0);
+}
+
+int link(const char* existing, const char* name) {
+    REAL(link);
+    return Named(Call::Link, existing, name, [&] { return real(existing, name); });
+}
+
+int unlink(const char* path) {
+    REAL(unlink);
+    return Named(Call::Unlink, path, nullptr, [&] { return real(path); });
+}
+
+int mkdir(const char* path, mode_t mode) {
+    REAL(mkdir);
+    return Named(Call::MakeFolder, path, nullptr, [&] { return real(path, mode); });
+}
+
+}  // extern "C"

@@ -1,0 +1,412 @@
+#include "powerloss/Scenario.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "support/TestSupport.h"
+
+namespace tsumugiya::powerloss {
+namespace {
+
+using test::ReadFile;
+using test::U8;
+using test::Utf8;
+
+constexpr std::size_t kSaveSize = 10000;  // two whole 4 KiB blocks and part of a third
+const std::string kBackups = "bin/backup/";
+const std::string kSettings = "bin/tsumugiya.ini";
+const std::string kQuick = kBackups + "game.sav.save.temp";
+const std::string kSource = kBackups + "game.sav.save.2024年01月01日00時00分00秒_b1";
+constexpr std::int64_t kStartTime = 1704067200;  // 2024-01-01 00:00:00 UTC
+
+// Distinct contents, each with its own modification time, which a copy keeps:
+// a file rebuilt from its bytes gets its time back, and with it the names
+// the program derives from it.
+enum State { kSource1, kQuickState, kSafetyState, kSaveState, kUnflushedState, kStates };
+
+const std::string& Bytes(int state) {
+    static const std::vector<std::string> states = [] {
+        std::vector<std::string> made;
+        for (int i = 0; i < kStates; ++i) {
+            std::mt19937 random(static_cast<unsigned>(i) + 1);
+            std::string bytes(kSaveSize, '\0');
+            std::ranges::generate(bytes, [&] { return static_cast<char>(random()); });
+            made.push_back("f" + bytes);
+        }
+        return made;
+    }();
+    return states.at(static_cast<std::size_t>(state));
+}
+
+int StateOf(const std::string& value) {
+    for (int state = 0; state < kStates; ++state) {
+        if (value == Bytes(state)) {
+            return state;
+        }
+    }
+    return kStates;
+}
+
+std::int64_t TimeOf(const std::string& value) {
+    return kStartTime + 3600 * (StateOf(value) % kStates);
+}
+
+std::string TimeName(int state) {
+    static const char* const names[] = {"00時00分00秒", "01時00分00秒", "02時00分00秒",
+                                        "03時00分00秒", "04時00分00秒"};
+    return std::string("2024年01月01日") + names[state];
+}
+
+std::string SavePath(const Fixture& fixture) {
+    return fixture.linkedSave ? "real/game.sav" : "saves/game.sav";
+}
+
+std::string Settings(const fs::path& root, const std::string& fileName) {
+    return "f; kept by the checker\n[SaveFile]\nfolder=" + Utf8(root / "saves") +
+           "\nfilename=" + fileName + "\n[Other]\nkey=kept\n";
+}
+
+std::vector<std::string> Differences(const Tree& a, const Tree& b) {
+    std::set<std::string> names;
+    for (const auto& [path, value] : a) {
+        names.insert(path);
+    }
+    for (const auto& [path, value] : b) {
+        names.insert(path);
+    }
+    std::vector<std::string> differ;
+    std::ranges::copy_if(names, std::back_inserter(differ), [&](const std::string& path) {
+        return !a.contains(path) || !b.contains(path) || a.at(path) != b.at(path);
+    });
+    return differ;
+}
+
+std::string Describe(const Tree& tree, const std::string& path) {
+    static const char* const names[] = {"the source backup", "the old quick backup", "the old .s",
+                                        "the save",          "the unflushed save",   "other bytes"};
+    const auto it = tree.find(path);
+    if (it == tree.end() || it->second[0] != 'f') {
+        return it == tree.end() ? "absent" : it->second.substr(0, 1);
+    }
+    return std::to_string(it->second.size() - 1) + " bytes, " + names[StateOf(it->second)];
+}
+
+bool Exempt(const Scenario& scenario, const std::string& path) {
+    return (scenario.command == Command::Use && path == kSettings) ||
+           (scenario.command == Command::Quick && path == kQuick);
+}
+
+// The checks a crash and a rerun share: each file old or new (or, under a
+// name neither had, one whole known state), nothing that was there gone, and
+// every state the user had still somewhere.
+void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& left,
+                 std::vector<std::string>& problems) {
+    // A save the game wrote without a flush may be anything after a cut, the
+    // game's own doing; the program's copies still hold whole states of it.
+    const std::string savePath = SavePath(expected.scenario.fixture);
+    const bool gameOwnsSave = expected.scenario.fixture.unflushedSave;
+    std::set<std::string> known, anywhere;
+    for (const Tree* tree : {&expected.before, &expected.after}) {
+        for (const auto& [path, value] : *tree) {
+            known.insert(value);
+        }
+    }
+    if (gameOwnsSave) {
+        anywhere = {Bytes(kSaveState), crashed.contains(savePath) ? crashed.at(savePath) : ""};
+        known.insert(anywhere.begin(), anywhere.end());
+    }
+    std::multiset<std::string> held;
+    for (const auto& [path, value] : left) {
+        if (IsTempName(path)) {
+            continue;
+        }
+        held.insert(value);
+        const auto before = expected.before.find(path);
+        const auto after = expected.after.find(path);
+        const bool wasOld = before != expected.before.end() && before->second == value;
+        const bool isNew = after != expected.after.end() && after->second == value;
+        const bool named = before != expected.before.end() || after != expected.after.end();
+        if (!(gameOwnsSave && path == savePath) && !anywhere.contains(value) &&
+            (named ? !wasOld && !isNew : !known.contains(value))) {
+            problems.push_back(path + " holds no whole state: " + Describe(left, path));
+        }
+    }
+    if (left.contains(kSettings) && !left.at(kSettings).ends_with("[Other]\nkey=kept\n")) {
+        problems.push_back(kSettings + " lost the other settings");
+    }
+    for (const auto& [path, value] : expected.before) {
+        if (IsTempName(path)) {
+            continue;
+        }
+        if (!left.contains(path)) {
+            problems.push_back(path + " is gone");
+        } else if (value[0] == 'f' && !Exempt(expected.scenario, path) && !held.contains(value) &&
+                   !(gameOwnsSave && path == savePath)) {
+            problems.push_back("the state " + path + " held is lost");
+        }
+    }
+}
+
+}  // namespace
+
+bool IsTempName(const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    return name.starts_with(".tsumugiya-") && name.ends_with(".tmp");
+}
+
+Tree Snapshot(const fs::path& root) {
+    Tree tree;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const std::string path = Utf8(it->path().lexically_relative(root));
+        if (path == "bin/tsumugiya-cli" || path == "lost+found") {
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (it->is_symlink()) {
+            tree[path] = "l" + Utf8(fs::read_symlink(it->path()));
+        } else if (it->is_directory()) {
+            tree[path] = "d";
+        } else {
+            tree[path] = "f" + ReadFile(it->path()).value_or("<unreadable>");
+        }
+    }
+    return tree;
+}
+
+void Materialize(const fs::path& root, const Tree& tree) {
+    for (const auto& entry : fs::directory_iterator(root)) {
+        if (entry.path().filename() != "bin" && entry.path().filename() != "lost+found") {
+            fs::remove_all(entry.path());
+        }
+    }
+    for (const auto& entry : fs::directory_iterator(root / "bin")) {
+        if (entry.path().filename() != "tsumugiya-cli") {
+            fs::remove_all(entry.path());
+        }
+    }
+    for (const auto& [path, value] : tree) {  // a folder sorts before what it holds
+        const fs::path full = root / U8(path);
+        if (value == "d") {
+            fs::create_directories(full);
+        } else if (value[0] == 'l') {
+            fs::create_symlink(U8(value.substr(1)), full);
+        } else {
+            test::WriteFile(full, std::string_view(value).substr(1), TimeOf(value));
+        }
+    }
+}
+
+std::string NameOf(Command command) {
+    static const char* const names[] = {"use", "backup", "quick", "restore"};
+    return names[static_cast<int>(command)];
+}
+
+std::string Scenario::Name() const {
+    return NameOf(command) + "." + fixture.name;
+}
+
+std::vector<std::string> Scenario::Args(bool rerun) const {
+    switch (command) {
+        case Command::Use:
+            return {"use", "SAVES/game.sav"};  // RunCli puts the root in
+        case Command::Backup:
+            return {"backup", "--memo", rerun ? "b" : "a"};
+        case Command::Quick:
+            return {"quick"};
+        case Command::Restore:
+            return {"restore", fs::path(kSource).filename().string(), "--yes"};
+    }
+    return {};
+}
+
+Tree Scenario::Start(const fs::path& root) const {
+    Tree tree{{"bin", "d"}, {"saves", "d"}};
+    tree[kSettings] = Settings(root, command == Command::Use ? "old.sav" : "game.sav");
+    if (fixture.backupFolder) {
+        tree["bin/backup"] = "d";
+        tree[kSource] = Bytes(kSource1);
+        tree[kQuick] = Bytes(kQuickState);
+        if (fixture.safetyHeld) {
+            tree[kBackups + "game.sav.save." + TimeName(kSafetyState) + "_held"] =
+                Bytes(kSafetyState);
+        }
+    }
+    if (fixture.linkedSave) {
+        tree["real"] = "d";
+        tree["saves/game.sav"] = "l../real/game.sav";
+    }
+    tree[SavePath(fixture)] = Bytes(kSaveState);
+    if (fixture.safetyCopy) {
+        tree["saves/game.sav.s"] = Bytes(kSafetyState);
+    }
+    return tree;
+}
+
+std::string Scenario::Unflushed() const {
+    return fixture.unflushedSave ? Bytes(kUnflushedState).substr(1) : std::string();
+}
+
+std::vector<Scenario> Scenarios() {
+    const Fixture plain{"plain"};
+    const Fixture noSafety{.name = "no_s", .safetyCopy = false};
+    const Fixture held{.name = "s_held", .safetyHeld = true};
+    const Fixture noFolder{.name = "no_backup_folder", .backupFolder = false, .safetyCopy = false};
+    const Fixture linked{.name = "linked_save", .linkedSave = true};
+    const Fixture unflushed{.name = "unflushed_save", .unflushedSave = true};
+    std::vector<Scenario> scenarios{{Command::Use, plain}, {Command::Use, noFolder}};
+    for (const Command command : {Command::Backup, Command::Quick}) {
+        for (const Fixture& fixture : {plain, noFolder, linked, unflushed}) {
+            scenarios.push_back({command, fixture});
+        }
+    }
+    // A restore needs a backup to restore, so never lacks the folder.
+    for (const Fixture& fixture : {plain, noSafety, held, linked, unflushed}) {
+        scenarios.push_back({Command::Restore, fixture});
+    }
+    return scenarios;
+}
+
+fs::path CliIn(const fs::path& root) {
+    return root / "bin" / "tsumugiya-cli";
+}
+
+void InstallCli(const fs::path& root) {
+    fs::create_directories(root / "bin");
+    const char* other = std::getenv("TSUMUGIYA_PL_CLI");
+    fs::copy_file(other != nullptr ? other : TSUMUGIYA_CLI, CliIn(root),
+                  fs::copy_options::overwrite_existing);
+}
+
+CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
+              const Injection& injection) {
+    std::vector<std::string> words{Utf8(CliIn(root))};
+    for (const std::string& arg : args) {
+        words.push_back(arg.starts_with("SAVES/") ? Utf8(root / "saves") + arg.substr(5) : arg);
+    }
+    std::vector<std::string> env{"TZ=UTC0", "LD_PRELOAD=" TSUMUGIYA_PL_PRELOAD,
+                                 "TSUMUGIYA_PL_ROOT=" + Utf8(root)};
+    const auto add = [&](const char* name, const std::string& value) {
+        if (!value.empty() && value != "0") {
+            env.push_back(std::string(name) + "=" + value);
+        }
+    };
+    add("TSUMUGIYA_PL_TRACE", injection.trace);
+    add("TSUMUGIYA_PL_STOP", std::to_string(injection.stop));
+    add("TSUMUGIYA_PL_FAIL", std::to_string(injection.fail));
+    add("TSUMUGIYA_PL_ERRNO", std::to_string(injection.error));
+    add("TSUMUGIYA_PL_MOUNT", injection.mount);
+    env.insert(env.end(), injection.env.begin(), injection.env.end());
+    std::vector<char*> argv, envp;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    for (std::string& word : env) {
+        envp.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    char output[] = "/tmp/tsumugiya-powerloss-XXXXXX";
+    const int fd = ::mkstemp(output);
+    ::unlink(output);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fd, 1);
+    posix_spawn_file_actions_adddup2(&actions, fd, 2);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const std::string cwd = Utf8(root);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    pid_t pid = -1;
+    CliRun run;
+    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    char buffer[4096];
+    for (ssize_t n;
+         (n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(run.output.size()))) > 0;) {
+        run.output.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return run;
+}
+
+std::vector<std::string> CheckCrashed(const Expectation& expected, const Tree& left, bool exited) {
+    std::vector<std::string> problems;
+    CheckStates(expected, left, left, problems);
+    if (exited && left != expected.after) {
+        for (const std::string& path : Differences(left, expected.after)) {
+            // An empty folder made on the way holds nothing the run told of.
+            if (!left.contains(path) && expected.after.at(path) == "d" &&
+                std::ranges::none_of(expected.after, [&](const auto& entry) {
+                    return entry.first.starts_with(path + "/");
+                })) {
+                continue;
+            }
+            // What the game itself never flushed is not the program's to keep.
+            if (expected.scenario.fixture.unflushedSave &&
+                path == SavePath(expected.scenario.fixture)) {
+                continue;
+            }
+            problems.push_back("told done, yet " + path + " is " + Describe(left, path) + ", not " +
+                               Describe(expected.after, path));
+        }
+    }
+    return problems;
+}
+
+std::vector<std::string> CheckRerun(const Expectation& expected, const Tree& crashed,
+                                    const Tree& left, const CliRun& rerun) {
+    std::vector<std::string> problems;
+    if (rerun.status != 0) {
+        problems.push_back("the rerun exited " + std::to_string(rerun.status) + ": " +
+                           rerun.output);
+    }
+    for (const auto& [path, value] : left) {
+        if (IsTempName(path)) {
+            problems.push_back("the rerun left " + path);
+        }
+    }
+    CheckStates(expected, crashed, left, problems);
+    // The work is judged by the save as the crash left it: a state the game
+    // never flushed may be gone.
+    const Scenario& scenario = expected.scenario;
+    const std::string savePath = SavePath(scenario.fixture);
+    const std::string save = left.contains(savePath) ? left.at(savePath) : "";
+    const auto holds = [&](const std::string& path, const std::string& value) {
+        return left.contains(path) && left.at(path) == value;
+    };
+    bool done = false;
+    switch (scenario.command) {
+        case Command::Use:
+            done = holds(kSettings, expected.after.at(kSettings));
+            break;
+        case Command::Quick:
+            done = holds(kQuick, save);
+            break;
+        case Command::Restore:
+            done = holds(savePath, expected.after.at(savePath));
+            break;
+        case Command::Backup:
+            done = std::ranges::any_of(left, [&](const auto& entry) {
+                return entry.first.starts_with(kBackups) &&
+                       !expected.before.contains(entry.first) && entry.second == save;
+            });
+            break;
+    }
+    if (!done) {
+        problems.push_back("the rerun did not do its work");
+    }
+    return problems;
+}
+
+}  // namespace tsumugiya::powerloss
