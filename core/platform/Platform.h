@@ -1,7 +1,7 @@
 #pragma once
 
 // The operating-system services the core needs. Everything else in core/ is
-// standard C++. A port (posix/, win32/) implements the system calls of
+// standard C++. A port (linux/, win32/) implements the system calls of
 // Primitives.h and the parts of this header that are not built on them; the
 // commit-or-nothing file policy (SafeFiles.cpp) and the settings file
 // (ProfileFile.cpp) are written once for every port.

@@ -1,4 +1,4 @@
-// POSIX folder listing, creation and file-name matching.
+// Linux folder listing, creation and file-name matching.
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-// POSIX file primitives: descriptors, flock-marked temporary files, renameat2.
+// Linux file primitives: descriptors, flock-marked temporary files, renameat2.
 
 #include <fcntl.h>
 #include <linux/fs.h>

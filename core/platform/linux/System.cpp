@@ -1,4 +1,4 @@
-// POSIX process and clock services.
+// Linux process and clock services.
 
 #include <locale.h>
 #include <pwd.h>
