@@ -73,7 +73,8 @@ bool WriteBytes(const File& out, std::string_view bytes, const fs::path& file, I
 // Reads up to size bytes; 0 at the end, -1 on failure.
 std::int64_t ReadSome(const File& in, char* buffer, std::size_t size);
 
-// Puts a file's data on disk.
+// False, with the cause, when the system says the data may not be on disk:
+// a failed flush is never taken for a done one.
 bool Flush(const File& file, const fs::path& path, IoError& error);
 
 // Puts data already written to the file by anyone on disk; false when this
