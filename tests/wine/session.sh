@@ -16,6 +16,11 @@ start)
     fi
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
+    # A server is found by the folder's device and inode: one left running
+    # for a removed prefix whose inode the new folder reuses would refuse
+    # this session.
+    "$server" -k </dev/null >/dev/null 2>&1 || true
+    "$server" -w </dev/null >/dev/null 2>&1 || true
     "$server" -p </dev/null >/dev/null 2>&1
     /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
     # The dialog tests draw nothing: Wine's null display needs no X server.
