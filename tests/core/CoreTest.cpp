@@ -590,6 +590,8 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
     WriteFile(backup / a, "backup A", kTimeA - 60);
     WriteFile(backup / b, "backup B", kTimeA - 30);
     WriteFile(save, "progress P", kTimeB);  // never backed up
+    // P's size and time, but not its bytes: no backup of P.
+    WriteFile(backup / "slot1.dat.save.twin", "progress T", kTimeB);
     ASSERT_EQ(Restore({a}), Done);
     EXPECT_EQ(restored.keptBeforeRestore, std::nullopt);  // no safety copy yet
     ASSERT_EQ(Restore({a}), Done);                        // a double click adds nothing
@@ -609,7 +611,7 @@ TEST_F(CommandTest, NoSequenceOfRestoresLosesAState) {
         EXPECT_EQ(restored.keptBeforeRestore, std::nullopt);
     }
     EXPECT_EQ(ReadFile(safety), "progress P");
-    EXPECT_EQ(Names(backup).size(), 3u);
+    EXPECT_EQ(Names(backup).size(), 4u);
     // A name taken by other bytes moves the memo on; state B is kept as 戻す前2.
     ASSERT_EQ(Restore({b}), Done);
     fs::remove(backup / b);
