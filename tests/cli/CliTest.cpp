@@ -64,9 +64,6 @@ TEST_F(Cli, WholeSessionSaysWhatItDid) {
     EXPECT_EQ(std::tuple(use.status, use.out),
               std::tuple(0, "セーブファイル: " + Utf8(save) + "\n"));
     EXPECT_EQ(Run({"where"}).out, Where("tsumugiya.ini", Utf8(save)));
-    fs::copy_file(TSUMUGIYA_CLI, app / ("other-cli" + kExe));  // settings named after it
-    EXPECT_EQ(RunProgram(app / ("other-cli" + kExe), {"where"}, app.path).out,
-              Where("other.ini", "（選ばれていません）"));
     const Outcome first = Run({"backup", "--memo", "A"});
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
               std::tuple(0, nameA + "A にバックアップ\n", ""));
@@ -87,10 +84,6 @@ TEST_F(Cli, WholeSessionSaysWhatItDid) {
     ASSERT_EQ(Run({"quick"}).status, 0);
     const std::string quick = "セーブ 1.dat.save.temp";
     EXPECT_EQ(Run({"list"}).out, kept + "\n" + quick + "\n" + nameB + "\n" + nameA + "A\n");
-    // The newest the player made, not the progress the restore kept.
-    WriteFile(save, "dead end", kTimeB + 7200);
-    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + quick + "\n");
-    EXPECT_EQ(ReadFile(save), "checkpoint Q");
     EXPECT_EQ(Run({"delete", kept, nameB, nameA + "A", quick, "--yes"}).status, 0);
     EXPECT_EQ(Names(backups), Texts{});
 }
@@ -119,8 +112,10 @@ TEST_F(Cli, UsageErrorsGoToStderrWithStatusTwo) {
 }
 
 // Whatever cannot be done says why, on stderr with status 1; a setting that
-// cannot be used is named and left as written.
-TEST_F(Cli, RefusalsSayWhy) {
+// cannot be used is named and left as written. Commands that only read make
+// no folder (a copy dropped into a shared folder must not litter it); the
+// first backup makes the backup folder.
+TEST_F(Cli, RefusalsSayWhyAndOnlyWritingCommandsMakeTheBackupFolder) {
     const std::string notYet =
         "バックアップフォルダーはまだありません（最初のバックアップで作ります）。\n" +
         Utf8(backups) + "\n";
@@ -128,8 +123,8 @@ TEST_F(Cli, RefusalsSayWhy) {
     WriteFile(app / "tsumugiya.ini", settings);
     const std::string problem =
         "設定ファイルの folder=ゲーム データ は使えません（絶対パスではありません）。\n";
-    const Outcome where = Run({"where"});
-    EXPECT_EQ(std::tuple(where.status, where.out, where.err),
+    const Outcome unset = Run({"where"});
+    EXPECT_EQ(std::tuple(unset.status, unset.out, unset.err),
               std::tuple(0, Where("tsumugiya.ini", "（選ばれていません）"), problem + notYet));
     const Outcome none = Run({"restore"});
     EXPECT_EQ(std::tuple(none.status, none.out, none.err),
@@ -139,6 +134,14 @@ TEST_F(Cli, RefusalsSayWhy) {
     EXPECT_EQ(ReadFile(app / "tsumugiya.ini"), settings);
 
     ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    fs::remove_all(backups);  // made by the restore above, which writes
+    const Outcome where = Run({"where"}), list = Run({"list"});
+    EXPECT_EQ(std::tuple(where.err, list.status, list.out, list.err),
+              std::tuple(notYet, 0, "", notYet));
+    EXPECT_EQ(Names(app.path), (Texts{kCliName, "tsumugiya.ini", "ゲーム データ"}));
+    ASSERT_EQ(Run({"quick"}).status, 0);
+    EXPECT_EQ(Names(backups), Texts{"セーブ 1.dat.save.temp"});
+    fs::remove_all(backups);
     EXPECT_EQ(Run({"restore"}).err,
               "セーブ 1.dat のバックアップがありません。\n" + Utf8(backups) + "\n");
     fs::remove_all(backups);
@@ -150,26 +153,11 @@ TEST_F(Cli, RefusalsSayWhy) {
         Utf8(backups) + ": "))
         << quick.err;
     EXPECT_EQ(ReadFile(backups), "a file where the folder should be");
-    const Outcome list = Run({"list"});
-    EXPECT_EQ(std::tuple(list.status, list.out, list.err),
+    const Outcome refused = Run({"list"});
+    EXPECT_EQ(std::tuple(refused.status, refused.out, refused.err),
               std::tuple(1, "",
                          "バックアップフォルダーの場所にフォルダーではないものがあります。\n" +
                              Utf8(backups) + "\n"));
-}
-
-// Commands that only read make no folder: a copy dropped into a shared folder
-// must not litter it. The first backup makes the backup folder.
-TEST_F(Cli, OnlyWritingCommandsMakeTheBackupFolder) {
-    const std::string notYet =
-        "バックアップフォルダーはまだありません（最初のバックアップで作ります）。\n" +
-        Utf8(backups) + "\n";
-    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
-    const Outcome where = Run({"where"}), list = Run({"list"});
-    EXPECT_EQ(std::tuple(where.status, where.err, list.status, list.out, list.err),
-              std::tuple(0, notYet, 0, "", notYet));
-    EXPECT_EQ(Names(app.path), (Texts{kCliName, "tsumugiya.ini", "ゲーム データ"}));
-    ASSERT_EQ(Run({"quick"}).status, 0);
-    EXPECT_EQ(Names(backups), Texts{"セーブ 1.dat.save.temp"});
 }
 
 // use takes what the window's file dialog could pick: a file, a link to one,
