@@ -84,6 +84,10 @@ TEST_F(Cli, WholeSessionSaysWhatItDid) {
     ASSERT_EQ(Run({"quick"}).status, 0);
     const std::string quick = "セーブ 1.dat.save.temp";
     EXPECT_EQ(Run({"list"}).out, kept + "\n" + quick + "\n" + nameB + "\n" + nameA + "A\n");
+    // The newest the player made, not the progress the restore kept.
+    WriteFile(save, "dead end", kTimeB + 7200);
+    EXPECT_EQ(Run({"restore", "--yes"}).out, restored + quick + "\n");
+    EXPECT_EQ(ReadFile(save), "checkpoint Q");
     EXPECT_EQ(Run({"delete", kept, nameB, nameA + "A", quick, "--yes"}).status, 0);
     EXPECT_EQ(Names(backups), Texts{});
 }

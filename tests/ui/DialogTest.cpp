@@ -94,9 +94,12 @@ TEST_F(DialogTest, RestoreAsksKeepsTheSelectionAndWarnsOfAnotherSavesBackup) {
     Click(kIdRestore);
     EXPECT_EQ(boxes.texts, QStringList());
     EXPECT_EQ(Listed(), (Texts{kSaveStamp + "戻す前", kNewest, "> " + kMiddle, kOldest}));
+    // A refresh selects the newest state the player kept, not the one the
+    // restore kept on its own or another save's.
     const std::string other = "slot2.dat.save.2023年11月20日00時00分00秒_";
     WriteFile(backups / other, "slot 2", 1700438400);
     Click(kIdRefresh);
+    EXPECT_EQ(Listed(), (Texts{other, kSaveStamp + "戻す前", "> " + kNewest, kMiddle, kOldest}));
     ClickRow(0);
     Click(kIdRestore);
     ASSERT_EQ(boxes.texts.size(), 1);
