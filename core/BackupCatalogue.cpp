@@ -14,6 +14,27 @@ std::int64_t SortTime(const platform::FolderEntry& entry) {
     return entry.status.modificationTime.value_or(std::numeric_limits<std::int64_t>::min());
 }
 
+// Backups of one state (the same second, other memos) in the order they were
+// made, the last one first; only entries that tie need that order, and only
+// they have it read where the listing does not carry it.
+void OrderByMaking(const std::filesystem::path& folder,
+                   std::vector<platform::FolderEntry>::iterator begin,
+                   std::vector<platform::FolderEntry>::iterator end) {
+    if (end - begin < 2) {
+        return;
+    }
+    for (auto entry = begin; entry != end; ++entry) {
+        if (!entry->status.made) {
+            const auto identity =
+                platform::IdentityOf(folder / platform::PathFromUtf8(entry->name));
+            entry->status.made = identity ? identity->changed : platform::FileTimeStamp{};
+        }
+    }
+    std::sort(begin, end, [](const auto& a, const auto& b) {
+        return a.status.made != b.status.made ? a.status.made > b.status.made : a.name < b.name;
+    });
+}
+
 }  // namespace
 
 void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const {
@@ -27,30 +48,15 @@ void BackupCatalogue::Refresh(BackupList& list, std::string_view selected) const
         platform::ReadFolder(folder, [&folder](const std::string& name) {
             return !platform::SweepIfTempName(folder, name) && MatchesListing(name);
         });
-    // Backups of one state (the same second, other memos) in the order they
-    // were made, the last one first. Only entries that tie need that order.
-    const auto tied = [&entries](std::size_t i) {
-        return (i > 0 && SortTime(entries[i - 1]) == SortTime(entries[i])) ||
-               (i + 1 < entries.size() && SortTime(entries[i + 1]) == SortTime(entries[i]));
-    };
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return SortTime(a) > SortTime(b); });
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!entries[i].status.made && tied(i)) {
-            const auto identity =
-                platform::IdentityOf(folder / platform::PathFromUtf8(entries[i].name));
-            entries[i].status.made = identity ? identity->changed : platform::FileTimeStamp{};
-        }
+    for (auto tie = entries.begin(); tie != entries.end();) {
+        const auto end = std::find_if(tie, entries.end(), [&tie](const auto& entry) {
+            return SortTime(entry) != SortTime(*tie);
+        });
+        OrderByMaking(folder, tie, end);
+        tie = end;
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-        const std::int64_t ta = SortTime(a), tb = SortTime(b);
-        if (ta != tb) {
-            return ta > tb;
-        }
-        const auto ma = a.status.made.value_or(platform::FileTimeStamp{});
-        const auto mb = b.status.made.value_or(platform::FileTimeStamp{});
-        return ma != mb ? ma > mb : a.name < b.name;
-    });
     std::optional<int> chosen;
     std::optional<int> checkpoint;
     std::vector<std::string> names;
