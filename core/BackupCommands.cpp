@@ -55,6 +55,14 @@ CommandOutcome Failure(std::string message, std::optional<IoError> error = std::
     return outcome;
 }
 
+// The backup's name is taken: the state is kept already, nothing is written.
+CommandOutcome NameTaken(const std::string& name) {
+    CommandOutcome outcome = Failure(std::string(messages::kNameTaken));
+    outcome.backup = name;
+    outcome.alreadyKept = true;
+    return outcome;
+}
+
 CommandOutcome Success(std::string backup, std::string status) {
     CommandOutcome outcome;
     outcome.result = CommandResult::Done;
@@ -101,10 +109,7 @@ CommandOutcome BackupOperations::CopyToBackup(const std::string& name, Overwrite
         return Success(name, name + std::string(messages::kBackedUpSuffix));
     }
     if (error.kind == IoError::Kind::TargetExists) {
-        CommandOutcome outcome = Failure(std::string(messages::kNameTaken));
-        outcome.backup = name;
-        outcome.alreadyKept = true;
-        return outcome;
+        return NameTaken(name);
     }
     return Failure(std::string(messages::kBackupCopyFailed), error);
 }
@@ -132,10 +137,7 @@ CommandOutcome BackupOperations::BackupUnguarded(const std::string& memo) {
                                                               : messages::kNoBackupName)));
     }
     if (!folder.empty() && platform::EntryExists(folder / platform::PathFromUtf8(*name))) {
-        outcome = Failure(std::string(messages::kNameTaken));
-        outcome.backup = *name;
-        outcome.alreadyKept = true;
-        return outcome;
+        return NameTaken(*name);
     }
     return CopyToBackup(*name, Overwrite::Refuse);
 }
@@ -412,10 +414,8 @@ CommandOutcome BackupCommands::OnRestore() {
         return {};
     }
     if (count >= 2) {
-        host_.Tell(messages::kMultipleSelection);
-        CommandOutcome outcome;
-        outcome.result = CommandResult::Failed;
-        outcome.message = messages::kMultipleSelection;
+        const CommandOutcome outcome = Failure(std::string(messages::kMultipleSelection));
+        Present(outcome, host_);
         return outcome;
     }
     const auto sources = host_.SelectedPaths(1);
