@@ -208,7 +208,7 @@ class Session {
             }
         }
         if (chosen.empty()) {
-            err_ << locations_.SaveFileName() << " のバックアップがありません。\n"
+            err_ << messages::NoCheckpointToRestore(locations_.SaveFileName()) << '\n'
                  << platform::Utf8Of(locations_.BackupFolder()) << '\n';
             return kFailed;
         }

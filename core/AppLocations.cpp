@@ -122,6 +122,27 @@ bool AppLocations::SettingsChangedElsewhere() const {
     return platform::ReadWholeFile(settingsPath_, now) && now != settingsRead_.value_or("");
 }
 
+bool AppLocations::SaveSection(std::string_view section,
+                               const std::vector<std::pair<std::string, std::string>>& values,
+                               platform::IoError& error) {
+    if (settingsPath_.empty()) {
+        error = platform::IoError{platform::IoError::Kind::Other, settingsPath_,
+                                  std::string(messages::kProgramFolderUnknown)};
+        return false;
+    }
+    const bool unchanged = !SettingsChangedElsewhere();
+    if ((files_.layout == Layout::Xdg &&
+         !platform::CreateFolders(settingsPath_.parent_path(), error)) ||
+        !platform::WriteProfileStrings(settingsPath_, section, values, error)) {
+        return false;
+    }
+    std::string now;
+    if (unchanged && platform::ReadWholeFile(settingsPath_, now)) {
+        settingsRead_ = now;
+    }
+    return true;
+}
+
 std::vector<std::string> AppLocations::SettingsProblems() const {
     std::vector<std::string> problems;
     const auto unusable = [&](std::string_view key, const std::string& value,

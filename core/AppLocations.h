@@ -47,6 +47,16 @@ class AppLocations {
     bool SetSaveFile(const std::string& path);
     // Writes folder and file name back, keeping the rest of the settings file.
     bool SaveSettings(platform::IoError& error) const;
+    // Writes one section of the program's own (the hotkeys), keeping the
+    // rest; a file no one else changed since ReadSettings still counts as
+    // unchanged, so that the save file chosen is written back at the end.
+    bool SaveSection(std::string_view section,
+                     const std::vector<std::pair<std::string, std::string>>& values,
+                     platform::IoError& error);
+    // The settings file's text as ReadSettings found it; empty when unreadable.
+    std::string_view SettingsText() const {
+        return settingsRead_ ? std::string_view(*settingsRead_) : std::string_view();
+    }
     // True when the settings file now holds other settings than ReadSettings
     // found and no save file was adopted since: writing it back would undo a
     // choice another program (tsumugiya-cli use) made meanwhile.

@@ -49,6 +49,29 @@ std::string ForeignRestoreQuestion(std::string_view backupName,
            platform::Utf8Of(savePath);
 }
 
+std::string HotkeySettingUnreadable(std::string_view key, std::string_view value) {
+    return "[Hotkeys] " + std::string(key) + "=" + std::string(value) +
+           "\n  キーとして読めないので、このホットキーは使いません" +
+           "（Ctrl、Alt、Meta のどれかと、F1〜F24、A〜Z、0〜9 などのキーを + でつなぎます。例: "
+           "Ctrl+F5）";
+}
+
+std::string HotkeysNotGiven(const std::vector<std::string>& refused) {
+    std::string text = "ほかのプログラムが使っているので、このホットキーは使えません:";
+    for (const auto& line : refused) {
+        text += "\n  " + line;
+    }
+    return text + "\nほかのキーは、メニューの「ホットキー…」で選べます。";
+}
+
+std::string AlreadyKept(std::string_view backupName) {
+    return "変わっていないので、バックアップ済みです: " + std::string(backupName);
+}
+
+std::string NoCheckpointToRestore(std::string_view saveFileName) {
+    return std::string(saveFileName) + " のバックアップがありません。";
+}
+
 std::string KeptBeforeRestoreNote(std::string_view backupName) {
     std::string note = "それまでの控えをバックアップしました: " + std::string(backupName);
     if (backupName.find("_戻す前") == backupName.npos) {

@@ -72,6 +72,30 @@ std::string ForbiddenInMemo(std::string_view shown);
 std::string ControlCharacter(unsigned code);
 std::string MemoTooLong(std::size_t excess, std::size_t room, bool unitInBytes);
 
+// Global hotkeys: the actions' names, as on the buttons.
+inline constexpr std::string_view kBackupActionLabel = "バックアップ";
+inline constexpr std::string_view kQuickBackupActionLabel = "固定名 バックアップ";
+inline constexpr std::string_view kRestoreActionLabel = "戻す";
+inline constexpr std::string_view kHotkeysDialogTitle = "ホットキー…";
+inline constexpr std::string_view kSoundCheckbox = "音で知らせる";
+// A game run as administrator: its keys do not reach a program that is not.
+inline constexpr std::string_view kElevatedForeground =
+    "管理者として動いているゲームには、ホットキーが届きません";
+// Neither the desktop portal nor X11 can give the window global keys.
+inline constexpr std::string_view kHotkeysNeedDesktopShortcut =
+    "このデスクトップでは、ホットキーを受け取れません。\n"
+    "デスクトップのキーボードショートカットに「tsumugiya-cli backup --notify --sound」などを"
+    "登録してください（README の「ゲーム中のホットキー」）。";
+// A [Hotkeys] value that cannot be read; the file keeps it.
+std::string HotkeySettingUnreadable(std::string_view key, std::string_view value);
+// The hotkeys the system would not give (another program holds them), each
+// "ACTION: KEYS", and how to choose others.
+std::string HotkeysNotGiven(const std::vector<std::string>& refused);
+// A hotkey's backup whose name exists: the save has not changed since.
+std::string AlreadyKept(std::string_view backupName);
+// Going back with no backup of this save to go back to.
+std::string NoCheckpointToRestore(std::string_view saveFileName);
+
 // The delete question, naming what it deletes: after Cancel the selection
 // moves, so the user must see which backups an OK removes.
 std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths);

@@ -33,7 +33,13 @@ void WindowHost::StartUp(const std::filesystem::path& executable) {
     locations_.ReadSettings();
     ShowSavePath();
     locations_.InitBackupFolder(executable);
-    if (const std::string problems = StartProblems(); !problems.empty()) {
+    hotkeys_ = ReadHotkeySettings(locations_.SettingsText());
+    const auto refused = GrabHotkeys(ActiveBindings(hotkeys_));
+    std::string problems = StartProblems();
+    if (const std::string hotkeyProblems = HotkeyProblems(refused); !hotkeyProblems.empty()) {
+        problems += (problems.empty() ? "" : "\n\n") + hotkeyProblems;
+    }
+    if (!problems.empty()) {
         TellOnceShown(problems);
     }
     ShowCatalogue();
@@ -60,6 +66,60 @@ std::size_t WindowHost::MemoRoom() const {
                             platform::MaxFileNameLength(locations_.BackupFolder()));
     // With no room at all no backup can be made; that is said when one is tried.
     return room > 0 ? room : kMemoMaxBytes;
+}
+
+HotkeyReport WindowHost::OnHotkey(HotkeyAction action) {
+    HotkeyCommands hotkeys(locations_, gate_, *this);
+    const CommandOutcome outcome = hotkeys.Run(action, MemoText());
+    const HotkeyReport report = ReportOf(action, outcome);
+    // A refused key must not touch the list a running command is filling.
+    if (outcome.result == CommandResult::Done) {
+        if (action == HotkeyAction::Restore) {
+            ShowCatalogueSelecting(outcome.backup);
+        } else {
+            ShowCatalogue();
+        }
+    }
+    SetStatus(report.title);
+    if (hotkeys_.sound) {
+        Cues().Play(report.cue);
+    }
+    Notify(report);
+    return report;
+}
+
+std::optional<std::string> WindowHost::ChangeHotkeys(const HotkeySettings& hotkeys) {
+    platform::IoError error;
+    if (!locations_.SaveSection(kHotkeysSection, HotkeySettingValues(hotkeys), error)) {
+        return messages::WithCause(messages::kSettingsNotSaved, error);
+    }
+    hotkeys_ = hotkeys;
+    hotkeys_.problems.clear();  // the values written are the ones shown
+    if (const std::string problems = HotkeyProblems(GrabHotkeys(ActiveBindings(hotkeys_)));
+        !problems.empty()) {
+        Tell(problems);
+    }
+    return std::nullopt;
+}
+
+std::string WindowHost::HotkeyProblems(const std::vector<HotkeyAction>& refused) const {
+    std::string text;
+    for (const std::string& problem : hotkeys_.problems) {
+        text += problem + "\n";
+    }
+    if (!text.empty()) {
+        text += platform::Utf8Of(locations_.SettingsPath());
+    }
+    std::vector<std::string> lines;
+    for (HotkeyAction action : refused) {
+        if (const auto& key = hotkeys_.Key(action)) {
+            lines.push_back(std::string(ActionLabel(action)) + ": " + KeyChordText(*key));
+        }
+    }
+    if (!lines.empty()) {
+        text += (text.empty() ? "" : "\n\n") + messages::HotkeysNotGiven(lines);
+    }
+    return text;
 }
 
 std::string WindowHost::StartProblems() const {

@@ -11,6 +11,8 @@
 #include "BackupCommands.h"
 #include "BackupList.h"
 #include "CommandHost.h"
+#include "HotkeyCommands.h"
+#include "Hotkeys.h"
 
 namespace tsumugiya {
 
@@ -21,7 +23,7 @@ namespace tsumugiya {
 class WindowHost : public CommandHost {
   public:
     explicit WindowHost(AppLocations& locations)
-        : locations_(locations), catalogue_(locations), commands_(locations, *this) {}
+        : locations_(locations), catalogue_(locations), commands_(locations, *this, gate_) {}
 
     int SelectionCount() const override;
     std::vector<std::filesystem::path> SelectedPaths(int max) const override;
@@ -41,6 +43,14 @@ class WindowHost : public CommandHost {
     void OnRestore() { commands_.OnRestore(); }
     void OnDelete() { commands_.OnDelete(); }
     void OnRefresh() { ShowCatalogue(); }
+    // A global hotkey: runs its command without a box, even while a box of
+    // this window is open, and says the result in the title, by a cue when
+    // the sound is on, and by a desktop notification.
+    HotkeyReport OnHotkey(HotkeyAction action);
+    const HotkeySettings& Hotkeys() const { return hotkeys_; }
+    // Keeps the hotkeys the dialog shows, then takes them from the system
+    // (what it would not give is told); the user's words when they could not be kept.
+    std::optional<std::string> ChangeHotkeys(const HotkeySettings& hotkeys);
 
     // Finds, reads and shows the settings and the backups of the program at
     // this executable path, with the window's look set in between (the
@@ -63,6 +73,13 @@ class WindowHost : public CommandHost {
     virtual void ShowSavePath() = 0;
     // Said once the window is up, so that the box has it behind.
     virtual void TellOnceShown(const std::string& text) = 0;
+    // Takes these keys from the system, letting go of any taken before;
+    // returns the actions whose key it would not give.
+    virtual std::vector<HotkeyAction> GrabHotkeys(const HotkeyBindings& bindings) = 0;
+    virtual CuePlayer& Cues() = 0;
+    // A desktop notification, where a service shows them; the cue is played
+    // apart, so the notification keeps quiet.
+    virtual void Notify(const HotkeyReport& report) = 0;
 
   private:
     // The list for reading only; no window's List() changes it.
@@ -70,10 +87,15 @@ class WindowHost : public CommandHost {
     // What the settings file and the backup folder got wrong at start;
     // empty when nothing did.
     std::string StartProblems() const;
+    // The hotkeys' part of the start's box: what the file got wrong, what
+    // the system would not give.
+    std::string HotkeyProblems(const std::vector<HotkeyAction>& refused) const;
 
     AppLocations& locations_;
     BackupCatalogue catalogue_;
+    CommandGate gate_;  // one for the buttons and the hotkeys
     BackupCommands commands_;
+    HotkeySettings hotkeys_;
 };
 
 }  // namespace tsumugiya

@@ -42,6 +42,9 @@ struct FakeHost : WindowHost {
         }
         log.push_back("Ask " + std::string(text.substr(0, text.find('\n'))));
         asked.emplace_back(text);
+        if (duringBox) {
+            duringBox();
+        }
         const bool yes = answers.starts_with('y');
         answers.erase(0, 1);
         return yes;
@@ -74,6 +77,27 @@ struct FakeHost : WindowHost {
     void DressControls() override { log.emplace_back("Dress"); }
     void ShowSavePath() override { log.emplace_back("SavePath"); }
     void TellOnceShown(const std::string& text) override { Tell(text); }
+    std::vector<HotkeyAction> GrabHotkeys(const HotkeyBindings& bindings) override {
+        grabbed = bindings;
+        std::vector<HotkeyAction> refused;
+        for (const auto& [action, chord] : bindings) {
+            if (std::ranges::count(heldElsewhere, chord)) {
+                refused.push_back(action);
+            }
+        }
+        return refused;
+    }
+    struct CueLog : CuePlayer {
+        void Play(Cue cue) override { played.push_back(cue); }
+        std::vector<Cue> played;
+    } cues;
+    CuePlayer& Cues() override { return cues; }
+    void Notify(const HotkeyReport& report) override { notified.push_back(report); }
+    using WindowHost::ChangeHotkeys;
+    using WindowHost::Hotkeys;
+    using WindowHost::OnHotkey;
+    using WindowHost::OnRestore;
+    using WindowHost::StartUp;
 
     MemoryBackupList list;
     std::string memo;
@@ -85,6 +109,11 @@ struct FakeHost : WindowHost {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
     // Runs while a long copy shows its progress, as a trigger let through then would.
     std::function<void()> duringCopy;
+    // Runs while a question's box is open.
+    std::function<void()> duringBox;
+    HotkeyBindings grabbed;               // the keys last taken
+    std::vector<KeyChord> heldElsewhere;  // keys the system will not give
+    std::vector<HotkeyReport> notified;
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file

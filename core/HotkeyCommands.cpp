@@ -1,0 +1,78 @@
+#include "HotkeyCommands.h"
+
+#include "BackupCatalogue.h"
+#include "BackupList.h"
+#include "Messages.h"
+
+namespace tsumugiya {
+
+CommandOutcome HotkeyCommands::Run(HotkeyAction action, const std::string& memo) {
+    switch (action) {
+        case HotkeyAction::Backup:
+            return operations_.Backup(memo);
+        case HotkeyAction::QuickBackup:
+            return operations_.QuickBackup();
+        case HotkeyAction::Restore:
+            return RestoreNewest();
+    }
+    return {};
+}
+
+CommandOutcome HotkeyCommands::RestoreNewest() {
+    MemoryBackupList list;
+    const BackupCatalogue catalogue(locations_);
+    catalogue.Refresh(list);
+    const auto newest = catalogue.NewestCheckpoint(list);
+    if (!newest || locations_.BackupFolder().empty()) {
+        CommandOutcome outcome;
+        outcome.result = CommandResult::Failed;
+        outcome.message = messages::NoCheckpointToRestore(locations_.SaveFileName());
+        return outcome;
+    }
+    return operations_.Restore(locations_.BackupFolder() / platform::PathFromUtf8(*newest),
+                               RestoreQuestion::Skip);
+}
+
+HotkeyReport ReportOf(HotkeyAction action, const CommandOutcome& outcome) {
+    HotkeyReport report;
+    report.notificationSummary = std::string(ActionLabel(action));
+    if (outcome.result == CommandResult::Done) {
+        report.cue = Cue::Done;
+        report.title = outcome.status;
+        report.notificationBody = outcome.status;
+        if (outcome.keptBeforeRestore) {
+            report.notificationBody +=
+                "\n" + messages::KeptBeforeRestoreNote(*outcome.keptBeforeRestore);
+        }
+        return report;
+    }
+    if (outcome.alreadyKept) {
+        report.cue = Cue::AlreadyKept;
+        report.title = messages::AlreadyKept(outcome.backup);
+        report.notificationBody = report.title;
+        return report;
+    }
+    report.cue = Cue::Failed;
+    report.notificationBody = outcome.error && outcome.saveUnreadable
+                                  ? messages::FileErrorReport(*outcome.error)
+                                  : outcome.message;
+    // The title holds one line: the fixed text, then the file and the cause.
+    report.title = report.notificationBody;
+    for (auto& c : report.title) {
+        if (c == '\n') {
+            c = ' ';
+        }
+    }
+    return report;
+}
+
+std::optional<std::string> ElevationHint::OnForeground(bool hotkeysOn, bool foregroundElevated,
+                                                       bool selfElevated) {
+    if (said_ || !hotkeysOn || !foregroundElevated || selfElevated) {
+        return std::nullopt;
+    }
+    said_ = true;
+    return std::string(messages::kElevatedForeground);
+}
+
+}  // namespace tsumugiya
