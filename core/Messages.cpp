@@ -64,6 +64,11 @@ std::string HotkeysNotGiven(const std::vector<std::string>& refused) {
     return text + "\nほかのキーは、メニューの「ホットキー…」で選べます。";
 }
 
+std::string PortalShortcutsFailed(std::string_view cause) {
+    return "デスクトップのショートカット機能で、ホットキーを登録できませんでした:\n" +
+           std::string(cause);
+}
+
 std::string AlreadyKept(std::string_view backupName) {
     return "変わっていないので、バックアップ済みです: " + std::string(backupName);
 }

@@ -86,6 +86,13 @@ inline constexpr std::string_view kHotkeysNeedDesktopShortcut =
     "このデスクトップでは、ホットキーを受け取れません。\n"
     "デスクトップのキーボードショートカットに「tsumugiya-cli backup --notify --sound」などを"
     "登録してください（README の「ゲーム中のホットキー」）。";
+// The desktop portal would not bind the hotkeys; cause is one of the two
+// below or the portal's own error text.
+std::string PortalShortcutsFailed(std::string_view cause);
+inline constexpr std::string_view kPortalShortcutsDeclined = "登録が取り消されました。";
+inline constexpr std::string_view kPortalShortcutsEnded = "デスクトップが登録を途中で終えました。";
+// A hotkey the desktop bound without a key (the user may set one later there).
+inline constexpr std::string_view kPortalNoTrigger = "キーなし";
 // A [Hotkeys] value that cannot be read; the file keeps it.
 std::string HotkeySettingUnreadable(std::string_view key, std::string_view value);
 // The hotkeys the system would not give (another program holds them), each

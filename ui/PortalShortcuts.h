@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include "Hotkeys.h"
 
@@ -34,6 +36,26 @@ class PortalShortcuts : public QObject {
     void Bound(const QStringList& triggers);
     // The portal refused or the user declined; the reason as the user should read it.
     void Failed(const QString& why);
+
+  private slots:
+    void OnActivated(const QDBusObjectPath& session, const QString& shortcutId,
+                     qulonglong timestamp, const QVariantMap& options);
+
+  private:
+    void Register();
+    void CreateSession();
+    void BindOnSession();
+    void ReportBound(const QVariantMap& results);
+    void Fail(const QString& cause);
+
+    enum class Stage { NoSession, Starting, Ready };
+
+    QDBusConnection bus_;
+    QString applicationId_;
+    bool registered_ = false;
+    Stage stage_ = Stage::NoSession;
+    QString session_;
+    HotkeyBindings wanted_;  // the latest Bind's
 };
 
 }  // namespace tsumugiya::ui
