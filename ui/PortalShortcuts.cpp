@@ -174,8 +174,10 @@ bool PortalShortcuts::IsOffered(const QDBusConnection& bus) {
 PortalShortcuts::PortalShortcuts(QDBusConnection bus, QString applicationId, QObject* parent)
     : QObject(parent), bus_(std::move(bus)), applicationId_(std::move(applicationId)) {
     RegisterTypes();
+    // Takes the whole message: QtDBus matches no slot that takes a
+    // QDBusObjectPath before that type's marshalling has been registered.
     bus_.connect(kService, kPath, kShortcutsInterface, QStringLiteral("Activated"), this,
-                 SLOT(OnActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                 SLOT(OnActivated(QDBusMessage)));
 }
 
 void PortalShortcuts::Bind(const HotkeyBindings& bindings) {
@@ -219,6 +221,11 @@ void PortalShortcuts::CreateSession() {
     auto* request = new PortalRequest(bus_, this);
     connect(request, &PortalRequest::Answered, this, [this](const QVariantMap& results) {
         session_ = SessionHandle(results);
+        if (session_.isEmpty()) {
+            stage_ = Stage::NoSession;
+            Fail(FromUtf8(messages::kPortalShortcutsEnded));
+            return;
+        }
         stage_ = Stage::Ready;
         BindOnSession();
     });
@@ -266,13 +273,18 @@ void PortalShortcuts::Fail(const QString& cause) {
     emit Failed(QString::fromStdString(messages::PortalShortcutsFailed(cause.toStdString())));
 }
 
-void PortalShortcuts::OnActivated(const QDBusObjectPath& session, const QString& shortcutId,
-                                  qulonglong, const QVariantMap&) {
-    const auto action = ActionOf(shortcutId);
+void PortalShortcuts::OnActivated(const QDBusMessage& signal) {
+    // (o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QVariantList arguments = signal.arguments();
+    if (arguments.size() < 2) {
+        return;
+    }
+    const QString session = qvariant_cast<QDBusObjectPath>(arguments[0]).path();
+    const auto action = ActionOf(arguments[1].toString());
     // A desktop may keep keys bound before: only those asked for last count.
     const bool wanted = action && std::any_of(wanted_.begin(), wanted_.end(),
                                               [&](const auto& b) { return b.first == *action; });
-    if (session.path() == session_ && !session_.isEmpty() && wanted) {
+    if (session == session_ && !session_.isEmpty() && wanted) {
         emit Activated(*action);
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusObjectPath>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -38,8 +38,7 @@ class PortalShortcuts : public QObject {
     void Failed(const QString& why);
 
   private slots:
-    void OnActivated(const QDBusObjectPath& session, const QString& shortcutId,
-                     qulonglong timestamp, const QVariantMap& options);
+    void OnActivated(const QDBusMessage& signal);
 
   private:
     void Register();
