@@ -1,0 +1,176 @@
+// The desktop portal client against the stand-in portal (tests/smoke/
+// portal-standin.py), each case on a private bus of its own.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <memory>
+
+#include "Messages.h"
+#include "PortalShortcuts.h"
+#include "support/TestSupport.h"
+
+namespace tsumugiya::ui {
+namespace {
+
+using test::TempFolder;
+
+// A dbus-daemon of our own, that can start nothing: a bus with no portal
+// must not reach for one installed on the machine.
+class PrivateBus {
+  public:
+    PrivateBus() {
+        const auto config = folder_ / "bus.conf";
+        test::WriteFile(config,
+                        "<busconfig><type>session</type><listen>unix:dir=" + folder_.path.string() +
+                            "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                            "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                            "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                            "</policy></busconfig>");
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                       QStringLiteral("--config-file=") + QString::fromStdString(config)});
+        if (daemon_.waitForReadyRead(5000)) {
+            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        }
+    }
+    ~PrivateBus() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal-test"));
+        daemon_.kill();
+        daemon_.waitForFinished();
+    }
+
+    bool Up() const { return !address_.isEmpty(); }
+    const QString& Address() const { return address_; }
+    QDBusConnection Connect() const {
+        return QDBusConnection::connectToBus(address_, QStringLiteral("portal-test"));
+    }
+    TempFolder& Folder() { return folder_; }
+
+  private:
+    TempFolder folder_;
+    QProcess daemon_;
+    QString address_;
+};
+
+class PortalShortcutsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() ||
+            QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                              {QStringLiteral("-c"), QStringLiteral("import dbus, gi")}) != 0) {
+            GTEST_SKIP() << "needs dbus-daemon, python3-dbus and python3-gi";
+        }
+        ASSERT_TRUE(bus_.Up()) << "dbus-daemon did not start";
+    }
+    void TearDown() override {
+        standIn_.kill();
+        standIn_.waitForFinished();
+    }
+
+    void StartStandIn(QStringList options = {}) {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.Address());
+        standIn_.setProcessEnvironment(environment);
+        standIn_.start(QStringLiteral("/usr/bin/python3"),
+                       QStringList{QStringLiteral(TSUMUGIYA_PORTAL_STANDIN),
+                                   QStringLiteral("--log"), QString::fromStdString(Log()),
+                                   QStringLiteral("--lifetime"), QStringLiteral("60")} +
+                           options);
+        ASSERT_TRUE(standIn_.waitForReadyRead(10000)) << "the stand-in portal did not start";
+    }
+    std::string Log() { return bus_.Folder() / "calls.log"; }
+    // Presses a bound key, as far as the portal is concerned.
+    void Activate(const QString& id) {
+        auto call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"),
+            QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("io.github.tsumugiya.Test"), QStringLiteral("Activate"));
+        call << id;
+        const auto reply = bus_.Connect().call(call);
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    }
+
+    PrivateBus bus_;
+    QProcess standIn_;
+};
+
+QStringList Lines(std::initializer_list<std::string_view> lines) {
+    QStringList list;
+    for (auto line : lines) {
+        list << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    }
+    return list;
+}
+
+TEST_F(PortalShortcutsTest, RegistersBindsAndReceivesTheKeysThenRebindsOnTheSameSession) {
+    StartStandIn();
+    ASSERT_TRUE(PortalShortcuts::IsOffered(bus_.Connect()));
+    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
+    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
+    QSignalSpy activated(&portal, &PortalShortcuts::Activated);
+    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
+
+    portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}},
+                 {HotkeyAction::QuickBackup, {kModCtrl | kModAlt | kModShift | kModMeta, "PgDown"}},
+                 {HotkeyAction::Restore, {kModAlt, "Q"}}});
+    ASSERT_TRUE(bound.wait(5000)) << failed.value(0).value(0).toString().toStdString();
+    // What the desktop says, not our own spelling of the chords.
+    EXPECT_EQ(bound.at(0).at(0).toStringList(),
+              Lines({"バックアップ: Ctrl+F5", "固定名 バックアップ: Ctrl+Alt+Shift+Meta+Page_Down",
+                     "戻す: Alt+q"}));
+    Activate(QStringLiteral("quick"));
+    ASSERT_TRUE(activated.wait(5000));
+    EXPECT_EQ(activated.at(0).at(0).value<HotkeyAction>(), HotkeyAction::QuickBackup);
+
+    portal.Bind({{HotkeyAction::Restore, {kModCtrl, "F9"}}});
+    ASSERT_TRUE(bound.wait(5000));
+    EXPECT_EQ(bound.at(1).at(0).toStringList(), Lines({"戻す: Ctrl+F9"}));
+    Activate(QStringLiteral("restore"));
+    ASSERT_TRUE(activated.wait(5000));
+    EXPECT_EQ(activated.at(1).at(0).value<HotkeyAction>(), HotkeyAction::Restore);
+
+    EXPECT_EQ(test::ReadFile(Log()),
+              "Register io.github.tsumugiya\n"
+              "CreateSession\n"
+              "BindShortcuts backup=CTRL+F5 quick=CTRL+ALT+SHIFT+LOGO+Page_Down restore=ALT+q\n"
+              "Activate quick\n"
+              "BindShortcuts restore=CTRL+F9\n"
+              "Activate restore\n");
+    EXPECT_EQ(failed.count(), 0);
+}
+
+TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
+    StartStandIn({QStringLiteral("--decline")});
+    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
+    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
+    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
+    portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}}});
+    ASSERT_TRUE(failed.wait(5000));
+    EXPECT_EQ(failed.at(0).at(0).toString().toStdString(),
+              messages::PortalShortcutsFailed(messages::kPortalShortcutsDeclined));
+    EXPECT_EQ(bound.count(), 0);
+}
+
+TEST_F(PortalShortcutsTest, NotOfferedOnABusWithoutAPortalAndAnsweredAtOnce) {
+    const auto bus = bus_.Connect();
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(PortalShortcuts::IsOffered(bus));
+    // Well under the wait for a portal that is slow to start.
+    EXPECT_LT(timer.elapsed(), 250);
+}
+
+}  // namespace
+}  // namespace tsumugiya::ui
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
