@@ -28,7 +28,7 @@ install(FILES ${pkg_res}/copyright ${pkg_gz}/changelog.gz
 if(TSUMUGIYA_BUILD_UI)
     install(FILES ${pkg_gz}/tsumugiya.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    install(FILES ${pkg_res}/tsumugiya.desktop
+    install(FILES ${pkg_res}/io.github.tsumugiya.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
     install(FILES ${pkg_res}/io.github.tsumugiya.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)

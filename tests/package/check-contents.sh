@@ -42,7 +42,7 @@ done
 # --- the file list: exactly these, root-owned, with these modes -------------
 expected="-rwxr-xr-x ./usr/bin/tsumugiya
 -rwxr-xr-x ./usr/bin/tsumugiya-cli
--rw-r--r-- ./usr/share/applications/tsumugiya.desktop
+-rw-r--r-- ./usr/share/applications/io.github.tsumugiya.desktop
 -rw-r--r-- ./usr/share/doc/tsumugiya/changelog.gz
 -rw-r--r-- ./usr/share/doc/tsumugiya/copyright
 -rw-r--r-- ./usr/share/icons/hicolor/16x16/apps/tsumugiya.png
@@ -76,7 +76,7 @@ for program in tsumugiya tsumugiya-cli; do
 done
 
 # --- desktop entry and AppStream metadata ------------------------------------
-desktop=$root/usr/share/applications/tsumugiya.desktop
+desktop=$root/usr/share/applications/io.github.tsumugiya.desktop
 metainfo=$root/usr/share/metainfo/io.github.tsumugiya.metainfo.xml
 if [[ -f $desktop ]]; then
     report=$(desktop-file-validate "$desktop" 2>&1) || problem "desktop-file-validate: $report"
