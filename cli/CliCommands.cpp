@@ -12,6 +12,7 @@
 #include "CliHost.h"
 #include "DesktopNotification.h"
 #include "FilePath.h"
+#include "HotkeyCommands.h"
 #include "Messages.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +40,7 @@ constexpr std::string_view kUsage =
     "  -y, --yes                 確認せずに実行する\n"
     "  --                        これより後の引数はオプションとして読まない\n"
     "  --notify                  結果をデスクトップ通知でも知らせる（ホットキー用）\n"
+    "  --sound                   結果を音でも知らせる（ホットキー用）\n"
     "  -h, --help                この説明を表示する\n"
     "  --version                 バージョンを表示する\n"
     "\n"
@@ -79,6 +81,7 @@ struct Invocation {
     bool help = false;
     bool version = false;
     bool notify = false;
+    bool sound = false;
 };
 
 // Options may stand anywhere; "--" ends them so that names may start with "-".
@@ -96,6 +99,8 @@ bool Parse(const std::vector<std::string>& args, Invocation& call, std::string& 
             call.version = true;
         } else if (arg == "--notify") {
             call.notify = true;
+        } else if (arg == "--sound") {
+            call.sound = true;
         } else if (arg == "--yes" || arg == "-y") {
             call.yes = true;
         } else if (arg == "--memo") {
@@ -217,7 +222,8 @@ class Session {
             return kFailed;
         }
         host_.SetAssumeYes(yes);
-        const CommandOutcome outcome = operations_.Restore(paths.front(), RestoreQuestion::Ask);
+        const CommandOutcome& outcome =
+            outcome_.emplace(operations_.Restore(paths.front(), RestoreQuestion::Ask));
         Present(outcome, host_);
         if (outcome.result == CommandResult::Done) {
             out_ << outcome.backup << '\n';
@@ -239,6 +245,14 @@ class Session {
         }
         host_.SetAssumeYes(yes);
         return Presented(operations_.Delete(paths));
+    }
+
+    // The cue of how the command went: its outcome's, when it ran one.
+    Cue EndingCue(int status) const {
+        if (outcome_) {
+            return CueOf(*outcome_);
+        }
+        return status == kSuccess ? Cue::Done : Cue::Failed;
     }
 
   private:
@@ -306,9 +320,14 @@ class Session {
         return list_;
     }
 
-    int Presented(const CommandOutcome& outcome) {
-        Present(outcome, host_);
-        return Status(outcome.result);
+    int Presented(CommandOutcome outcome) {
+        Present(outcome_.emplace(std::move(outcome)), host_);
+        // The state is kept already: a hotkey's player learns that from the
+        // cue, a terminal's from this line.
+        if (outcome_->alreadyKept) {
+            err_ << messages::AlreadyKept(outcome_->backup) << '\n';
+        }
+        return Status(outcome_->result);
     }
 
     // Says why, where the core would only know that the save path is empty.
@@ -363,10 +382,11 @@ class Session {
     BackupCatalogue catalogue_{locations_};
     MemoryBackupList list_;
     bool listed_ = false;
+    std::optional<CommandOutcome> outcome_;
 };
 
 int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& args,
-               std::ostream& out, std::ostream& err, std::ostream* progress) {
+               std::ostream& out, std::ostream& err, CuePlayer& cues, std::ostream* progress) {
     Invocation call;
     std::string problem;
     if (!Parse(args, call, problem)) {
@@ -413,21 +433,26 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
                "見つけられません。\n";
         return kFailed;
     }
-    if (!call.notify) {
-        Session session(cliExecutable, call.command, out, err, progress);
-        return found->second.second(session);
-    }
     // What the terminal would show goes to the notification too: the status
     // on success, the messages on failure.
     TeeStream teeOut(out), teeErr(err);
     int status = kFailed;
+    Cue cue = Cue::Failed;
     {
-        Session session(cliExecutable, call.command, teeOut.stream, teeErr.stream, progress);
+        Session session(cliExecutable, call.command, call.notify ? teeOut.stream : out,
+                        call.notify ? teeErr.stream : err, progress);
         status = found->second.second(session);
+        cue = session.EndingCue(status);
     }
-    const std::string& said = status == kSuccess ? teeOut.text : teeErr.text;
-    ShowDesktopNotification(said.ends_with('\n') ? said.substr(0, said.size() - 1) : said,
-                            status != kSuccess);
+    // The notification first: it shows while the sound plays.
+    if (call.notify) {
+        const std::string& said = status == kSuccess ? teeOut.text : teeErr.text;
+        ShowDesktopNotification(said.ends_with('\n') ? said.substr(0, said.size() - 1) : said, cue,
+                                call.sound);
+    }
+    if (call.sound) {
+        cues.Play(cue);
+    }
     return status;
 }
 
@@ -448,8 +473,8 @@ fs::path DialogExecutableFor(const fs::path& cliExecutable) {
 // Output that did not arrive is a failure, as for ls: a script reading a
 // list cut short must not take it for the whole.
 int Run(const fs::path& cliExecutable, const std::vector<std::string>& args, std::ostream& out,
-        std::ostream& err, std::ostream* progress) {
-    const int status = RunCommand(cliExecutable, args, out, err, progress);
+        std::ostream& err, CuePlayer& cues, std::ostream* progress) {
+    const int status = RunCommand(cliExecutable, args, out, err, cues, progress);
     const bool wroteAll = out.good();
     errno = 0;
     out.flush();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "HotkeyCommands.h"
+
 namespace tsumugiya::cli {
 
 enum ExitStatus { kSuccess = 0, kFailed = 1, kUsageError = 2 };
@@ -14,8 +16,9 @@ enum ExitStatus { kSuccess = 0, kFailed = 1, kUsageError = 2 };
 std::filesystem::path DialogExecutableFor(const std::filesystem::path& cliExecutable);
 
 // Runs one command line (arguments without the program name). A long copy's
-// progress goes to progress (a terminal) as one line rewritten in place.
+// progress goes to progress (a terminal) as one line rewritten in place;
+// --sound plays the cue of how it went on cues.
 int Run(const std::filesystem::path& cliExecutable, const std::vector<std::string>& args,
-        std::ostream& out, std::ostream& err, std::ostream* progress = nullptr);
+        std::ostream& out, std::ostream& err, CuePlayer& cues, std::ostream* progress = nullptr);
 
 }  // namespace tsumugiya::cli

@@ -33,6 +33,9 @@ class Libnotify {
         Find(uninit, "notify_uninit");
         Find(create, "notify_notification_new");
         Find(setUrgency, "notify_notification_set_urgency");
+        Find(setHint, "notify_notification_set_hint");
+        Find(setStringHint, "notify_notification_set_hint_string");
+        Find(boolean, "g_variant_new_boolean");
         Find(show, "notify_notification_show");
         Find(unref, "g_object_unref");
         Find(clearError, "g_clear_error");
@@ -43,6 +46,9 @@ class Libnotify {
     decltype(&notify_uninit) uninit = nullptr;
     decltype(&notify_notification_new) create = nullptr;
     decltype(&notify_notification_set_urgency) setUrgency = nullptr;
+    decltype(&notify_notification_set_hint) setHint = nullptr;
+    decltype(&notify_notification_set_hint_string) setStringHint = nullptr;
+    decltype(&g_variant_new_boolean) boolean = nullptr;
     decltype(&notify_notification_show) show = nullptr;
     decltype(&g_object_unref) unref = nullptr;
     decltype(&g_clear_error) clearError = nullptr;
@@ -60,7 +66,7 @@ class Libnotify {
 
 }  // namespace
 
-void ShowDesktopNotification(const std::string& body, bool failed) {
+void ShowDesktopNotification(const std::string& body, Cue cue, bool soundPlayedApart) {
     if (!SessionBusReachable()) {
         return;
     }
@@ -71,7 +77,13 @@ void ShowDesktopNotification(const std::string& body, bool failed) {
     const auto unref = [&notify](NotifyNotification* object) { notify.unref(object); };
     std::unique_ptr<NotifyNotification, decltype(unref)> note(
         notify.create("Tsumugiya", body.c_str(), "tsumugiya"), unref);
-    notify.setUrgency(note.get(), failed ? NOTIFY_URGENCY_CRITICAL : NOTIFY_URGENCY_NORMAL);
+    notify.setUrgency(note.get(),
+                      cue == Cue::Failed ? NOTIFY_URGENCY_CRITICAL : NOTIFY_URGENCY_NORMAL);
+    if (soundPlayedApart) {
+        notify.setHint(note.get(), "suppress-sound", notify.boolean(TRUE));
+    } else {
+        notify.setStringHint(note.get(), "sound-name", std::string(SoundThemeEventId(cue)).c_str());
+    }
     GError* error = nullptr;
     if (!notify.show(note.get(), &error)) {
         notify.clearError(&error);  // no service: the command's own output stands

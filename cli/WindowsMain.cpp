@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "CliCommands.h"
-#include "DesktopNotification.h"
+#include "SystemCues.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -41,13 +41,6 @@ class ConsoleCodePages {
 
 }  // namespace
 
-namespace tsumugiya::cli {
-
-// Desktop notifications are a Linux desktop feature for now.
-void ShowDesktopNotification(const std::string&, bool) {}
-
-}  // namespace tsumugiya::cli
-
 int wmain(int argc, wchar_t** argv) {
     const ConsoleCodePages utf8;
     // Bytes as written, "\n" included: a pipe or file gets the same UTF-8 as on Linux.
@@ -60,6 +53,7 @@ int wmain(int argc, wchar_t** argv) {
     // _isatty also says yes for NUL; only a console has a console mode.
     DWORD mode = 0;
     const bool errIsConsole = ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+    tsumugiya::cli::SystemCues cues;
     return tsumugiya::cli::Run(tsumugiya::platform::ExecutablePath(), args, std::cout, std::cerr,
-                               errIsConsole ? &std::cerr : nullptr);
+                               cues, errIsConsole ? &std::cerr : nullptr);
 }

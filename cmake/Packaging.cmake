@@ -28,7 +28,7 @@ install(FILES ${pkg_res}/copyright ${pkg_gz}/changelog.gz
 if(TSUMUGIYA_BUILD_UI)
     install(FILES ${pkg_gz}/tsumugiya.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    install(FILES ${pkg_res}/tsumugiya.desktop
+    install(FILES ${pkg_res}/io.github.tsumugiya.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
     install(FILES ${pkg_res}/io.github.tsumugiya.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
@@ -75,11 +75,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window names the IPA faces; dpkg-shlibdeps cannot see fonts, nor
-# libnotify, which tsumugiya-cli opens only for --notify.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, libnotify4")
-# Qt's own buttons and dialogs in Japanese (qtbase_ja); without it they fall
-# back to English and the program still works.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+# libnotify and libcanberra, which tsumugiya-cli opens only for --notify and
+# --sound.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, libnotify4, libcanberra0")
+# Qt's own buttons and dialogs in Japanese (qtbase_ja), and the sounds the
+# cues are named after; without them the buttons fall back to English, the
+# cues are silent, and the program still works.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, sound-theme-freedesktop")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

@@ -33,11 +33,30 @@ CommandOutcome HotkeyCommands::RestoreNewest() {
                                RestoreQuestion::Skip);
 }
 
+Cue CueOf(const CommandOutcome& outcome) {
+    if (outcome.result == CommandResult::Done) {
+        return Cue::Done;
+    }
+    return outcome.alreadyKept ? Cue::AlreadyKept : Cue::Failed;
+}
+
+std::string_view SoundThemeEventId(Cue cue) {
+    switch (cue) {
+        case Cue::Done:
+            return "complete";
+        case Cue::AlreadyKept:
+            return "dialog-information";
+        case Cue::Failed:
+            break;
+    }
+    return "dialog-error";
+}
+
 HotkeyReport ReportOf(HotkeyAction action, const CommandOutcome& outcome) {
     HotkeyReport report;
+    report.cue = CueOf(outcome);
     report.notificationSummary = std::string(ActionLabel(action));
     if (outcome.result == CommandResult::Done) {
-        report.cue = Cue::Done;
         report.title = outcome.status;
         report.notificationBody = outcome.status;
         if (outcome.keptBeforeRestore) {
@@ -47,12 +66,10 @@ HotkeyReport ReportOf(HotkeyAction action, const CommandOutcome& outcome) {
         return report;
     }
     if (outcome.alreadyKept) {
-        report.cue = Cue::AlreadyKept;
         report.title = messages::AlreadyKept(outcome.backup);
         report.notificationBody = report.title;
         return report;
     }
-    report.cue = Cue::Failed;
     report.notificationBody = outcome.error && outcome.saveUnreadable
                                   ? messages::FileErrorReport(*outcome.error)
                                   : outcome.message;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "AppLocations.h"
 #include "BackupCommands.h"
@@ -67,8 +68,16 @@ class HotkeyCommands {
     BackupOperations operations_;
 };
 
-// The cue and texts for what a hotkey did. A backup whose name exists (the
-// save has not changed since) is not a failure: the state is kept already.
+// The cue of a command's outcome, wherever it was started from: a backup
+// whose name exists (the save has not changed since) is not a failure, the
+// state is kept already.
+Cue CueOf(const CommandOutcome& outcome);
+
+// The freedesktop sound theme's event for a cue, as desktop sound services
+// and notification servers name their sounds.
+std::string_view SoundThemeEventId(Cue cue);
+
+// The cue and texts for what a hotkey did.
 HotkeyReport ReportOf(HotkeyAction action, const CommandOutcome& outcome);
 
 // Says once that hotkeys cannot reach the program in front: a game run as

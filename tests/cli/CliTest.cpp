@@ -11,8 +11,10 @@
 #endif
 
 #include <cerrno>
+#include <sstream>
 #include <tuple>
 
+#include "CliCommands.h"
 #include "platform/Platform.h"
 #include "support/TestSupport.h"
 
@@ -68,8 +70,11 @@ TEST_F(Cli, WholeSessionSaysWhatItDid) {
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
               std::tuple(0, nameA + "A にバックアップ\n", ""));
     const Outcome again = Run({"backup", "--memo=A"});
-    EXPECT_EQ(std::tuple(again.status, again.out, again.err),
-              std::tuple(1, "", "同じ名前のファイルがあります。\n"));
+    EXPECT_EQ(
+        std::tuple(again.status, again.out, again.err),
+        std::tuple(1, "",
+                   "同じ名前のファイルがあります。\n変わっていないので、バックアップ済みです: " +
+                       nameA + "A\n"));
     WriteFile(save, "state B", kTimeB);
     ASSERT_EQ(Run({"backup", "--memo", "B"}).status, 0);
     WriteFile(save, "progress P", kTimeB + 3600);  // never backed up
@@ -315,6 +320,27 @@ TEST_F(Cli, ListFailsWhenItCannotBeWritten) {
     EXPECT_EQ(
         std::tuple(full.status, full.err),
         std::tuple(1, "標準出力に書き込めませんでした。\n" + platform::ErrnoCause(ENOSPC) + "\n"));
+}
+
+// The commands run in this process, their cues recorded: one for each
+// command given --sound, that of what it did; none without it.
+TEST_F(Cli, SoundPlaysTheCueOfWhatTheCommandDid) {
+    struct Recorded : CuePlayer {
+        void Play(Cue cue) override { played.push_back(cue); }
+        std::vector<Cue> played;
+    } cues;
+    std::ostringstream out, err;
+    const auto run = [&](const std::vector<std::string>& args) {
+        return cli::Run(exe, args, out, err, cues);
+    };
+    ASSERT_EQ(run({"use", Utf8(save)}), 0);
+    EXPECT_EQ(run({"backup", "--sound"}), 0);
+    EXPECT_EQ(run({"backup"}), 1);
+    EXPECT_EQ(run({"backup", "--sound"}), 1);
+    EXPECT_EQ(run({"restore", "no-such-backup", "--yes", "--sound"}), 1);
+    EXPECT_EQ(run({"list", "--sound"}), 0);
+    EXPECT_EQ(cues.played, (std::vector<Cue>{Cue::Done, Cue::AlreadyKept, Cue::Failed, Cue::Done}))
+        << err.str();
 }
 
 }  // namespace

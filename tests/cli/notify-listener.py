@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """A stand-in desktop notification service on the session bus: writes each
-Notify call's summary and body to a file, one JSON array a line."""
+Notify call's application, summary, body, urgency and sound hints to a file,
+one JSON array a line."""
 import json
 import sys
 
@@ -19,13 +20,16 @@ class Recorder(dbus.service.Object):
 
     @dbus.service.method(INTERFACE, in_signature="susssasa{sv}i", out_signature="u")
     def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
-        self.log.write(json.dumps([str(app), str(summary), str(body)], ensure_ascii=False) + "\n")
+        sound = hints.get("sound-name")
+        note = [str(app), str(summary), str(body), int(hints.get("urgency", 1)),
+                None if sound is None else str(sound), bool(hints.get("suppress-sound", False))]
+        self.log.write(json.dumps(note, ensure_ascii=False) + "\n")
         self.log.flush()
         return 1
 
     @dbus.service.method(INTERFACE, out_signature="as")
     def GetCapabilities(self):
-        return ["body"]
+        return ["body", "sound"]
 
     @dbus.service.method(INTERFACE, out_signature="ssss")
     def GetServerInformation(self):

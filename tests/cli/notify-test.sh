@@ -32,16 +32,27 @@ dbus-run-session -- bash -c '
     grep -q ready "$work/ready" || exit 3
     "$cli" quick --notify >/dev/null
     "$cli" restore no-such-backup --yes --notify 2>/dev/null && exit 4
+    # No sound server here: --sound fails at once, and says nothing that counts.
+    PULSE_SERVER="unix:$work/no-server" "$cli" backup --notify --sound >/dev/null 2>&1
+    "$cli" backup --notify 2>/dev/null && exit 5
     kill %1
 ' || fail "the commands on the private bus ended with status $?"
 
-# One notification each: the status text, then the refusal.
-[[ $(wc -l <"$work/notes") == 2 ]] || fail "expected 2 notifications"
+# One notification each, with the sound of its cue: the status text, the
+# refusal (urgent), a backup whose cue --sound plays instead, then that
+# backup's state already kept, which is no failure.
+[[ $(wc -l <"$work/notes") == 4 ]] || fail "expected 4 notifications"
 /usr/bin/python3 - "$work/notes" <<'PY' || fail "the notifications do not say what the commands said"
 import json, sys
 lines = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8")]
-assert lines[0] == ["tsumugiya-cli", "Tsumugiya", "slot1.dat.save.temp にバックアップ"], lines[0]
+assert lines[0] == ["tsumugiya-cli", "Tsumugiya", "slot1.dat.save.temp にバックアップ", 1,
+                    "complete", False], lines[0]
 assert lines[1][1] == "Tsumugiya" and "no-such-backup" in lines[1][2], lines[1]
+assert lines[1][3:] == [2, "dialog-error", False], lines[1]
+name = "slot1.dat.save.2023年03月06日04時01分08秒_"
+assert lines[2][2:] == [name + " にバックアップ", 1, None, True], lines[2]
+assert lines[3][2:] == ["同じ名前のファイルがあります。\n変わっていないので、バックアップ済みです: " + name,
+                        1, "dialog-information", False], lines[3]
 PY
 
 # No bus: the backup is made and the command ends as without --notify, at once.
@@ -51,4 +62,4 @@ env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work/nowhere" DISPLAY= "$cli" 
     >/dev/null || fail "quick --notify without a bus failed"
 [[ -f $work/backup/slot1.dat.save.temp ]] || fail "quick --notify without a bus made no backup"
 ((SECONDS - start < 5)) || fail "quick --notify without a bus took $((SECONDS - start)) s"
-echo "notify: 2 notifications recorded; without a bus the command works alone"
+echo "notify: 4 notifications recorded; without a bus the command works alone"

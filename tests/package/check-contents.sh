@@ -33,16 +33,16 @@ for page in tsumugiya tsumugiya-cli; do
         problem "the header of $page(1) does not name the package's version $version (res/man/$page.1)"
 done
 depends=$(field Depends)
-# The fonts and libnotify4 are named by hand; libc6 and the Qt library only appear when
-# dpkg-shlibdeps read the binaries.
-for package in fonts-ipafont-gothic fonts-ipafont-mincho libnotify4 libc6 libqt6widgets6 libstdc++6; do
+# The fonts, libnotify4 and libcanberra0 are named by hand; libc6 and the Qt library only
+# appear when dpkg-shlibdeps read the binaries.
+for package in fonts-ipafont-gothic fonts-ipafont-mincho libnotify4 libcanberra0 libc6 libqt6widgets6 libstdc++6; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || problem "Depends lacks $package: $depends"
 done
 
 # --- the file list: exactly these, root-owned, with these modes -------------
 expected="-rwxr-xr-x ./usr/bin/tsumugiya
 -rwxr-xr-x ./usr/bin/tsumugiya-cli
--rw-r--r-- ./usr/share/applications/tsumugiya.desktop
+-rw-r--r-- ./usr/share/applications/io.github.tsumugiya.desktop
 -rw-r--r-- ./usr/share/doc/tsumugiya/changelog.gz
 -rw-r--r-- ./usr/share/doc/tsumugiya/copyright
 -rw-r--r-- ./usr/share/icons/hicolor/16x16/apps/tsumugiya.png
@@ -76,7 +76,7 @@ for program in tsumugiya tsumugiya-cli; do
 done
 
 # --- desktop entry and AppStream metadata ------------------------------------
-desktop=$root/usr/share/applications/tsumugiya.desktop
+desktop=$root/usr/share/applications/io.github.tsumugiya.desktop
 metainfo=$root/usr/share/metainfo/io.github.tsumugiya.metainfo.xml
 if [[ -f $desktop ]]; then
     report=$(desktop-file-validate "$desktop" 2>&1) || problem "desktop-file-validate: $report"
