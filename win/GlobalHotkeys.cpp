@@ -21,7 +21,7 @@ std::vector<HotkeyAction> GlobalHotkeys::Grab(HWND window, const HotkeyBindings&
     window_ = window;
     std::vector<HotkeyAction> refused;
     for (const auto& [action, chord] : bindings) {
-        const auto key = VirtualKeyOf(chord.key);
+        const auto key = PressedKeyOf(chord);
         // MOD_NOREPEAT: a key held down runs its command once, not again
         // with every repeat.
         if (key && ::RegisterHotKey(window, IdOf(action),

@@ -74,6 +74,14 @@ std::optional<std::string> KeyNameOf(UINT virtualKey) {
     return std::nullopt;
 }
 
+std::optional<UINT> PressedKeyOf(const KeyChord& chord) {
+    const auto key = VirtualKeyOf(chord.key);
+    if (key == VK_PAUSE && (chord.modifiers & kModCtrl)) {
+        return VK_CANCEL;
+    }
+    return key;
+}
+
 UINT HotkeyModifiersOf(unsigned modifiers) {
     UINT bits = 0;
     bits |= (modifiers & kModCtrl) ? MOD_CONTROL : 0;
@@ -84,7 +92,7 @@ UINT HotkeyModifiersOf(unsigned modifiers) {
 }
 
 WORD HotkeyControlValueOf(const KeyChord& chord) {
-    const auto key = VirtualKeyOf(chord.key);
+    const auto key = PressedKeyOf(chord);
     if (!key) {
         return 0;
     }
@@ -97,11 +105,13 @@ WORD HotkeyControlValueOf(const KeyChord& chord) {
 }
 
 std::optional<KeyChord> ChordOfHotkeyControl(WORD value) {
-    auto key = KeyNameOf(LOBYTE(value));
+    const BYTE flags = HIBYTE(value);
+    const UINT code = LOBYTE(value);
+    auto key = code == VK_CANCEL && (flags & HOTKEYF_CONTROL) ? std::optional<std::string>("Pause")
+                                                              : KeyNameOf(code);
     if (!key) {
         return std::nullopt;
     }
-    const BYTE flags = HIBYTE(value);
     KeyChord chord{0, std::move(*key)};
     chord.modifiers |= (flags & HOTKEYF_CONTROL) ? unsigned{kModCtrl} : 0U;
     chord.modifiers |= (flags & HOTKEYF_ALT) ? unsigned{kModAlt} : 0U;

@@ -16,6 +16,10 @@ std::optional<UINT> VirtualKeyOf(std::string_view key);
 // may not use.
 std::optional<std::string> KeyNameOf(UINT virtualKey);
 
+// The code the system reports for the chord's key: Ctrl turns Pause into
+// Break (VK_CANCEL).
+std::optional<UINT> PressedKeyOf(const KeyChord& chord);
+
 // RegisterHotKey's MOD_ bits for a chord's modifiers.
 UINT HotkeyModifiersOf(unsigned modifiers);
 

@@ -37,6 +37,9 @@ TEST(WindowsHotkeys, EveryKeyNameHasItsOwnCodeBothWays) {
         EXPECT_EQ(ChordOfHotkeyControl(HotkeyControlValueOf(chord)), chord) << name;
     }
     EXPECT_EQ(codes.size(), KeyNames().size());
+    // Ctrl makes Pause Break: the key taken and shown must be that one.
+    EXPECT_EQ(PressedKeyOf({kModCtrl, "Pause"}), VK_CANCEL);
+    EXPECT_EQ(PressedKeyOf({kModAlt, "Pause"}), VK_PAUSE);
     EXPECT_FALSE(KeyNameOf(VK_NUMPAD0));
     EXPECT_FALSE(KeyNameOf(VK_LWIN));
     EXPECT_FALSE(VirtualKeyOf("F25"));
