@@ -69,6 +69,16 @@ std::string PortalShortcutsFailed(std::string_view cause) {
            std::string(cause);
 }
 
+std::string HotkeyKeyRefused(std::string_view action) {
+    return "このキーはホットキーにできません: " + std::string(action) +
+           "\nCtrl、Alt、Meta のどれかと、F1〜F24、A〜Z、0〜9 などのキーを組み合わせてください。";
+}
+
+std::string HotkeyWinKeyKept(std::string_view chord) {
+    return std::string(chord) +
+           "\nWin キーはこの欄に出ませんが、キーを変えなければこのまま使います。";
+}
+
 std::string AlreadyKept(std::string_view backupName) {
     return "変わっていないので、バックアップ済みです: " + std::string(backupName);
 }

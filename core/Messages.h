@@ -98,6 +98,11 @@ std::string HotkeySettingUnreadable(std::string_view key, std::string_view value
 // The hotkeys the system would not give (another program holds them), each
 // "ACTION: KEYS", and how to choose others.
 std::string HotkeysNotGiven(const std::vector<std::string>& refused);
+// A key the hotkeys dialog cannot take for this action.
+std::string HotkeyKeyRefused(std::string_view action);
+// A chord with the Windows key, which the Win32 hotkey control cannot show:
+// it is kept as long as the control is left alone.
+std::string HotkeyWinKeyKept(std::string_view chord);
 // A hotkey's backup whose name exists: the save has not changed since.
 std::string AlreadyKept(std::string_view backupName);
 // Going back with no backup of this save to go back to.

@@ -3,7 +3,9 @@
 
 The layouts are the one source of both front-ends: a change to a JSON file
 changes the Qt window and the Win32 templates alike. Writes the script (UTF-8,
-for windres -c 65001), the multi-size icon it names and the manifest.
+for windres -c 65001), the multi-size icon it names and the manifest. The
+script also names the hotkeys' cues, which tools/cue-sounds.py writes into
+the same folder.
 
 usage: windows-resources.py RES_DIR VERSION OUT_DIR
 """
@@ -18,6 +20,9 @@ ICON_ID = 128
 ICON_SIZES = (16, 32, 48, 256)
 SHIFTJIS_CHARSET = 128
 RESOURCE_NAMES = {"IDR_MAINFRAME": ICON_ID}
+# The hotkeys' cues by resource id (win/Resource.h), played with PlaySound.
+CUES = {201: "cue-done.wav", 202: "cue-kept.wav", 203: "cue-failed.wav"}
+DIALOGS = ("about.json", "main.json", "hotkeys.json")
 
 # Window classes and the style each kind adds to the layout's own.
 KINDS = {
@@ -25,6 +30,7 @@ KINDS = {
     "checkbox": ("Button", None),
     "groupbox": ("Button", "BS_GROUPBOX"),
     "edit": ("Edit", None),
+    "hotkey": ("msctls_hotkey32", None),
     "listbox": ("ListBox", None),
     "static": ("Static", None),
 }
@@ -208,12 +214,16 @@ def main(res, version, out):
         f'{ICON_ID} ICON "Tsumugiya.ico"',
         'CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST "Tsumugiya.exe.manifest"',
         "",
+    ]
+    lines += [f'{number} WAVE "{name}"' for number, name in CUES.items()]
+    lines += [
+        "",
         "STRINGTABLE",
         "BEGIN",
     ]
     lines += [f"    {key}, {rc_string(text)}" for key, text in strings.items()]
     lines += ["END", ""]
-    for name in ("about.json", "main.json"):
+    for name in DIALOGS:
         lines += dialog(json.loads((res / "dialogs" / name).read_text(encoding="utf-8")))
     lines += version_info(version, named)
     (out / "Tsumugiya.rc").write_text("\n".join(lines), encoding="utf-8")

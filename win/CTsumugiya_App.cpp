@@ -34,9 +34,10 @@ class ComApartment {
 
 int CTsumugiya_App::InitInstance() {
     const ComApartment apartment;
-    // Common controls 6 (the manifest asks for them) for the tooltip and
-    // the themed controls.
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    // Common controls 6 (the manifest asks for them) for the tooltip, the
+    // hotkey control and the themed controls.
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
     ::InitCommonControlsEx(&controls);
 
     const std::filesystem::path executable = platform::ExecutablePath();

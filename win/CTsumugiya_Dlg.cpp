@@ -7,6 +7,7 @@
 
 #include "BackupNames.h"
 #include "CAboutDlg.h"
+#include "CHotkeysDlg.h"
 #include "FitCaptions.h"
 #include "MainDialog.h"
 #include "MemoField.h"
@@ -23,6 +24,8 @@ namespace {
 
 // Posted at start-up, so that what went wrong is said with the window up.
 constexpr UINT kMsgStartProblems = WM_APP + 1;
+// The notification icon's messages from the shell.
+constexpr UINT kMsgTrayBalloon = WM_APP + 2;
 
 COLORREF BackgroundColour() {
     return RGB(kBackgroundColour.red, kBackgroundColour.green, kBackgroundColour.blue);
@@ -64,6 +67,8 @@ struct CTsumugiya_DlgMap {
         {WM_COMMAND, kIdMemo, EN_KILLFOCUS, &OnCommandOf<D, &D::OnMemoKillFocus>},
         {WM_DPICHANGED, 0, 0, &OnMessageOf<D, &D::OnDpiChanged>},
         {kMsgStartProblems, 0, 0, &OnMessageOf<D, &D::OnStartProblems>},
+        {WM_HOTKEY, 0, 0, &OnMessageOf<D, &D::OnHotkeyMessage>},
+        {kMsgTrayBalloon, 0, 0, &OnMessageOf<D, &D::OnTrayBalloon>},
     };
 };
 
@@ -74,7 +79,9 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
       locations_(locations),
       executable_(std::move(executable)),
       programName_(std::move(programName)),
-      status_(Wide(kMainDialogCaption)) {
+      status_(Wide(kMainDialogCaption)),
+      selfElevated_(IsSelfElevated()),
+      foregroundWatch_([this](bool elevated) { OnForeground(elevated); }) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     icon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIdMainIcon), IMAGE_ICON,
                                             ::GetSystemMetrics(SM_CXICON),
@@ -91,9 +98,10 @@ INT_PTR CTsumugiya_Dlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
     backupList_.Attach(Handle(), Item(kIdBackupList));
     status_.Attach(Handle());
-    AddAboutItem();
+    AddMenuItems();
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    balloon_.Attach(Handle(), kMsgTrayBalloon, smallIcon_);
     StartUp(executable_);
     memoTip_.Attach(Handle(), Item(kIdMemo));
     CentreOverOwner();
@@ -120,7 +128,7 @@ void CTsumugiya_Dlg::TellOnceShown(const std::string& text) {
     ::PostMessageW(Handle(), kMsgStartProblems, 0, 0);
 }
 
-void CTsumugiya_Dlg::AddAboutItem() {
+void CTsumugiya_Dlg::AddMenuItems() {
     const HMENU menu = ::GetSystemMenu(Handle(), FALSE);
     const wchar_t* text = nullptr;
     // Without a buffer LoadStringW gives the resource's own read-only text.
@@ -131,6 +139,7 @@ void CTsumugiya_Dlg::AddAboutItem() {
     }
     const std::wstring item(text, static_cast<std::size_t>(length));
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, kIdmHotkeys, Wide(messages::kHotkeysDialogTitle).c_str());
     ::AppendMenuW(menu, MF_STRING, kIdmAboutBox, item.c_str());
 }
 
@@ -164,6 +173,10 @@ INT_PTR CTsumugiya_Dlg::OnEnd(WPARAM wParam, LPARAM) {
 INT_PTR CTsumugiya_Dlg::OnDestroy(WPARAM, LPARAM) {
     ::KillTimer(Handle(), TitleStatus::kTimerId);
     memoTip_.Hide();
+    // The keys go back to the system with the window that received them.
+    foregroundWatch_.Stop();
+    globalHotkeys_.Release();
+    balloon_.Remove();
     if (const auto failure = SaveSettingsAtClose()) {
         // The window is going: the box has no owner.
         ::MessageBoxW(nullptr, Wide(*failure).c_str(), programName_.c_str(), MB_OK | MB_TASKMODAL);
@@ -173,12 +186,56 @@ INT_PTR CTsumugiya_Dlg::OnDestroy(WPARAM, LPARAM) {
 }
 
 INT_PTR CTsumugiya_Dlg::OnSysCommand(WPARAM wParam, LPARAM) {
-    if ((wParam & 0xFFF0) != kIdmAboutBox) {
-        return FALSE;  // move, minimise, close and the rest: the default
+    switch (wParam & 0xFFF0) {
+        case kIdmAboutBox: {
+            CAboutDlg about;
+            about.RunModal(Handle());
+            return TRUE;
+        }
+        case kIdmHotkeys: {
+            CHotkeysDlg hotkeys(
+                Hotkeys(), [this](const HotkeySettings& shown) { return ChangeHotkeys(shown); },
+                programName_);
+            hotkeys.RunModal(Handle());
+            return TRUE;
+        }
+        default:
+            return FALSE;  // move, minimise, close and the rest: the default
     }
-    CAboutDlg about;
-    about.RunModal(Handle());
+}
+
+std::vector<HotkeyAction> CTsumugiya_Dlg::GrabHotkeys(const HotkeyBindings& bindings) {
+    auto refused = globalHotkeys_.Grab(Handle(), bindings);
+    // The front window is watched only while a key can be pressed in it.
+    if (globalHotkeys_.Any()) {
+        foregroundWatch_.Start();
+    } else {
+        foregroundWatch_.Stop();
+    }
+    return refused;
+}
+
+INT_PTR CTsumugiya_Dlg::OnHotkeyMessage(WPARAM wParam, LPARAM) {
+    if (const auto action = globalHotkeys_.ActionOf(wParam)) {
+        OnHotkey(*action);
+    }
     return TRUE;
+}
+
+void CTsumugiya_Dlg::Notify(const HotkeyReport& report) {
+    balloon_.Show(Wide(report.notificationSummary), Wide(report.notificationBody));
+}
+
+INT_PTR CTsumugiya_Dlg::OnTrayBalloon(WPARAM, LPARAM lParam) {
+    balloon_.OnCallback(lParam);
+    return TRUE;
+}
+
+void CTsumugiya_Dlg::OnForeground(bool elevated) {
+    if (const auto hint =
+            elevationHint_.OnForeground(globalHotkeys_.Any(), elevated, selfElevated_)) {
+        SetStatus(*hint);
+    }
 }
 
 INT_PTR CTsumugiya_Dlg::OnPaint(WPARAM, LPARAM) {
@@ -220,6 +277,10 @@ INT_PTR CTsumugiya_Dlg::OnCtlColorStatic(WPARAM wParam, LPARAM) {
 INT_PTR CTsumugiya_Dlg::OnTimer(WPARAM wParam, LPARAM) {
     if (wParam == MemoTip::kTimerId) {
         memoTip_.Hide();
+        return TRUE;
+    }
+    if (wParam == TrayBalloon::kTimerId) {
+        balloon_.OnTimer();
         return TRUE;
     }
     status_.OnTimer();

@@ -2,14 +2,19 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "AppLocations.h"
+#include "ForegroundWatch.h"
+#include "GlobalHotkeys.h"
 #include "Handles.h"
 #include "ListBoxBackupList.h"
 #include "MemoTip.h"
 #include "ModalDialog.h"
+#include "ResourceCues.h"
 #include "TitleStatus.h"
 #include "Tooltip.h"
+#include "TrayBalloon.h"
 #include "WindowHost.h"
 
 namespace tsumugiya::win {
@@ -38,6 +43,9 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     void DressControls() override;
     void ShowSavePath() override;
     void TellOnceShown(const std::string& text) override;
+    std::vector<HotkeyAction> GrabHotkeys(const HotkeyBindings& bindings) override;
+    CuePlayer& Cues() override { return cues_; }
+    void Notify(const HotkeyReport& report) override;
 
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -54,6 +62,11 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     INT_PTR OnCtlColorStatic(WPARAM wParam, LPARAM);
     INT_PTR OnTimer(WPARAM wParam, LPARAM);
     INT_PTR OnDpiChanged(WPARAM wParam, LPARAM);
+    // A global hotkey, and the notification balloon's comings and goings.
+    INT_PTR OnHotkeyMessage(WPARAM wParam, LPARAM);
+    INT_PTR OnTrayBalloon(WPARAM, LPARAM lParam);
+    // Another program came to the front while the hotkeys are on.
+    void OnForeground(bool elevated);
     // The buttons only this window handles its own way.
     void OnOpenFolder();
     void OnClearMemo();
@@ -63,7 +76,8 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     void OnMemoChange();
     void OnMemoKillFocus();
 
-    void AddAboutItem();
+    // The system menu's ホットキー… and version items.
+    void AddMenuItems();
     void SetDialogFont(UINT dpi);
     // Makes a picked path the save file, or says why it cannot be one.
     void AdoptSaveFile(const std::wstring& path);
@@ -81,6 +95,12 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     Tooltip savePathTip_;
     std::string startProblems_;
     bool fittingMemo_ = false;
+    GlobalHotkeys globalHotkeys_;
+    ResourceCues cues_;
+    TrayBalloon balloon_;
+    ElevationHint elevationHint_;
+    const bool selfElevated_;
+    ForegroundWatch foregroundWatch_;
 };
 
 }  // namespace tsumugiya::win

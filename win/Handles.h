@@ -34,6 +34,23 @@ class GdiObject {
 using Font = GdiObject<HFONT>;
 using Brush = GdiObject<HBRUSH>;
 
+// Owns a kernel object's handle (a process, a token) and closes it.
+class KernelHandle {
+  public:
+    explicit KernelHandle(HANDLE handle) : handle_(handle) {}
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
+    ~KernelHandle() {
+        if (handle_) {
+            ::CloseHandle(handle_);
+        }
+    }
+    HANDLE Get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
 // Owns a window the program created itself (not a dialog's control).
 class OwnedWindow {
   public:

@@ -10,7 +10,12 @@ inline constexpr int kIdAboutBox = 100;         // IDD_ABOUTBOX
 inline constexpr int kIdAboutMenuString = 101;  // IDS_ABOUTBOX
 inline constexpr int kIdMainDialog = 102;       // IDD_MAIN
 inline constexpr int kIdMainIcon = 128;         // IDR_MAINFRAME
-// The system menu's About item; system commands keep the low four bits free.
+// The hotkeys' cues, WAVE resources made by tools/cue-sounds.py.
+inline constexpr int kIdCueDone = 201;
+inline constexpr int kIdCueKept = 202;
+inline constexpr int kIdCueFailed = 203;
+// The system menu's own items; system commands keep the low four bits free.
 inline constexpr unsigned kIdmAboutBox = 0x0010;
+inline constexpr unsigned kIdmHotkeys = 0x0020;
 
 }  // namespace tsumugiya::win
