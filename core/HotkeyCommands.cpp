@@ -33,6 +33,30 @@ CommandOutcome HotkeyCommands::RestoreNewest() {
                                RestoreQuestion::Skip);
 }
 
+std::string_view CueEventId(Cue cue) {
+    switch (cue) {
+        case Cue::Done:
+            return "complete";
+        case Cue::AlreadyKept:
+            return "dialog-information";
+        case Cue::Failed:
+            break;
+    }
+    return "dialog-error";
+}
+
+std::string_view CueDescription(Cue cue) {
+    switch (cue) {
+        case Cue::Done:
+            return messages::kCueDone;
+        case Cue::AlreadyKept:
+            return messages::kCueAlreadyKept;
+        case Cue::Failed:
+            break;
+    }
+    return messages::kCueFailed;
+}
+
 HotkeyReport ReportOf(HotkeyAction action, const CommandOutcome& outcome) {
     HotkeyReport report;
     report.notificationSummary = std::string(ActionLabel(action));

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "AppLocations.h"
 #include "BackupCommands.h"
@@ -23,6 +24,11 @@ class CuePlayer {
     virtual ~CuePlayer() = default;
     virtual void Play(Cue cue) = 0;
 };
+
+// The freedesktop sound theme's event id for a cue ("complete", ...).
+std::string_view CueEventId(Cue cue);
+// What the cue means, in words, for the sound's description.
+std::string_view CueDescription(Cue cue);
 
 // What a hotkey's result shows without a box: the title's text, the cue,
 // and the desktop notification's lines.
