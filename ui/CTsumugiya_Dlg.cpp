@@ -305,10 +305,10 @@ void CTsumugiya_Dlg::keyPressEvent(QKeyEvent* event) {
 
 void CTsumugiya_Dlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(hotkeysAction_);
     if (aboutAction_) {
         menu.addAction(aboutAction_);
     }
+    menu.addAction(hotkeysAction_);
     menu.exec(event->globalPos());
 }
 

@@ -61,15 +61,23 @@ QWidget* CreateListBox(const ControlTemplate& control, QWidget& dialog) {
 
 // One key with its modifiers: a further key pressed replaces it rather than
 // making a sequence, which no hotkey can be.
+class ChordEdit : public QKeySequenceEdit {
+  public:
+    using QKeySequenceEdit::QKeySequenceEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QKeySequenceEdit::keyPressEvent(event);
+        const QKeySequence sequence = keySequence();
+        if (sequence.count() > 1) {
+            setKeySequence(QKeySequence(sequence[sequence.count() - 1]));
+        }
+    }
+};
+
 QWidget* CreateHotkey(QWidget& dialog) {
-    auto* edit = new QKeySequenceEdit(&dialog);
+    auto* edit = new ChordEdit(&dialog);
     edit->setClearButtonEnabled(true);
-    QObject::connect(edit, &QKeySequenceEdit::keySequenceChanged, edit,
-                     [edit](const QKeySequence& sequence) {
-                         if (sequence.count() > 1) {
-                             edit->setKeySequence(QKeySequence(sequence[sequence.count() - 1]));
-                         }
-                     });
     return edit;
 }
 
