@@ -75,8 +75,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window names the IPA faces; dpkg-shlibdeps cannot see fonts, nor
-# libnotify, which tsumugiya-cli opens only for --notify.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, libnotify4")
+# libnotify, which tsumugiya-cli opens only for --notify, nor the sound theme
+# the hotkeys' cues are played from.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-ipafont-gothic, fonts-ipafont-mincho, libnotify4, sound-theme-freedesktop")
 # Qt's own buttons and dialogs in Japanese (qtbase_ja); without it they fall
 # back to English and the program still works.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)

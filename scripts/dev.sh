@@ -9,13 +9,16 @@ cd "$(dirname "$0")/.."
 # Each command installs only what it uses.
 # The Linux programs: compiler, build tools, SimpleIni (with the ICU headers it
 # includes), Qt 6 and its Japanese texts, libnotify, the Japanese fonts, and
-# Xvfb for a machine without a display.
+# Xvfb for a machine without a display; for the window's hotkeys, libcanberra
+# with the sound theme its cues come from and the X key symbols.
 start_packages=(g++ cmake ninja-build pkg-config libsimpleini-dev libicu-dev
-    qt6-base-dev qt6-translations-l10n libnotify-dev xvfb fonts-ipafont-gothic fonts-ipafont-mincho)
+    qt6-base-dev qt6-translations-l10n libnotify-dev xvfb fonts-ipafont-gothic fonts-ipafont-mincho
+    libcanberra-dev sound-theme-freedesktop libxcb1-dev libxcb-keysyms1-dev)
 # The suites add GoogleTest, the window's and --notify's test drivers and the
 # package checks.
 test_packages=("${start_packages[@]}" libgtest-dev xdotool dbus python3-dbus python3-gi
-    dpkg-dev file lintian desktop-file-utils appstream man-db)
+    dpkg-dev file lintian desktop-file-utils appstream man-db
+    pulseaudio pulseaudio-utils x11-utils)
 # --- Windows: cross compiler and Wine for the Windows programs and suites ----
 # (python3 writes Tsumugiya.exe's resource script; fonts-wine has the Marlett
 # font Wine draws caption buttons with; the cross build takes SimpleIni's header)

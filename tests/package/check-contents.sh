@@ -33,9 +33,10 @@ for page in tsumugiya tsumugiya-cli; do
         problem "the header of $page(1) does not name the package's version $version (res/man/$page.1)"
 done
 depends=$(field Depends)
-# The fonts and libnotify4 are named by hand; libc6 and the Qt library only appear when
-# dpkg-shlibdeps read the binaries.
-for package in fonts-ipafont-gothic fonts-ipafont-mincho libnotify4 libc6 libqt6widgets6 libstdc++6; do
+# The fonts, libnotify4 and the sound theme are named by hand; libc6, the Qt
+# library, libcanberra and xcb only appear when dpkg-shlibdeps read the binaries.
+for package in fonts-ipafont-gothic fonts-ipafont-mincho libnotify4 sound-theme-freedesktop \
+    libc6 libqt6widgets6 libcanberra0 libxcb-keysyms1 libstdc++6; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || problem "Depends lacks $package: $depends"
 done
 
