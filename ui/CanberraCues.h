@@ -7,7 +7,8 @@ struct ca_context;
 namespace tsumugiya::ui {
 
 // The cues through libcanberra, as the desktop's sound theme has them. The
-// sound server is reached at the first cue, not before.
+// sound server is reached at the first cue, not before, and its context is
+// kept until the process ends.
 class CanberraCues : public CuePlayer {
   public:
     CanberraCues() = default;
@@ -22,6 +23,10 @@ class CanberraCues : public CuePlayer {
     int Start(Cue cue);
 
   private:
+    // libcanberra plays on threads of its own; the context must not go
+    // while one still plays.
+    void WaitForTheLastCue() const;
+
     ca_context* context_ = nullptr;
 };
 
