@@ -52,6 +52,18 @@ std::string_view SoundThemeEventId(Cue cue) {
     return "dialog-error";
 }
 
+std::string_view CueDescription(Cue cue) {
+    switch (cue) {
+        case Cue::Done:
+            return messages::kCueDone;
+        case Cue::AlreadyKept:
+            return messages::kCueAlreadyKept;
+        case Cue::Failed:
+            break;
+    }
+    return messages::kCueFailed;
+}
+
 HotkeyReport ReportOf(HotkeyAction action, const CommandOutcome& outcome) {
     HotkeyReport report;
     report.cue = CueOf(outcome);

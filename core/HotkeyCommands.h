@@ -25,6 +25,9 @@ class CuePlayer {
     virtual void Play(Cue cue) = 0;
 };
 
+// What the cue means, in words, for the sound's description.
+std::string_view CueDescription(Cue cue);
+
 // What a hotkey's result shows without a box: the title's text, the cue,
 // and the desktop notification's lines.
 struct HotkeyReport {

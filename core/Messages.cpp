@@ -56,6 +56,12 @@ std::string HotkeySettingUnreadable(std::string_view key, std::string_view value
            "Ctrl+F5）";
 }
 
+std::string HotkeyKeyRefused(std::string_view action, std::string_view shown) {
+    return std::string(action) + ": " + std::string(shown) +
+           "\n  このキーはホットキーにできません（Ctrl、Alt、Meta のどれかと、F1〜F24、A〜Z、"
+           "0〜9 などのキーを組み合わせます。例: Ctrl+F5）";
+}
+
 std::string HotkeysNotGiven(const std::vector<std::string>& refused) {
     std::string text = "ほかのプログラムが使っているので、このホットキーは使えません:";
     for (const auto& line : refused) {
@@ -67,11 +73,6 @@ std::string HotkeysNotGiven(const std::vector<std::string>& refused) {
 std::string PortalShortcutsFailed(std::string_view cause) {
     return "デスクトップのショートカット機能で、ホットキーを登録できませんでした:\n" +
            std::string(cause);
-}
-
-std::string HotkeyKeyRefused(std::string_view action) {
-    return "このキーはホットキーにできません: " + std::string(action) +
-           "\nCtrl、Alt、Meta のどれかと、F1〜F24、A〜Z、0〜9 などのキーを組み合わせてください。";
 }
 
 std::string HotkeyWinKeyKept(std::string_view chord) {

@@ -95,11 +95,15 @@ inline constexpr std::string_view kPortalShortcutsEnded = "デスクトップが
 inline constexpr std::string_view kPortalNoTrigger = "キーなし";
 // A [Hotkeys] value that cannot be read; the file keeps it.
 std::string HotkeySettingUnreadable(std::string_view key, std::string_view value);
+// What each cue means, for those who do not hear it.
+inline constexpr std::string_view kCueDone = "できました";
+inline constexpr std::string_view kCueAlreadyKept = "バックアップ済みです";
+inline constexpr std::string_view kCueFailed = "できませんでした";
+// A key the hotkeys dialog cannot take for this action, as the dialog shows it.
+std::string HotkeyKeyRefused(std::string_view action, std::string_view shown);
 // The hotkeys the system would not give (another program holds them), each
 // "ACTION: KEYS", and how to choose others.
 std::string HotkeysNotGiven(const std::vector<std::string>& refused);
-// A key the hotkeys dialog cannot take for this action.
-std::string HotkeyKeyRefused(std::string_view action);
 // A chord with the Windows key, which the Win32 hotkey control cannot show:
 // it is kept as long as the control is left alone.
 std::string HotkeyWinKeyKept(std::string_view chord);

@@ -110,6 +110,9 @@ std::string WindowHost::HotkeyProblems(const std::vector<HotkeyAction>& refused)
     if (!text.empty()) {
         text += platform::Utf8Of(locations_.SettingsPath());
     }
+    if (const auto why = NoGlobalKeys(); why && !refused.empty()) {
+        return text + (text.empty() ? "" : "\n\n") + std::string(*why);
+    }
     std::vector<std::string> lines;
     for (HotkeyAction action : refused) {
         if (const auto& key = hotkeys_.Key(action)) {

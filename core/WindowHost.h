@@ -76,6 +76,9 @@ class WindowHost : public CommandHost {
     // Takes these keys from the system, letting go of any taken before;
     // returns the actions whose key it would not give.
     virtual std::vector<HotkeyAction> GrabHotkeys(const HotkeyBindings& bindings) = 0;
+    // Why the system gives this window no global keys at all, said instead
+    // of the refused keys; absent where it gives them.
+    virtual std::optional<std::string_view> NoGlobalKeys() const { return std::nullopt; }
     virtual CuePlayer& Cues() = 0;
     // A desktop notification, where a service shows them; the cue is played
     // apart, so the notification keeps quiet.

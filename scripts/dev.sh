@@ -9,15 +9,16 @@ cd "$(dirname "$0")/.."
 # Each command installs only what it uses.
 # The Linux programs: compiler, build tools, SimpleIni (with the ICU headers it
 # includes), Qt 6 and its Japanese texts, libnotify, libcanberra and the sound
-# theme whose cues it plays, the Japanese fonts, and Xvfb for a machine
-# without a display.
+# theme whose cues it plays, the X key symbols for the window's global keys,
+# the Japanese fonts, and Xvfb for a machine without a display.
 start_packages=(g++ cmake ninja-build pkg-config libsimpleini-dev libicu-dev
     qt6-base-dev qt6-translations-l10n libnotify-dev libcanberra-dev sound-theme-freedesktop
-    xvfb fonts-ipafont-gothic fonts-ipafont-mincho)
+    libxcb1-dev libxcb-keysyms1-dev xvfb fonts-ipafont-gothic fonts-ipafont-mincho)
 # The suites add GoogleTest, the window's, --notify's and --sound's test
-# drivers (PulseAudio with its null sink) and the package checks.
+# drivers (PulseAudio with its null sink, xmessage to hold the focus) and the
+# package checks.
 test_packages=("${start_packages[@]}" libgtest-dev xdotool dbus python3-dbus python3-gi
-    pulseaudio pulseaudio-utils dpkg-dev file lintian desktop-file-utils appstream man-db)
+    pulseaudio pulseaudio-utils x11-utils dpkg-dev file lintian desktop-file-utils appstream man-db)
 # --- Windows: cross compiler and Wine for the Windows programs and suites ----
 # (python3 writes Tsumugiya.exe's resource script; fonts-wine has the Marlett
 # font Wine draws caption buttons with; the cross build takes SimpleIni's header)

@@ -29,6 +29,9 @@ void CTsumugiya_App::SetUpToolkit(const std::filesystem::path& executable) {
         QApplication::setApplicationName(QString::fromStdString(*baseName));
     }
     QApplication::setWindowIcon(ProgramIcon());
+    // The desktop knows the program by its desktop file: the portal's
+    // shortcuts and the notifications are filed under it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tsumugiya"));
     // The program keeps no settings but its own file; Qt's dialogs would
     // otherwise remember their folders and views in the user's home.
     for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {

@@ -23,6 +23,8 @@
 #include <limits>
 
 #include "CAboutDlg.h"
+#include "CHotkeysDlg.h"
+#include "DesktopNotification.h"
 #include "FontFaces.h"
 #include "MainDialog.h"
 #include "MemoLimit.h"
@@ -43,7 +45,7 @@ QString FromPath(const std::filesystem::path& path) {
 }  // namespace
 
 CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
-                               QWidget* parent)
+                               QWidget* parent, const GlobalKeysSource& keys)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       WindowHost(locations),
@@ -51,7 +53,14 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
       executable_(std::move(executable)),
       controls_(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)), *this),
       backupList_(controls_.Require<QListView>(kIdBackupList)),
-      status_(*this, QString::fromUtf8(kMainDialogCaption)) {
+      status_(*this, QString::fromUtf8(kMainDialogCaption)),
+      keys_(keys(GlobalKeys::Events{
+          // After the event that brought the key is done with: the command
+          // may paint and read events.
+          [this](HotkeyAction action) {
+              QTimer::singleShot(0, this, [this, action] { OnHotkey(action); });
+          },
+          [this](const QString& text) { status_.Show(text); }})) {
     OnInitDialog();
     ConnectCommands();
 }
@@ -67,6 +76,8 @@ void CTsumugiya_Dlg::OnInitDialog() {
         connect(aboutAction_, &QAction::triggered, this, &CTsumugiya_Dlg::ShowAboutBox);
         addAction(aboutAction_);
     }
+    hotkeysAction_ = new QAction(FromUtf8(messages::kHotkeysDialogTitle), this);
+    connect(hotkeysAction_, &QAction::triggered, this, &CTsumugiya_Dlg::ShowHotkeysDialog);
     setWindowIcon(ProgramIcon());
     StartUp(executable_);
     controls_.Require<QPushButton>(kIdBackup).setFocus();
@@ -227,6 +238,42 @@ void CTsumugiya_Dlg::ShowAboutBox() {
     about.exec();
 }
 
+void CTsumugiya_Dlg::ShowHotkeysDialog() {
+    // Keys this window holds would never reach the dialog that records them.
+    const bool letGo = keys_ && keys_->LetGo();
+    CHotkeysDlg dialog(this, Hotkeys());
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    const auto failure = accepted ? ChangeHotkeys(dialog.Chosen()) : std::nullopt;
+    if (failure) {
+        Tell(*failure);
+    }
+    if (letGo && (!accepted || failure)) {
+        GrabHotkeys(ActiveBindings(Hotkeys()));
+    }
+}
+
+std::vector<HotkeyAction> CTsumugiya_Dlg::GrabHotkeys(const HotkeyBindings& bindings) {
+    if (keys_) {
+        return keys_->Grab(bindings);
+    }
+    std::vector<HotkeyAction> refused;
+    for (const auto& binding : bindings) {
+        refused.push_back(binding.first);
+    }
+    return refused;
+}
+
+std::optional<std::string_view> CTsumugiya_Dlg::NoGlobalKeys() const {
+    if (keys_) {
+        return std::nullopt;
+    }
+    return messages::kHotkeysNeedDesktopShortcut;
+}
+
+void CTsumugiya_Dlg::Notify(const HotkeyReport& report) {
+    SendDesktopNotification(QDBusConnection::sessionBus(), report);
+}
+
 void CTsumugiya_Dlg::done(int result) {
     if (copying_) {
         endAfterCopy_ = result;
@@ -257,11 +304,11 @@ void CTsumugiya_Dlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CTsumugiya_Dlg::contextMenuEvent(QContextMenuEvent* event) {
-    if (!aboutAction_) {
-        return;
-    }
     QMenu menu(this);
-    menu.addAction(aboutAction_);
+    if (aboutAction_) {
+        menu.addAction(aboutAction_);
+    }
+    menu.addAction(hotkeysAction_);
     menu.exec(event->globalPos());
 }
 

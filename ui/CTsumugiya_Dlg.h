@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "AppLocations.h"
+#include "CanberraCues.h"
+#include "GlobalKeys.h"
 #include "ListBoxBackupList.h"
 #include "TemplateControls.h"
 #include "TitleStatus.h"
@@ -22,9 +24,10 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
 
   public:
     // Sets up the window and, interleaved with that, the locations of the
-    // program at this executable path and the backup list.
+    // program at this executable path and the backup list; the global keys
+    // come from keys.
     CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path executable,
-                   QWidget* parent = nullptr);
+                   QWidget* parent = nullptr, const GlobalKeysSource& keys = SystemGlobalKeys);
 
     QWidget* Control(int id) const { return controls_.Control(id); }
 
@@ -42,6 +45,7 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     void AdoptSaveFile(const QString& path);
     void OnSelChangeMapList();
     void ShowAboutBox();
+    void ShowHotkeysDialog();
 
   protected:
     void done(int result) override;
@@ -54,6 +58,10 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     void DressControls() override;
     void ShowSavePath() override;
     void TellOnceShown(const std::string& text) override;
+    std::vector<HotkeyAction> GrabHotkeys(const HotkeyBindings& bindings) override;
+    std::optional<std::string_view> NoGlobalKeys() const override;
+    CuePlayer& Cues() override { return cues_; }
+    void Notify(const HotkeyReport& report) override;
 
   private:
     void OnInitDialog();
@@ -68,6 +76,9 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     ListBoxBackupList backupList_;
     TitleStatus status_;
     QAction* aboutAction_ = nullptr;
+    QAction* hotkeysAction_ = nullptr;
+    CanberraCues cues_;
+    std::unique_ptr<GlobalKeys> keys_;  // null where the desktop gives none
     bool ended_ = false;
     bool copying_ = false;
     std::optional<int> endAfterCopy_;  // a close that came while a copy ran

@@ -13,7 +13,7 @@ namespace tsumugiya::ui {
 // One control of a dialog layout: what it is, what it says, where it sits.
 struct ControlTemplate {
     int id = -1;
-    QString kind;  // button, checkbox, edit, listbox, static, groupbox or icon
+    QString kind;  // button, checkbox, edit, hotkey, listbox, static, groupbox or icon
     QString caption;
     QStringList styles;  // Windows style names, e.g. WS_VISIBLE, LBS_EXTENDEDSEL
     QRect rect;          // dialog units

@@ -10,6 +10,7 @@ namespace tsumugiya::ui {
 // The layouts, strings and icon compiled in from res/.
 inline constexpr const char* kMainDialogLayout = ":/dialogs/main.json";
 inline constexpr const char* kAboutDialogLayout = ":/dialogs/about.json";
+inline constexpr const char* kHotkeysDialogLayout = ":/dialogs/hotkeys.json";
 inline constexpr int kAboutMenuString = 101;
 
 DialogTemplate LoadDialogTemplate(const QString& resource);

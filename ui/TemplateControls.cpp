@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -56,6 +57,28 @@ QWidget* CreateListBox(const ControlTemplate& control, QWidget& dialog) {
     // sideways, its owner says which entry is widest.
     list->setUniformItemSizes(true);
     return list;
+}
+
+// One key with its modifiers: a further key pressed replaces it rather than
+// making a sequence, which no hotkey can be.
+class ChordEdit : public QKeySequenceEdit {
+  public:
+    using QKeySequenceEdit::QKeySequenceEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QKeySequenceEdit::keyPressEvent(event);
+        const QKeySequence sequence = keySequence();
+        if (sequence.count() > 1) {
+            setKeySequence(QKeySequence(sequence[sequence.count() - 1]));
+        }
+    }
+};
+
+QWidget* CreateHotkey(QWidget& dialog) {
+    auto* edit = new ChordEdit(&dialog);
+    edit->setClearButtonEnabled(true);
+    return edit;
 }
 
 QWidget* CreateIcon(QWidget& dialog, const QRect& pixels) {
@@ -127,6 +150,9 @@ QWidget* TemplateControls::Create(const ControlTemplate& control, QWidget& dialo
         box->setFrameStyle(QFrame::Box | QFrame::Sunken);
         box->setFocusPolicy(Qt::NoFocus);
         return box;
+    }
+    if (kind == QLatin1String("hotkey")) {
+        return CreateHotkey(dialog);
     }
     if (kind == QLatin1String("icon")) {
         return CreateIcon(dialog, units_.ToPixels(control.rect));

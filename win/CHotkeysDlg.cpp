@@ -74,7 +74,8 @@ std::optional<HotkeySettings> CHotkeysDlg::Shown() {
         // The core's rule decides, as for the settings file.
         const auto chord = ChordOfHotkeyControl(value);
         if (!chord || !ParseKeyChord(KeyChordText(*chord))) {
-            Say(messages::HotkeyKeyRefused(ActionLabel(action)));
+            Say(messages::HotkeyKeyRefused(ActionLabel(action),
+                                           chord ? KeyChordText(*chord) : std::string()));
             ::SetFocus(Item(ControlOf(action)));
             return std::nullopt;
         }

@@ -33,9 +33,10 @@ for page in tsumugiya tsumugiya-cli; do
         problem "the header of $page(1) does not name the package's version $version (res/man/$page.1)"
 done
 depends=$(field Depends)
-# The fonts, libnotify4 and libcanberra0 are named by hand; libc6 and the Qt library only
-# appear when dpkg-shlibdeps read the binaries.
-for package in fonts-ipafont-gothic fonts-ipafont-mincho libnotify4 libcanberra0 libc6 libqt6widgets6 libstdc++6; do
+# The fonts, libnotify4 and libcanberra0 are named by hand; libc6, the Qt
+# library and xcb's key symbols only appear when dpkg-shlibdeps read the binaries.
+for package in fonts-ipafont-gothic fonts-ipafont-mincho libnotify4 libcanberra0 libc6 \
+    libqt6widgets6 libxcb-keysyms1 libstdc++6; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || problem "Depends lacks $package: $depends"
 done
 

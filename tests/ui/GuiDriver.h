@@ -68,6 +68,30 @@ struct Boxes {
     Answerer<QMessageBox> answerer;
 };
 
+// Stands for the desktop's global keys: keeps what the window asked for,
+// and the window's handlers, through which a test presses a key.
+struct KeyRecorder {
+    HotkeyBindings grabbed;
+    int grabs = 0;
+    ui::GlobalKeys::Events events;
+
+    ui::GlobalKeysSource Source() {
+        struct Keys : ui::GlobalKeys {
+            explicit Keys(KeyRecorder& recorder) : recorder(recorder) {}
+            std::vector<HotkeyAction> Grab(const HotkeyBindings& bindings) override {
+                recorder.grabbed = bindings;
+                ++recorder.grabs;
+                return {};
+            }
+            KeyRecorder& recorder;
+        };
+        return [this](ui::GlobalKeys::Events handlers) {
+            events = std::move(handlers);
+            return std::make_unique<Keys>(*this);
+        };
+    }
+};
+
 // A program folder beside a game folder, and the dialog opened on them.
 struct DialogFixture {
     DialogFixture() {
@@ -80,7 +104,8 @@ struct DialogFixture {
                   "[SaveFile]\nfolder=" + saveFolder + "\nfilename=" + fileName + "\n");
     }
     void Open() {
-        dialog = std::make_unique<ui::CTsumugiya_Dlg>(locations, folder / "tsumugiya");
+        dialog = std::make_unique<ui::CTsumugiya_Dlg>(locations, folder / "tsumugiya", nullptr,
+                                                      keys.Source());
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
         if (!QTest::qWaitForWindowActive(dialog.get())) {
@@ -114,6 +139,7 @@ struct DialogFixture {
     fs::path saveFile = folder / "game" / "slot1.dat";
     fs::path backups = folder / "backup";
     AppLocations locations;
+    KeyRecorder keys;
     std::unique_ptr<ui::CTsumugiya_Dlg> dialog;
 };
 

@@ -1,12 +1,14 @@
-// The window's building blocks on their own: dialog units and the title
-// status.
+// The window's building blocks on their own: dialog units, the title
+// status and the X keys of the hotkeys.
 
 #include <gtest/gtest.h>
 
 #include <QWidget>
+#include <set>
 
 #include "DialogUnits.h"
 #include "TitleStatus.h"
+#include "X11KeyGrabs.h"
 
 namespace tsumugiya::test {
 namespace {
@@ -45,6 +47,17 @@ TEST(TitleStatusTest, ShowsForAWhileAndANewerNoteRestartsTheClock) {
     status.Show(QString());  // at once
     EXPECT_EQ(title(), "Tsumugiya");
     EXPECT_FALSE(status.IsShowing());
+}
+
+// Every key a hotkey may use reaches the X server as a key of its own.
+TEST(KeySymTest, EveryKeyNameHasItsOwnKeysym) {
+    std::set<std::uint32_t> keysyms;
+    for (const std::string_view name : KeyNames()) {
+        const auto keysym = KeySymOf(name);
+        ASSERT_TRUE(keysym) << name;
+        EXPECT_TRUE(keysyms.insert(*keysym).second) << name;
+    }
+    EXPECT_EQ(KeySymOf("F25"), std::nullopt);
 }
 
 }  // namespace

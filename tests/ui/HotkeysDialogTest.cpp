@@ -1,0 +1,151 @@
+// What the window adds to the hotkeys: the dialog that edits them, the keys
+// it takes from the desktop after a change, and what it says where the
+// desktop gives none. What a key does is the core's tests' business; the
+// keys on a real display, the smoke test's (xvfb-hotkeys.sh).
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QKeySequenceEdit>
+#include <QMenu>
+
+#include "CHotkeysDlg.h"
+#include "GuiDriver.h"
+#include "Messages.h"
+
+namespace tsumugiya::test {
+namespace {
+
+using namespace ui;
+
+class HotkeysDialogTest : public ::testing::Test, public DialogFixture {
+  protected:
+    void SetUp() override {
+        WriteFile(saveFile, "current", 1700000000);
+        WriteFile(folder / "tsumugiya.ini",
+                  "[SaveFile]\nfolder=" + saveFile.parent_path().string() +
+                      "\nfilename=slot1.dat\n[Hotkeys]\nsound=0\n");
+    }
+
+    // Opens the hotkeys dialog from the background's menu and has answer
+    // work it; false when it never opened.
+    bool OpenHotkeys(std::function<void(CHotkeysDlg&)> answer) {
+        bool opened = false;
+        Answerer<CHotkeysDlg> answerer([&](CHotkeysDlg& hotkeys) {
+            if (!opened) {
+                opened = true;
+                answer(hotkeys);
+            }
+        });
+        QTimer::singleShot(0, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu ? menu->actions() : QList<QAction*>{}) {
+                if (action->text().toStdString() == messages::kHotkeysDialogTitle) {
+                    action->trigger();
+                }
+            }
+            if (menu) {
+                menu->close();
+            }
+        });
+        const QPoint background(2, 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, background,
+                                dialog->mapToGlobal(background));
+        QApplication::sendEvent(dialog.get(), &event);
+        return opened;
+    }
+
+    static QKeySequenceEdit& KeyEdit(CHotkeysDlg& hotkeys, int id) {
+        return dynamic_cast<QKeySequenceEdit&>(*hotkeys.Control(id));
+    }
+    static std::string Shown(CHotkeysDlg& hotkeys, int id) {
+        return KeyEdit(hotkeys, id)
+            .keySequence()
+            .toString(QKeySequence::PortableText)
+            .toStdString();
+    }
+    static void Click(CHotkeysDlg& hotkeys, int id) {
+        QTest::mouseClick(hotkeys.Control(id), Qt::LeftButton);
+    }
+};
+
+TEST_F(HotkeysDialogTest, ShowsTheSettingsWritesWhatItShowsAndTheNewKeyIsTakenTheOldLetGo) {
+    Open();
+    const HotkeyBindings defaults{{HotkeyAction::Backup, {kModCtrl, "F5"}},
+                                  {HotkeyAction::QuickBackup, {kModCtrl, "F6"}},
+                                  {HotkeyAction::Restore, {kModCtrl, "F9"}}};
+    EXPECT_EQ(keys.grabbed, defaults);
+
+    ASSERT_TRUE(OpenHotkeys([](CHotkeysDlg& hotkeys) {
+        EXPECT_EQ(Shown(hotkeys, kIdHotkeyBackup), "Ctrl+F5");
+        EXPECT_EQ(Shown(hotkeys, kIdHotkeyQuick), "Ctrl+F6");
+        EXPECT_EQ(Shown(hotkeys, kIdHotkeyRestore), "Ctrl+F9");
+        EXPECT_TRUE(dynamic_cast<QCheckBox&>(*hotkeys.Control(kIdHotkeysOn)).isChecked());
+        EXPECT_FALSE(dynamic_cast<QCheckBox&>(*hotkeys.Control(kIdHotkeySound)).isChecked());
+        // Typed as a player would; a second chord replaces the first.
+        QKeySequenceEdit& backup = KeyEdit(hotkeys, kIdHotkeyBackup);
+        backup.setFocus();
+        QTest::keyClick(&backup, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&backup, Qt::Key_PageUp, Qt::ControlModifier | Qt::AltModifier);
+        EXPECT_EQ(Shown(hotkeys, kIdHotkeyBackup), "Ctrl+Alt+PgUp");
+        KeyEdit(hotkeys, kIdHotkeyQuick).clear();
+        Click(hotkeys, kIdHotkeySound);
+        Click(hotkeys, kIdHotkeysOk);
+    }));
+
+    const std::string settings = ReadFile(folder / "tsumugiya.ini").value_or("");
+    for (const char* line :
+         {"backup=Ctrl+Alt+PgUp\n", "quick=\n", "restore=Ctrl+F9\n", "sound=1\n", "enabled=1\n"}) {
+        EXPECT_NE(settings.find(line), std::string::npos) << line << " not in\n" << settings;
+    }
+    const HotkeyBindings changed{{HotkeyAction::Backup, {kModCtrl | kModAlt, "PgUp"}},
+                                 {HotkeyAction::Restore, {kModCtrl, "F9"}}};
+    EXPECT_EQ(keys.grabbed, changed);
+
+    ASSERT_TRUE(OpenHotkeys([](CHotkeysDlg& hotkeys) {
+        EXPECT_EQ(Shown(hotkeys, kIdHotkeyBackup), "Ctrl+Alt+PgUp");
+        EXPECT_EQ(Shown(hotkeys, kIdHotkeyQuick), "");
+        Click(hotkeys, kIdHotkeysCancel);
+    }));
+    EXPECT_EQ(ReadFile(folder / "tsumugiya.ini"), settings);
+}
+
+TEST_F(HotkeysDialogTest, AKeyWithoutCtrlAltOrMetaIsSaidAndTheDialogStaysOpen) {
+    Open();
+    const int grabs = keys.grabs;
+    const std::string settings = ReadFile(folder / "tsumugiya.ini").value_or("");
+    Boxes boxes(QMessageBox::Ok);
+    ASSERT_TRUE(OpenHotkeys([&](CHotkeysDlg& hotkeys) {
+        QKeySequenceEdit& restore = KeyEdit(hotkeys, kIdHotkeyRestore);
+        restore.setFocus();
+        QTest::keyClick(&restore, Qt::Key_F9, Qt::ShiftModifier);
+        Click(hotkeys, kIdHotkeysOk);
+        EXPECT_TRUE(hotkeys.isVisible());
+        Click(hotkeys, kIdHotkeysCancel);
+    }));
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("戻す: Shift+F9\n")))
+        << boxes.texts[0].toStdString();
+    EXPECT_EQ(keys.grabs, grabs);
+    EXPECT_EQ(ReadFile(folder / "tsumugiya.ini"), settings);
+}
+
+TEST_F(HotkeysDialogTest, WhereTheDesktopGivesNoKeysTheStartSaysToUseItsShortcuts) {
+    Boxes boxes(QMessageBox::Ok);
+    dialog = std::make_unique<CTsumugiya_Dlg>(locations, folder / "tsumugiya", nullptr,
+                                              [](GlobalKeys::Events) { return nullptr; });
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, 2000));
+    EXPECT_EQ(boxes.texts[0].toStdString(), messages::kHotkeysNeedDesktopShortcut);
+
+    // With the hotkeys off there is nothing to say.
+    dialog.reset();
+    WriteFile(folder / "tsumugiya.ini", "[Hotkeys]\nenabled=0\n");
+    dialog = std::make_unique<CTsumugiya_Dlg>(locations, folder / "tsumugiya", nullptr,
+                                              [](GlobalKeys::Events) { return nullptr; });
+    dialog->show();
+    QTest::qWait(100);
+    EXPECT_EQ(boxes.texts.size(), 1);
+}
+
+}  // namespace
+}  // namespace tsumugiya::test

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDBusConnection>
+
+#include "HotkeyCommands.h"
+
+namespace tsumugiya::ui {
+
+// Shows a hotkey's result as a desktop notification, without waiting for
+// an answer: where no service answers, nothing happens (the title has it).
+// Silent: the cue is played apart.
+void SendDesktopNotification(const QDBusConnection& bus, const HotkeyReport& report);
+
+}  // namespace tsumugiya::ui
