@@ -32,7 +32,7 @@ listener=$here/../cli/notify-listener.py
 if [[ $mode == portal ]]; then
     [[ -f $standin ]] || skip "no stand-in portal at $standin yet"
     command -v dbus-daemon >/dev/null || skip "dbus-daemon is not on PATH (Debian package dbus)"
-    python3 -c 'import dbus, gi' 2>/dev/null || skip "python3-dbus or python3-gi is missing"
+    /usr/bin/python3 -c "import dbus, gi" 2>/dev/null || skip "python3-dbus or python3-gi is missing"
 fi
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
@@ -82,9 +82,9 @@ if [[ $mode == portal ]]; then
     wait_for 10 "private session bus address" grep -q . "$work/bus"
     DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
     export DBUS_SESSION_BUS_ADDRESS
-    python3 "$standin" --log "$work/portal.log" >"$work/standin.out" 2>&1 &
+    /usr/bin/python3 "$standin" --log "$work/portal.log" >"$work/standin.out" 2>&1 &
     helper_pids+=($!)
-    python3 "$listener" "$work/notes.log" >"$work/listener.out" 2>&1 &
+    /usr/bin/python3 "$listener" "$work/notes.log" >"$work/listener.out" 2>&1 &
     helper_pids+=($!)
     wait_for 10 "stand-in portal on the bus" dbus-send --session --print-reply \
         --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetNameOwner \
