@@ -94,7 +94,8 @@ TEST_F(HotkeyTest, KeysBackUpAndGoBackWithoutABox) {
     const HotkeyReport back = host.OnHotkey(HotkeyAction::Restore);
     EXPECT_EQ(back.cue, Cue::Done);
     EXPECT_EQ(StateOf(save), kStateA);
-    EXPECT_EQ(StateOf(backup / ("slot1.dat.save." + FormatFileTime(kTimeB) + "_戻す前")), kStateB);
+    EXPECT_EQ(StateOf(backup / U8("slot1.dat.save." + FormatFileTime(kTimeB) + "_戻す前")),
+              kStateB);
     EXPECT_EQ(StateOf(safety), (FileState{"state C", kTimeB + 60}));
     EXPECT_NE(back.notificationBody.find("_戻す前"), std::string::npos);
     EXPECT_TRUE(host.told.empty() && host.asked.empty());
