@@ -64,6 +64,20 @@ std::string HotkeysNotGiven(const std::vector<std::string>& refused) {
     return text + "\nほかのキーは、メニューの「ホットキー…」で選べます。";
 }
 
+std::string AutoPruned(const std::vector<std::string>& names) {
+    std::string text = "古い自動バックアップを削除:";
+    for (const std::string& name : names) {
+        text += " " + name;
+    }
+    return text;
+}
+
+std::string AutoBackupSettingUnreadable(std::string_view key, std::string_view value,
+                                        std::string_view expected) {
+    return "[AutoBackup] " + std::string(key) + "=" + std::string(value) +
+           "\n  読めないので、既定の値を使います（" + std::string(expected) + "）";
+}
+
 std::string AlreadyKept(std::string_view backupName) {
     return "変わっていないので、バックアップ済みです: " + std::string(backupName);
 }

@@ -1,0 +1,93 @@
+#include "AutoBackupWatcher.h"
+
+namespace tsumugiya {
+
+AutoBackupWatcher::AutoBackupWatcher(const AppLocations& locations,
+                                     const AutoBackupSettings& settings, CommandGate& gate,
+                                     Clock::time_point now)
+    : locations_(locations),
+      settle_(settings.settle),
+      taker_(locations, gate, settings.keep),
+      watch_(locations.SavePath().parent_path()) {
+    if (watch_.Armed()) {
+        Written(now);
+    } else {
+        deadline_ = now;
+    }
+}
+
+bool AutoBackupWatcher::IsSave(const std::string& name) const {
+    const auto& save = locations_.SavePath();
+    // Windows tells the name as the program that wrote it spelled it.
+    return name == locations_.SaveFileName() ||
+           platform::SameEntry(save.parent_path() / platform::PathFromUtf8(name), save);
+}
+
+void AutoBackupWatcher::Written(Clock::time_point now) {
+    look_ = platform::IdentityOf(locations_.SavePath());
+    deadline_ = now + settle_;
+}
+
+void AutoBackupWatcher::OnReady(Clock::time_point now) {
+    const platform::FolderWatch::Changes changes = watch_.Read();
+    bool written = changes.incomplete;
+    for (const std::string& name : changes.names) {
+        written = written || IsSave(name);
+    }
+    // A folder removed and made again may hold a new save already.
+    if (changes.lost) {
+        written = watch_.Arm();
+        if (!written) {
+            deadline_ = now + kFolderRetry;
+        }
+    }
+    if (written) {
+        Written(now);
+    }
+}
+
+std::optional<AutoBackupResult> AutoBackupWatcher::Missing() {
+    if (saidMissing_) {
+        return std::nullopt;
+    }
+    saidMissing_ = true;
+    AutoBackupResult missing;
+    missing.kind = AutoBackupResult::Kind::SaveMissing;
+    return missing;
+}
+
+std::optional<AutoBackupResult> AutoBackupWatcher::OnTimer(Clock::time_point now) {
+    if (!deadline_ || now < *deadline_) {
+        return std::nullopt;
+    }
+    deadline_.reset();
+    if (!watch_.Armed()) {
+        if (!watch_.Arm()) {
+            deadline_ = now + kFolderRetry;
+            return Missing();
+        }
+        Written(now);
+        return std::nullopt;
+    }
+    const auto look = platform::IdentityOf(locations_.SavePath());
+    if (!look) {
+        look_.reset();
+        return Missing();  // the next write by the game brings it back
+    }
+    saidMissing_ = false;
+    if (look != look_) {
+        look_ = look;
+        deadline_ = now + settle_;
+        return std::nullopt;
+    }
+    AutoBackupResult result = taker_.Take();
+    if (result.Retry()) {
+        deadline_ = now + settle_;
+    }
+    if (result.kind == AutoBackupResult::Kind::SaveMissing) {
+        return Missing();
+    }
+    return result;
+}
+
+}  // namespace tsumugiya
