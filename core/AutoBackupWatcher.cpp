@@ -38,7 +38,7 @@ void AutoBackupWatcher::OnReady(Clock::time_point now) {
     if (changes.lost) {
         written = watch_.Arm();
         if (!written) {
-            deadline_ = now + kFolderRetry;
+            deadline_ = now + settle_;
         }
     }
     if (written) {
@@ -63,7 +63,7 @@ std::optional<AutoBackupResult> AutoBackupWatcher::OnTimer(Clock::time_point now
     deadline_.reset();
     if (!watch_.Armed()) {
         if (!watch_.Arm()) {
-            deadline_ = now + kFolderRetry;
+            deadline_ = now + settle_;
             return Missing();
         }
         Written(now);

@@ -21,12 +21,10 @@ namespace tsumugiya {
 // Settled means no write for the settle time, and the save's size and times
 // the same at the last write and at the end of that time. A copy refused by
 // the gate or spoiled by a write is tried again once the save settles anew.
+// A save folder that is not there is looked for once every settle time.
 class AutoBackupWatcher {
   public:
     using Clock = std::chrono::steady_clock;
-    // How often a save folder that is not there is looked for.
-    static constexpr std::chrono::seconds kFolderRetry{5};
-
     // Looks at the save once it has settled from now: a state written while
     // nothing watched is kept too.
     AutoBackupWatcher(const AppLocations& locations, const AutoBackupSettings& settings,
