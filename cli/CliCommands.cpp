@@ -264,10 +264,9 @@ class Session {
         if (once) {
             const AutoBackupResult result = AutoBackupTaker(locations_, gate_, settings.keep).Take();
             Said(result);
-            return result.kind == AutoBackupResult::Kind::Made ||
-                           result.kind == AutoBackupResult::Kind::SameState
-                       ? kSuccess
-                       : kFailed;
+            const bool kept = result.kind == AutoBackupResult::Kind::Made ||
+                              result.kind == AutoBackupResult::Kind::SameState;
+            return kept && !result.Failed() ? kSuccess : kFailed;
         }
         const StopRequests stop;
         AutoBackupWatcher watcher(locations_, settings, gate_);
@@ -292,7 +291,7 @@ class Session {
   private:
     // A line as soon as it happens: a journal or a pipe reads it live.
     void Said(const AutoBackupResult& result) {
-        (result.kind == AutoBackupResult::Kind::Failed ? err_ : out_) << result.Line() << std::endl;
+        (result.Failed() ? err_ : out_) << result.Line() << std::endl;
     }
 
     // Takes what the window's file dialog could pick: a file (or a link to

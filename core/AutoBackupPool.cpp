@@ -126,6 +126,13 @@ bool AutoBackupPool::Add(const std::string& name, std::string_view saveFileName,
             stayed.push_back(entry);
         }
     }
+    // What a prune removed stays removed after a power cut, as it was told.
+    if (!pruned.removed.empty()) {
+        platform::IoError failure;
+        if (!platform::FlushFolder(folder_, failure)) {
+            pruned.failures.push_back(failure);
+        }
+    }
     // One that could not be removed (held open on Windows) is pruned next time.
     if (!stayed.empty()) {
         stayed.insert(stayed.end(), kept.begin(), kept.end());

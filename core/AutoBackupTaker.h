@@ -27,6 +27,9 @@ struct AutoBackupResult {
     std::optional<platform::IoError> error;
     // One line for a terminal or a title.
     std::string Line() const;
+    // Something went wrong, also when a backup was made but its pool could
+    // not be kept: the cause is in the line.
+    bool Failed() const { return kind == Kind::Failed || error.has_value(); }
     // Worth another try once the save settles again.
     bool Retry() const { return kind == Kind::Changing || kind == Kind::Busy; }
 };

@@ -16,15 +16,23 @@ AutoBackupWatcher::AutoBackupWatcher(const AppLocations& locations,
     }
 }
 
+// Windows tells the name as the program that wrote it spelled it. Nothing
+// is opened: on Windows an open handle would fail the game's rename over its
+// save.
 bool AutoBackupWatcher::IsSave(const std::string& name) const {
-    const auto& save = locations_.SavePath();
-    // Windows tells the name as the program that wrote it spelled it.
-    return name == locations_.SaveFileName() ||
-           platform::SameEntry(save.parent_path() / platform::PathFromUtf8(name), save);
+    return platform::SameFileName(name, locations_.SaveFileName());
+}
+
+std::optional<AutoBackupWatcher::Look> AutoBackupWatcher::LookAtSave() const {
+    const platform::EntryStatus status = platform::StatusOf(locations_.SavePath());
+    if (!status.modificationTime) {
+        return std::nullopt;
+    }
+    return Look{status.size, *status.modificationTime, status.made};
 }
 
 void AutoBackupWatcher::Written(Clock::time_point now) {
-    look_ = platform::IdentityOf(locations_.SavePath());
+    look_ = LookAtSave();
     deadline_ = now + settle_;
 }
 
@@ -69,7 +77,7 @@ std::optional<AutoBackupResult> AutoBackupWatcher::OnTimer(Clock::time_point now
         Written(now);
         return std::nullopt;
     }
-    const auto look = platform::IdentityOf(locations_.SavePath());
+    const auto look = LookAtSave();
     if (!look) {
         look_.reset();
         return Missing();  // the next write by the game brings it back

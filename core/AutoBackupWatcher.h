@@ -41,6 +41,15 @@ class AutoBackupWatcher {
     std::optional<AutoBackupResult> OnTimer(Clock::time_point now = Clock::now());
 
   private:
+    // What two looks at the save compare: its size and times (on Linux the
+    // status change time too, to the nanosecond).
+    struct Look {
+        std::uint64_t size;
+        std::int64_t modified;
+        std::optional<platform::FileTimeStamp> changed;
+        bool operator==(const Look&) const = default;
+    };
+    std::optional<Look> LookAtSave() const;
     bool IsSave(const std::string& name) const;
     void Written(Clock::time_point now);
     // The save is not there: said once until it is back.
@@ -51,7 +60,7 @@ class AutoBackupWatcher {
     AutoBackupTaker taker_;
     platform::FolderWatch watch_;
     std::optional<Clock::time_point> deadline_;
-    std::optional<platform::FileIdentity> look_;
+    std::optional<Look> look_;
     bool saidMissing_ = false;
 };
 

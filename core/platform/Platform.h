@@ -248,6 +248,10 @@ bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes);
 bool RemoveEntry(const std::filesystem::path& entry);
 bool RemoveEntry(const std::filesystem::path& entry, IoError& error);
 
+// Puts the folder's entries (names made, renamed or removed) on disk; on
+// Windows the file system keeps them in order already.
+bool FlushFolder(const std::filesystem::path& folder, IoError& error);
+
 // Removes the temporary files that copies interrupted by a crash left behind
 // in a folder; those of copies still running are kept.
 void RemoveStaleTempFiles(const std::filesystem::path& folder);
@@ -345,6 +349,10 @@ class FolderWatch {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// True when the file system takes both names for one entry's: the same
+// text on Linux, the same but for case on Windows. Opens nothing.
+bool SameFileName(std::string_view a, std::string_view b);
 
 // Waits until one of the handles (descriptors or HANDLEs, as Waitable gives
 // them) is ready, or the timeout passes (none: for ever). The index of the

@@ -91,6 +91,10 @@ FolderWatch::Changes FolderWatch::Read() {
     }
 }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+    return a == b;
+}
+
 std::optional<std::size_t> WaitForAny(const std::vector<std::intptr_t>& waitables,
                                       std::optional<std::chrono::milliseconds> timeout) {
     std::vector<pollfd> fds;

@@ -147,6 +147,12 @@ FolderWatch::Changes FolderWatch::Read() {
     return changes;
 }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+    const std::wstring one = win32::Wide(a), two = win32::Wide(b);
+    return ::CompareStringOrdinal(one.data(), static_cast<int>(one.size()), two.data(),
+                                  static_cast<int>(two.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::optional<std::size_t> WaitForAny(const std::vector<std::intptr_t>& waitables,
                                       std::optional<std::chrono::milliseconds> timeout) {
     std::vector<HANDLE> handles;
