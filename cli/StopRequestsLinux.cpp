@@ -27,7 +27,12 @@ StopRequests::StopRequests() {
     waitable_ = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+// A request read here is one taken: unblocked while still pending, it would
+// end the process by the signal after all.
 StopRequests::~StopRequests() {
+    signalfd_siginfo taken;
+    while (::read(static_cast<int>(waitable_), &taken, sizeof taken) == sizeof taken) {
+    }
     ::close(static_cast<int>(waitable_));
     const sigset_t signals = StopSignals();
     ::sigprocmask(SIG_UNBLOCK, &signals, nullptr);
