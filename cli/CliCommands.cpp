@@ -262,7 +262,8 @@ class Session {
             err_ << problem << '\n';
         }
         if (once) {
-            const AutoBackupResult result = AutoBackupTaker(locations_, gate_, settings.keep).Take();
+            const AutoBackupResult result =
+                AutoBackupTaker(locations_, gate_, settings.keep).Take();
             Said(result);
             const bool kept = result.kind == AutoBackupResult::Kind::Made ||
                               result.kind == AutoBackupResult::Kind::SameState;

@@ -20,8 +20,8 @@ std::string Line(const AutoBackupPool::Entry& entry) {
     const platform::FileIdentity& id = entry.identity;
     std::ostringstream line;
     line << entry.name << '\t' << id.inode << '\t' << id.size << '\t' << id.modified.seconds << '\t'
-         << id.modified.nanoseconds << '\t' << id.changed.seconds << '\t'
-         << id.changed.nanoseconds << '\n';
+         << id.modified.nanoseconds << '\t' << id.changed.seconds << '\t' << id.changed.nanoseconds
+         << '\n';
     return line.str();
 }
 

@@ -19,8 +19,8 @@ constexpr int kMaxKeep = 100000;
 // Seconds with an optional fraction ("2", "0.2"), down to the millisecond.
 std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text) {
     double seconds = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds,
-                                              std::chars_format::fixed);
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
     if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
         seconds > kMaxSettleSeconds) {
         return std::nullopt;
@@ -31,8 +31,7 @@ std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text) {
 std::optional<int> ParseCount(std::string_view text) {
     int count = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-    if (error != std::errc() || end != text.data() + text.size() || count < 1 ||
-        count > kMaxKeep) {
+    if (error != std::errc() || end != text.data() + text.size() || count < 1 || count > kMaxKeep) {
         return std::nullopt;
     }
     return count;

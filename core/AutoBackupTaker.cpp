@@ -109,7 +109,8 @@ std::optional<std::string> AutoBackupTaker::Holder(const platform::EntryStatus& 
         if (name == FixedBackupName(saveName) || !MayHoldStateOfTime(name, saveName, time)) {
             continue;
         }
-        const platform::EntryStatus status = platform::StatusOf(folder / platform::PathFromUtf8(name));
+        const platform::EntryStatus status =
+            platform::StatusOf(folder / platform::PathFromUtf8(name));
         if (status.size == save.size && status.modificationTime == save.modificationTime &&
             Holds(name)) {
             return name;
@@ -124,15 +125,15 @@ AutoBackupResult AutoBackupTaker::Copy(const std::string& time) {
     IoError error;
     // Another state saved within the same second takes the next number.
     for (int attempt = 1; attempt <= kNameAttempts; ++attempt) {
-        const auto name = TimestampedBackupName(locations_.SaveFileName(), time,
-                                                AutomaticMemo(attempt), maxName);
+        const auto name =
+            TimestampedBackupName(locations_.SaveFileName(), time, AutomaticMemo(attempt), maxName);
         if (!name) {
             return Failure(IoError{IoError::Kind::Other, locations_.SavePath(),
                                    std::string(messages::kKeepNameTooLong)});
         }
         const auto target = folder / platform::PathFromUtf8(*name);
-        if (platform::CopyFileAtomically(locations_.SavePath(), target,
-                                         platform::Overwrite::Refuse, false, error)) {
+        if (platform::CopyFileAtomically(locations_.SavePath(), target, platform::Overwrite::Refuse,
+                                         false, error)) {
             AutoBackupResult made = ResultOf(AutoBackupResult::Kind::Made, *name);
             AutoBackupPool::Pruned pruned;
             if (!AutoBackupPool(folder).Add(*name, locations_.SaveFileName(), keep_, pruned,

@@ -14,11 +14,11 @@ namespace tsumugiya {
 // What one automatic backup did, or why it wrote nothing.
 struct AutoBackupResult {
     enum class Kind {
-        Made,        // a new automatic backup is committed
-        SameState,   // a backup holds these bytes already: nothing written
-        SaveMissing, // no save to copy: waited for, not an error
-        Changing,    // the save kept changing while copied: tried at the next settle
-        Busy,        // another command held the gate: tried at the next settle
+        Made,         // a new automatic backup is committed
+        SameState,    // a backup holds these bytes already: nothing written
+        SaveMissing,  // no save to copy: waited for, not an error
+        Changing,     // the save kept changing while copied: tried at the next settle
+        Busy,         // another command held the gate: tried at the next settle
         Failed,
     };
     Kind kind = Kind::Failed;

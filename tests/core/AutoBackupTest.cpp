@@ -30,16 +30,17 @@ TEST(AutoBackupSettings, ReadFromTheSectionAndNameWhatCannotBeRead) {
     EXPECT_TRUE(read.enabled && read.problems.empty());
     EXPECT_EQ(read.settle, 250ms);
     EXPECT_EQ(read.keep, 3);
-    EXPECT_EQ(ReadAutoBackupSettings(
-                  "[AutoBackup]\n" + [&] {
-                      std::string text;
-                      for (const auto& [key, value] : AutoBackupSettingValues(read)) {
-                          text += key + "=" + value + "\n";
-                      }
-                      return text;
-                  }())
-                  .settle,
-              250ms);
+    EXPECT_EQ(
+        ReadAutoBackupSettings("[AutoBackup]\n" +
+                               [&] {
+                                   std::string text;
+                                   for (const auto& [key, value] : AutoBackupSettingValues(read)) {
+                                       text += key + "=" + value + "\n";
+                                   }
+                                   return text;
+                               }())
+            .settle,
+        250ms);
 
     const AutoBackupSettings bad =
         ReadAutoBackupSettings("[AutoBackup]\nenabled=yes\nsettle=0\nkeep=-2\n");
@@ -88,8 +89,8 @@ TEST_F(AutoBackupTest, ThePoolPrunesOnlyWhatItCommitted) {
     SaveState(2);
     ASSERT_EQ(taker.Take().kind, Kind::Made);
     WriteFile(backup / U8(AutoName(2)), "written over by the player");
-    const Texts others{"slot1.dat.save." + FormatFileTime(kTimeA) + "_自動",
-                       "slot1.dat.save.temp", *restored.keptBeforeRestore, older, AutoName(2)};
+    const Texts others{"slot1.dat.save." + FormatFileTime(kTimeA) + "_自動", "slot1.dat.save.temp",
+                       *restored.keptBeforeRestore, older, AutoName(2)};
 
     for (int n = 3; n < 12; ++n) {
         SaveState(n);
@@ -147,15 +148,16 @@ TEST_F(AutoBackupTest, AutomaticBackupsNeitherKeepAStateNorAreGoneBackTo) {
     host.TakeLog();
     EXPECT_EQ(host.OnHotkey(HotkeyAction::Restore).cue, Cue::Done);
     EXPECT_EQ(ReadFile(save), "state A");
-    EXPECT_TRUE(std::ranges::count(Names(backup), "slot1.dat.save." +
-                                                      FormatFileTime(kTimeA + 11) + "_戻す前"));
+    EXPECT_TRUE(std::ranges::count(Names(backup),
+                                   "slot1.dat.save." + FormatFileTime(kTimeA + 11) + "_戻す前"));
 }
 
 // The watcher in a loop of the kind every front-end runs, while the game
 // writes on a thread of its own; what it did, once all is quiet again.
 class WatcherTest : public AutoBackupTest {
   protected:
-    std::vector<AutoBackupResult> Run(AutoBackupWatcher& watcher, const std::function<void()>& game) {
+    std::vector<AutoBackupResult> Run(AutoBackupWatcher& watcher,
+                                      const std::function<void()>& game) {
         std::vector<AutoBackupResult> results;
         std::atomic<bool> done = false;
         std::jthread writer([&] {
@@ -171,8 +173,9 @@ class WatcherTest : public AutoBackupTest {
             } else if (now - quietSince > 500ms) {
                 break;
             }
-            const auto wait = deadline ? std::chrono::ceil<std::chrono::milliseconds>(*deadline - now)
-                                       : std::chrono::milliseconds(50);
+            const auto wait = deadline
+                                  ? std::chrono::ceil<std::chrono::milliseconds>(*deadline - now)
+                                  : std::chrono::milliseconds(50);
             if (platform::WaitForAny({watcher.Waitable()}, std::min(wait, 50ms))) {
                 watcher.OnReady();
             }
@@ -206,8 +209,8 @@ TEST_F(WatcherTest, EachSettledStateIsBackedUpOnceWhole) {
     AutoBackupWatcher watcher(locations, settings, gate);
     EXPECT_EQ(Run(watcher, [] {}).at(0).kind, Kind::Made);  // the state found at start
     int n = 0;
-    for (const GameWrite how : {GameWrite::InPlace, GameWrite::RenamedOver, GameWrite::TwoSteps,
-                                GameWrite::Slowly}) {
+    for (const GameWrite how :
+         {GameWrite::InPlace, GameWrite::RenamedOver, GameWrite::TwoSteps, GameWrite::Slowly}) {
         SCOPED_TRACE(static_cast<int>(how));
         const std::string bytes = std::string(4000 + 100 * n, 'a' + static_cast<char>(n));
         const Texts before = Automatic();

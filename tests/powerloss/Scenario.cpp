@@ -109,8 +109,8 @@ bool WholeLedger(const std::string& value) {
     }
     for (std::size_t at = kHeader.size(); at < value.size();) {
         const std::size_t end = value.find('\n', at);
-        if (std::count(value.begin() + static_cast<long>(at), value.begin() + static_cast<long>(end),
-                       '\t') != 6) {
+        if (std::count(value.begin() + static_cast<long>(at),
+                       value.begin() + static_cast<long>(end), '\t') != 6) {
             return false;
         }
         at = end + 1;

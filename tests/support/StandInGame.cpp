@@ -27,10 +27,13 @@ void StandInGame::Write(GameWrite how, std::string_view bytes) const {
         return;
     }
     std::ofstream out(save, std::ios::binary | std::ios::trunc);
-    const std::size_t pieces = how == GameWrite::Slowly ? kSlowPieces : how == GameWrite::TwoSteps ? 2 : 1;
+    const std::size_t pieces = how == GameWrite::Slowly     ? kSlowPieces
+                               : how == GameWrite::TwoSteps ? 2
+                                                            : 1;
     const std::size_t piece = bytes.size() / pieces + 1;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        out.write(bytes.data() + at, static_cast<std::streamsize>(std::min(piece, bytes.size() - at)));
+        out.write(bytes.data() + at,
+                  static_cast<std::streamsize>(std::min(piece, bytes.size() - at)));
         Check(out, save);
         if (at + piece >= bytes.size()) {
             break;

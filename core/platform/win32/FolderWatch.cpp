@@ -75,7 +75,8 @@ struct FolderWatch::Impl {
         const auto* base = reinterpret_cast<const char*>(buffer.data());
         for (DWORD at = 0; at < bytes;) {
             const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(base + at);
-            if (info->Action != FILE_ACTION_REMOVED && info->Action != FILE_ACTION_RENAMED_OLD_NAME) {
+            if (info->Action != FILE_ACTION_REMOVED &&
+                info->Action != FILE_ACTION_RENAMED_OLD_NAME) {
                 names.push_back(win32::Narrow(
                     std::wstring_view(info->FileName, info->FileNameLength / sizeof(WCHAR))));
             }
@@ -162,8 +163,8 @@ std::optional<std::size_t> WaitForAny(const std::vector<std::intptr_t>& waitable
     const DWORD wait =
         timeout ? static_cast<DWORD>(std::clamp<std::int64_t>(timeout->count(), 0, INFINITE - 1))
                 : INFINITE;
-    const DWORD woke = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(),
-                                                FALSE, wait);
+    const DWORD woke =
+        ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, wait);
     if (woke >= WAIT_OBJECT_0 && woke < WAIT_OBJECT_0 + handles.size()) {
         return woke - WAIT_OBJECT_0;
     }
