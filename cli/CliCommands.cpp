@@ -1,11 +1,15 @@
 #include "CliCommands.h"
 
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <ostream>
 
 #include "AppLocations.h"
+#include "AutoBackupSettings.h"
+#include "AutoBackupTaker.h"
+#include "AutoBackupWatcher.h"
 #include "BackupCatalogue.h"
 #include "BackupCommands.h"
 #include "BackupNames.h"
@@ -14,6 +18,7 @@
 #include "FilePath.h"
 #include "HotkeyCommands.h"
 #include "Messages.h"
+#include "StopRequests.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +29,7 @@ namespace {
 // who cannot read the rest.
 constexpr std::string_view kUsage =
     "使い方: tsumugiya-cli コマンド [引数]\n"
-    "usage: tsumugiya-cli use|where|backup|quick|list|restore|delete [ARGUMENTS]\n"
+    "usage: tsumugiya-cli use|where|backup|quick|list|restore|delete|watch [ARGUMENTS]\n"
     "\n"
     "ゲームのセーブファイルひとつをバックアップし、いつでも戻します。\n"
     "設定ファイルとバックアップは、隣にある tsumugiya ウィンドウと共通です。\n"
@@ -36,6 +41,8 @@ constexpr std::string_view kUsage =
     "  list                      バックアップを新しい順に並べる\n"
     "  restore [名前] [--yes]    バックアップを戻す（名前なしならこのセーブの最新）\n"
     "  delete 名前... [--yes]    バックアップを削除する\n"
+    "  watch [--once]            ゲームがセーブするたびに自動バックアップ（Ctrl+C で終わる）\n"
+    "                            --once: 今の状態を一度だけ自動バックアップして終わる\n"
     "\n"
     "  -y, --yes                 確認せずに実行する\n"
     "  --                        これより後の引数はオプションとして読まない\n"
@@ -82,6 +89,7 @@ struct Invocation {
     bool version = false;
     bool notify = false;
     bool sound = false;
+    bool once = false;
 };
 
 // Options may stand anywhere; "--" ends them so that names may start with "-".
@@ -101,6 +109,8 @@ bool Parse(const std::vector<std::string>& args, Invocation& call, std::string& 
             call.notify = true;
         } else if (arg == "--sound") {
             call.sound = true;
+        } else if (arg == "--once") {
+            call.once = true;
         } else if (arg == "--yes" || arg == "-y") {
             call.yes = true;
         } else if (arg == "--memo") {
@@ -255,7 +265,50 @@ class Session {
         return status == kSuccess ? Cue::Done : Cue::Failed;
     }
 
+    // In the foreground until SIGINT or SIGTERM, which end it after the
+    // copy in progress; one line for each backup or reason to skip one.
+    int Watch(bool once) {
+        if (NoSaveFile() || BackupFolderMissing()) {
+            return kFailed;
+        }
+        const AutoBackupSettings settings = ReadAutoBackupSettings(locations_.SettingsText());
+        for (const std::string& problem : settings.problems) {
+            err_ << problem << '\n';
+        }
+        if (once) {
+            const AutoBackupResult result =
+                AutoBackupTaker(locations_, gate_, settings.keep).Take();
+            Said(result);
+            const bool kept = result.kind == AutoBackupResult::Kind::Made ||
+                              result.kind == AutoBackupResult::Kind::SameState;
+            return kept && !result.Failed() ? kSuccess : kFailed;
+        }
+        const StopRequests stop;
+        AutoBackupWatcher watcher(locations_, settings, gate_);
+        out_ << messages::kAutoWatching << platform::Utf8Of(locations_.SavePath()) << std::endl;
+        while (!stop.Requested()) {
+            std::optional<std::chrono::milliseconds> wait;
+            if (const auto deadline = watcher.Deadline()) {
+                wait = std::chrono::ceil<std::chrono::milliseconds>(
+                    *deadline - AutoBackupWatcher::Clock::now());
+            }
+            if (platform::WaitForAny({watcher.Waitable(), stop.Waitable()}, wait) == 0) {
+                watcher.OnReady();
+            }
+            if (const auto result = watcher.OnTimer()) {
+                Said(*result);
+            }
+        }
+        out_ << messages::kAutoStopped << std::endl;
+        return kSuccess;
+    }
+
   private:
+    // A line as soon as it happens: a journal or a pipe reads it live.
+    void Said(const AutoBackupResult& result) {
+        (result.Failed() ? err_ : out_) << result.Line() << std::endl;
+    }
+
     // Takes what the window's file dialog could pick: a file (or a link to
     // one), or a name not there yet in a folder that is, after asking on a
     // terminal. A folder, FIFO or device would only fail every backup later.
@@ -411,6 +464,7 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
         {"list", {n == 0, [](Session& s) { return s.List(); }}},
         {"restore", {n <= 1, [&](Session& s) { return s.Restore(call.operands, call.yes); }}},
         {"delete", {n >= 1, [&](Session& s) { return s.Delete(call.operands, call.yes); }}},
+        {"watch", {n == 0, [&](Session& s) { return s.Watch(call.once); }}},
     };
     const auto found = table.find(call.command);
     if (call.command.empty()) {
@@ -423,6 +477,8 @@ int RunCommand(const fs::path& cliExecutable, const std::vector<std::string>& ar
         problem = "--memo は backup にだけ付けられます。";
     } else if (call.yes && call.command != "restore" && call.command != "delete") {
         problem = "--yes は restore と delete にだけ付けられます。";
+    } else if (call.once && call.command != "watch") {
+        problem = "--once は watch にだけ付けられます。";
     }
     if (!problem.empty()) {
         err << problem << "\n\n" << kUsage;

@@ -24,6 +24,11 @@ install(FILES ${pkg_gz}/tsumugiya-cli.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${pkg_res}/copyright ${pkg_gz}/changelog.gz
     DESTINATION ${TSUMUGIYA_DOCDIR})
+# Automatic backups as a user service, not enabled: the README shows how.
+if(NOT WIN32)
+    install(FILES ${pkg_res}/systemd/tsumugiya-watch.service
+        DESTINATION lib/systemd/user)
+endif()
 
 if(TSUMUGIYA_BUILD_UI)
     install(FILES ${pkg_gz}/tsumugiya.1.gz

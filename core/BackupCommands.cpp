@@ -18,26 +18,6 @@ constexpr int kKeepNameAttempts = 100;
 
 }  // namespace
 
-// Held for the length of one command; not entered while another holds the gate.
-class CommandPass {
-  public:
-    explicit CommandPass(CommandGate& gate) : gate_(gate), entered_(!gate.busy_) {
-        gate_.busy_ = true;
-    }
-    CommandPass(const CommandPass&) = delete;
-    CommandPass& operator=(const CommandPass&) = delete;
-    ~CommandPass() {
-        if (entered_) {
-            gate_.busy_ = false;
-        }
-    }
-    bool Entered() const { return entered_; }
-
-  private:
-    CommandGate& gate_;
-    const bool entered_;
-};
-
 namespace {
 
 CommandOutcome Busy() {
@@ -195,13 +175,8 @@ bool BackupOperations::SafetyStateHeld(const std::filesystem::path& safety) cons
     const std::string time = FormatFileTime(*kept.modificationTime);
     for (const std::string& name :
          folder.empty() ? std::vector<std::string>{} : platform::ListFolder(folder)) {
-        if (!IsLastingBackupOf(name, locations_.SaveFileName())) {
-            continue;
-        }
-        const std::string_view rest = std::string_view(name).substr(
-            locations_.SaveFileName().size() + std::string_view(".save.").size());
-        const std::string_view named = rest.substr(0, rest.find('_'));
-        if (named != time && IsFileTimeText(named)) {
+        if (!IsLastingBackupOf(name, locations_.SaveFileName()) ||
+            !MayHoldStateOfTime(name, locations_.SaveFileName(), time)) {
             continue;
         }
         const auto path = folder / platform::PathFromUtf8(name);

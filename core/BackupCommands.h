@@ -55,6 +55,26 @@ class CommandGate {
     bool busy_ = false;
 };
 
+// Held for the length of one command; not entered while another holds the gate.
+class CommandPass {
+  public:
+    explicit CommandPass(CommandGate& gate) : gate_(gate), entered_(!gate.busy_) {
+        gate_.busy_ = true;
+    }
+    CommandPass(const CommandPass&) = delete;
+    CommandPass& operator=(const CommandPass&) = delete;
+    ~CommandPass() {
+        if (entered_) {
+            gate_.busy_ = false;
+        }
+    }
+    bool Entered() const { return entered_; }
+
+  private:
+    CommandGate& gate_;
+    const bool entered_;
+};
+
 // Whether the restore question is asked; another save's backup is warned of
 // in any case.
 enum class RestoreQuestion { Ask, Skip };

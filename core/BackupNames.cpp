@@ -150,6 +150,16 @@ namespace {
 // The last form, no memo at all, cannot be told from a backup the player
 // made without one; it is only for a save whose name leaves no more room.
 constexpr std::string_view kKeptStateMemos[kKeptStateMemoForms] = {"戻す前", "戻", ""};
+constexpr std::string_view kAutomaticMemo = "自動";
+
+// The form, then nothing or a number.
+bool IsNumberedMemo(std::string_view memo, std::string_view form) {
+    if (!memo.starts_with(form)) {
+        return false;
+    }
+    const std::string_view number = memo.substr(form.size());
+    return number.find_first_not_of("0123456789") == number.npos;
+}
 
 // The memo part of a name this program made: after "<save>.save.<time>_".
 std::optional<std::string_view> MemoOf(std::string_view backupName, std::string_view saveFileName) {
@@ -169,13 +179,7 @@ std::optional<std::string_view> MemoOf(std::string_view backupName, std::string_
 }  // namespace
 
 bool IsReservedMemo(std::string_view memo) {
-    for (const std::string_view form : {kKeptStateMemos[0], kKeptStateMemos[1]}) {
-        if (memo.starts_with(form)) {
-            const std::string_view number = memo.substr(form.size());
-            return number.find_first_not_of("0123456789") == number.npos;
-        }
-    }
-    return false;
+    return IsNumberedMemo(memo, kKeptStateMemos[0]) || IsNumberedMemo(memo, kKeptStateMemos[1]);
 }
 
 std::string KeptStateMemo(int attempt, int shortening) {
@@ -188,12 +192,35 @@ bool IsKeptByProgram(std::string_view backupName, std::string_view saveFileName)
     return memo && IsReservedMemo(*memo);
 }
 
+bool IsAutomaticBackupOf(std::string_view backupName, std::string_view saveFileName) {
+    const auto memo = MemoOf(backupName, saveFileName);
+    return memo && IsNumberedMemo(*memo, kAutomaticMemo);
+}
+
+std::string AutomaticMemo(int attempt) {
+    std::string memo(kAutomaticMemo);
+    return attempt == 1 ? memo : memo + std::to_string(attempt);
+}
+
 bool IsCheckpointOf(std::string_view backupName, std::string_view saveFileName) {
-    return IsBackupOf(backupName, saveFileName) && !IsKeptByProgram(backupName, saveFileName);
+    return IsBackupOf(backupName, saveFileName) && !IsKeptByProgram(backupName, saveFileName) &&
+           !IsAutomaticBackupOf(backupName, saveFileName);
 }
 
 bool IsLastingBackupOf(std::string_view backupName, std::string_view saveFileName) {
-    return IsBackupOf(backupName, saveFileName) && backupName != FixedBackupName(saveFileName);
+    return IsBackupOf(backupName, saveFileName) && backupName != FixedBackupName(saveFileName) &&
+           !IsAutomaticBackupOf(backupName, saveFileName);
+}
+
+bool MayHoldStateOfTime(std::string_view backupName, std::string_view saveFileName,
+                        std::string_view timeText) {
+    if (!IsBackupOf(backupName, saveFileName)) {
+        return false;
+    }
+    const std::string_view rest =
+        backupName.substr(saveFileName.size() + std::string_view(".save.").size());
+    const std::string_view named = rest.substr(0, rest.find('_'));
+    return named == timeText || !IsFileTimeText(named);
 }
 
 std::string FixedBackupName(std::string_view saveFileName) {

@@ -51,15 +51,32 @@ bool IsBackupOf(std::string_view backupName, std::string_view saveFileName);
 // cannot be told from the player's own.)
 bool IsKeptByProgram(std::string_view backupName, std::string_view saveFileName);
 
+// True for a name of the automatic backups' form ("<save>.save.<time>_自動",
+// "_自動2", …). The player may type that memo too: such a name is never
+// taken for one that lasts, but only the pool's ledger says which ones the
+// program may prune.
+bool IsAutomaticBackupOf(std::string_view backupName, std::string_view saveFileName);
+
+// The memo of an automatic backup; the attempt numbers a name already taken
+// by other bytes of the same second (2, 3, …).
+std::string AutomaticMemo(int attempt);
+
 // True for a backup of this save that the player made (a button, a hotkey,
 // the command line, the quick backup): one of the states the player chose
-// to come back to.
+// to come back to. Automatic backups are not: going back lands on a state
+// the player chose, and the pool may drop them.
 bool IsCheckpointOf(std::string_view backupName, std::string_view saveFileName);
 
 // True for a backup of this save that no command ever overwrites or prunes:
 // only such a file may count as keeping a state (the quick backup is
-// overwritten by the next one).
+// overwritten by the next one, an automatic one may be pruned).
 bool IsLastingBackupOf(std::string_view backupName, std::string_view saveFileName);
+
+// True for a backup of this save that may hold a state of this time text: a
+// name the program made carries its state's time, so one with another time
+// holds another state; any other name may hold any.
+bool MayHoldStateOfTime(std::string_view backupName, std::string_view saveFileName,
+                        std::string_view timeText);
 
 // True for the memos the program keeps for its own backups.
 bool IsReservedMemo(std::string_view memo);

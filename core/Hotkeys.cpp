@@ -1,9 +1,9 @@
 #include "Hotkeys.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "Messages.h"
+#include "SettingValues.h"
 #include "platform/Platform.h"
 
 namespace tsumugiya {
@@ -24,13 +24,6 @@ constexpr std::array<ModifierName, 7> kModifierNames{{{"Ctrl", kModCtrl},
                                                       {"Win", kModMeta},
                                                       {"Super", kModMeta}}};
 
-bool SameLetters(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 std::optional<unsigned> ModifierBit(std::string_view name) {
     for (const auto& modifier : kModifierNames) {
         if (SameLetters(modifier.name, name)) {
@@ -45,25 +38,6 @@ std::optional<std::string> KnownKey(std::string_view name) {
         if (SameLetters(known, name)) {
             return std::string(known);
         }
-    }
-    return std::nullopt;
-}
-
-std::string Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == text.npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
-}
-
-// "0" and "1" (and the words a hand-edited file may hold) as a switch.
-std::optional<bool> ParseSwitch(std::string_view text) {
-    if (text == "1" || SameLetters(text, "true") || SameLetters(text, "on")) {
-        return true;
-    }
-    if (text == "0" || SameLetters(text, "false") || SameLetters(text, "off")) {
-        return false;
     }
     return std::nullopt;
 }
@@ -96,7 +70,7 @@ std::optional<KeyChord> ParseKeyChord(std::string_view text) {
     std::string_view rest = text;
     while (true) {
         const auto plus = rest.find('+');
-        const std::string part = Trimmed(rest.substr(0, plus));
+        const std::string part = TrimmedSetting(rest.substr(0, plus));
         if (plus == rest.npos) {
             auto key = KnownKey(part);
             if (!key || (chord.modifiers & (kModCtrl | kModAlt | kModMeta)) == 0) {
@@ -136,7 +110,7 @@ HotkeySettings ReadHotkeySettings(std::string_view settingsText) {
         if (text == "\x01") {
             return;
         }
-        if (const auto on = ParseSwitch(Trimmed(text))) {
+        if (const auto on = ParseSwitch(TrimmedSetting(text))) {
             target = *on;
         } else {
             settings.problems.push_back(messages::HotkeySettingUnreadable(key, text));
@@ -151,7 +125,7 @@ HotkeySettings ReadHotkeySettings(std::string_view settingsText) {
             continue;
         }
         auto& chord = settings.Key(action);
-        if (Trimmed(text).empty()) {
+        if (TrimmedSetting(text).empty()) {
             chord.reset();
         } else if (auto parsed = ParseKeyChord(text)) {
             chord = std::move(parsed);

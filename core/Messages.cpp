@@ -80,6 +80,20 @@ std::string HotkeyWinKeyKept(std::string_view chord) {
            "\nWin キーはこの欄に出ませんが、キーを変えなければこのまま使います。";
 }
 
+std::string AutoPruned(const std::vector<std::string>& names) {
+    std::string text = "古い自動バックアップを削除:";
+    for (const std::string& name : names) {
+        text += " " + name;
+    }
+    return text;
+}
+
+std::string AutoBackupSettingUnreadable(std::string_view key, std::string_view value,
+                                        std::string_view expected) {
+    return "[AutoBackup] " + std::string(key) + "=" + std::string(value) +
+           "\n  読めないので、既定の値を使います（" + std::string(expected) + "）";
+}
+
 std::string AlreadyKept(std::string_view backupName) {
     return "変わっていないので、バックアップ済みです: " + std::string(backupName);
 }

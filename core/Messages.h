@@ -112,6 +112,26 @@ std::string AlreadyKept(std::string_view backupName);
 // Going back with no backup of this save to go back to.
 std::string NoCheckpointToRestore(std::string_view saveFileName);
 
+// Automatic backups: the switch in both windows, its mark in the title, and
+// one line for each thing the watcher did or did not do.
+inline constexpr std::string_view kAutoBackupItem = "自動バックアップ";
+inline constexpr std::string_view kAutoBackupTitleMark = " [自動]";
+inline constexpr std::string_view kAutoSaveMissing =
+    "セーブファイルがないので、ゲームが書くのを待ちます。";
+inline constexpr std::string_view kAutoSaveChanging =
+    "セーブファイルが書き換えられ続けているので、落ち着いてからコピーします。";
+inline constexpr std::string_view kAutoBusy =
+    "ほかの操作の途中なので、次に落ち着いたときにコピーします。";
+inline constexpr std::string_view kAutoFolderMissing =
+    "セーブファイルのフォルダーがないので、できるのを待ちます。";
+inline constexpr std::string_view kAutoWatching = "自動バックアップ中（Ctrl+C で終わります）: ";
+inline constexpr std::string_view kAutoStopped = "自動バックアップを終わりました。";
+// The automatic backups the pool let go of after a new one.
+std::string AutoPruned(const std::vector<std::string>& names);
+// An [AutoBackup] value that cannot be read; the default stands in, the file keeps it.
+std::string AutoBackupSettingUnreadable(std::string_view key, std::string_view value,
+                                        std::string_view expected);
+
 // The delete question, naming what it deletes: after Cancel the selection
 // moves, so the user must see which backups an OK removes.
 std::string DeleteQuestion(const std::vector<std::filesystem::path>& paths);

@@ -6,6 +6,7 @@
 // commit-or-nothing file policy (SafeFiles.cpp) and the settings file
 // (ProfileFile.cpp) are written once for every port.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -247,6 +248,10 @@ bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes);
 bool RemoveEntry(const std::filesystem::path& entry);
 bool RemoveEntry(const std::filesystem::path& entry, IoError& error);
 
+// Puts the folder's entries (names made, renamed or removed) on disk; on
+// Windows the file system keeps them in order already.
+bool FlushFolder(const std::filesystem::path& folder, IoError& error);
+
 // Removes the temporary files that copies interrupted by a crash left behind
 // in a folder; those of copies still running are kept.
 void RemoveStaleTempFiles(const std::filesystem::path& folder);
@@ -311,6 +316,49 @@ std::size_t MaxFileNameLength(const std::filesystem::path& folder);
 // Length of a UTF-8 name in the units the file system limits: bytes on
 // POSIX, UTF-16 units on Windows.
 std::size_t NameLength(std::string_view name);
+
+// --- Folder watch --------------------------------------------------------------
+
+// Tells which entries of one folder were written or renamed into it, through
+// one handle that an event loop waits on: an inotify descriptor on Linux, an
+// event on Windows. The handle stays the same for the watch's life, also
+// while the folder is gone, so a loop registers it once.
+class FolderWatch {
+  public:
+    explicit FolderWatch(std::filesystem::path folder);
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+    ~FolderWatch();
+
+    // What arrived since the last call, read without waiting.
+    struct Changes {
+        std::vector<std::string> names;  // entries written, closed or renamed in (UTF-8)
+        // Some changes were dropped (the queue overflowed): look at the folder again.
+        bool incomplete = false;
+        // The folder went away or was replaced: the watch is off until Arm.
+        bool lost = false;
+    };
+    Changes Read();
+    // (Re)starts watching the folder; false while it cannot be opened.
+    bool Arm();
+    bool Armed() const;
+    // Ready to read (a descriptor to poll, an event HANDLE to wait for).
+    std::intptr_t Waitable() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// True when the file system takes both names for one entry's: the same
+// text on Linux, the same but for case on Windows. Opens nothing.
+bool SameFileName(std::string_view a, std::string_view b);
+
+// Waits until one of the handles (descriptors or HANDLEs, as Waitable gives
+// them) is ready, or the timeout passes (none: for ever). The index of the
+// first ready one; absent on a timeout or an interrupted wait.
+std::optional<std::size_t> WaitForAny(const std::vector<std::intptr_t>& waitables,
+                                      std::optional<std::chrono::milliseconds> timeout);
 
 // --- Settings file -------------------------------------------------------------
 

@@ -318,6 +318,16 @@ bool RemoveEntry(const fs::path& entry) {
     return RemoveEntry(entry, ignored);
 }
 
+bool FlushFolder(const fs::path& folder, IoError& error) {
+#ifdef _WIN32
+    static_cast<void>(folder);
+    static_cast<void>(error);
+    return true;
+#else
+    return sys::SyncFolderOf(folder / ".", error);
+#endif
+}
+
 bool SweepIfTempName(const fs::path& folder, std::string_view name) {
     if (!IsTempName(name)) {
         return false;

@@ -11,6 +11,7 @@
 #endif
 
 #include <cerrno>
+#include <fstream>
 #include <sstream>
 #include <tuple>
 
@@ -308,6 +309,24 @@ TEST_F(Cli, ARestoreWaitsForTheOneBeforeIt) {
     EXPECT_EQ(Run({"restore", "--yes"}).status, 0);
     EXPECT_EQ(ReadFile(save), "state A");
 #endif
+}
+
+// watch keeps the state it finds at start, says so on its own line, and
+// SIGTERM (how systemd stops it) ends it with status 0.
+TEST_F(Cli, WatchSaysEachBackupAndEndsWellOnSigterm) {
+    LINUX_ONLY("signals");
+    ASSERT_EQ(Run({"use", Utf8(save)}).status, 0);
+    std::ofstream(app / "tsumugiya.ini", std::ios::app) << "[AutoBackup]\nsettle=0.1\n";
+    const Outcome watched = RunProgram(
+        "/bin/sh", {"-c", "\"$0\" watch & sleep 1; kill -TERM $!; wait $!", Utf8(exe)}, app.path);
+    EXPECT_EQ(std::tuple(watched.status, watched.out, watched.err),
+              std::tuple(0,
+                         "自動バックアップ中（Ctrl+C で終わります）: " + Utf8(save) + "\n" + nameA +
+                             "自動 にバックアップ\n自動バックアップを終わりました。\n",
+                         std::string()));
+    const Outcome again = Run({"watch", "--once"});
+    EXPECT_EQ(std::pair(again.status, again.out),
+              std::pair(0, "変わっていないので、バックアップ済みです: " + nameA + "自動\n"));
 }
 
 // As for ls, a listing cut short by a full disk is a failure, said on stderr.

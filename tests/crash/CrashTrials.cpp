@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 #include <iostream>
 #include <random>
 #include <sstream>
@@ -231,6 +232,56 @@ TEST(CrashTrials, KilledCommandsLeaveWholeFiles) {
               << std::chrono::duration<double>(Clock::now() - start).count() << " s\n";
     // Kills that all miss the command would test nothing.
     EXPECT_GE(landed * 2, ran) << "too few kills landed while a command was running";
+}
+
+// watch is killed while it copies a new state of the save: an automatic
+// backup is whole or not there, and the next run backs the state up.
+TEST(CrashTrials, KilledWatchLeavesNoHalfBackup) {
+    const std::uint64_t trials = EnvOr("TSUMUGIYA_CRASH_TRIALS", 200) / 10 + 2;
+    const Rig rig(EnvOr("TSUMUGIYA_CRASH_SEED", 20261206));
+    const fs::path save = rig.files[kSave];
+    std::ofstream(rig.root / "tsumugiya.ini", std::ios::app) << "[AutoBackup]\nsettle=0.05\n";
+    std::mt19937_64 random(7);
+    const auto settle = std::chrono::milliseconds(50);
+    Clock::duration copy{};
+    std::uint64_t killed = 0;
+    for (std::uint64_t i = 0; i < trials; ++i) {
+        for (const std::string& name : Names(rig.backups)) {
+            fs::remove(rig.backups / name);
+        }
+        // The save at a new time, its bytes one of the states: each trial copies afresh.
+        rig.Write(rig.files[kSave], static_cast<int>(i % kStates));
+        const std::string context = "trial " + std::to_string(i) + ": ";
+        if (i == 0) {
+            const auto start = Clock::now();
+            ASSERT_EQ(RunProgram(rig.exe, {"watch", "--once"}, rig.root.path).status, 0);
+            copy = Clock::now() - start;
+            continue;
+        }
+        std::uniform_int_distribution<Clock::rep> delays(0, copy.count() * 6 / 5);
+        const auto delay = settle + Clock::duration(delays(random));
+        const Outcome run = RunProgram(rig.exe, {"watch"}, rig.root.path, delay);
+        EXPECT_EQ(run.status, 128 + SIGKILL) << context << run.err;
+        for (const std::string& name : Names(rig.backups)) {
+            if (name.ends_with("_自動")) {
+                EXPECT_EQ(rig.Identify(rig.backups / name), static_cast<int>(i % kStates))
+                    << context << name << " is not the whole state";
+            } else if (name.starts_with(".tsumugiya-") && name.ends_with(".tmp")) {
+                ++killed;  // a copy was under way
+            }
+        }
+        const Outcome again = RunProgram(rig.exe, {"watch", "--once"}, rig.root.path);
+        EXPECT_EQ(again.status, 0) << context << again.err;
+        int whole = 0;
+        for (const std::string& name : Names(rig.backups)) {
+            EXPECT_FALSE(name.ends_with(".tmp")) << context << name << " was left";
+            whole += name.ends_with("_自動") &&
+                     rig.Identify(rig.backups / name) == static_cast<int>(i % kStates);
+        }
+        EXPECT_EQ(whole, 1) << context << "the state is not backed up once";
+    }
+    std::cout << "watch kills: " << trials - 1 << " trials, " << killed << " mid-copy\n";
+    EXPECT_GE(killed * 4, trials - 1) << "too few kills landed while a copy was running";
 }
 
 }  // namespace

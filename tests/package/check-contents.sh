@@ -43,6 +43,7 @@ done
 # --- the file list: exactly these, root-owned, with these modes -------------
 expected="-rwxr-xr-x ./usr/bin/tsumugiya
 -rwxr-xr-x ./usr/bin/tsumugiya-cli
+-rw-r--r-- ./usr/lib/systemd/user/tsumugiya-watch.service
 -rw-r--r-- ./usr/share/applications/io.github.tsumugiya.desktop
 -rw-r--r-- ./usr/share/doc/tsumugiya/changelog.gz
 -rw-r--r-- ./usr/share/doc/tsumugiya/copyright
@@ -138,6 +139,13 @@ $help"
         grep -Eq "^ {7}$file( |\$)" <<<"$text" || problem "tsumugiya-cli(1) has no entry for the file ${file//\\/}"
     done
 fi
+
+# --- the user unit: runs the installed program's watch, enabled by no one --------
+unit=$root/usr/lib/systemd/user/tsumugiya-watch.service
+grep -qx 'ExecStart=/usr/bin/tsumugiya-cli watch' "$unit" ||
+    problem "tsumugiya-watch.service does not run /usr/bin/tsumugiya-cli watch"
+[[ -z $(find "$root" -path '*wants*' -name 'tsumugiya-watch.service') ]] ||
+    problem "the package enables tsumugiya-watch.service"
 
 # --- lintian --------------------------------------------------------------------
 if command -v lintian >/dev/null; then

@@ -63,6 +63,7 @@ void Sync(const fs::path& root) {
 // A scenario's files in root, on disk, with the game's unflushed write on top.
 Tree Prepare(const fs::path& root, const Scenario& scenario) {
     Materialize(root, scenario.Start(root));
+    scenario.Populate(root);
     Sync(root);
     if (!scenario.Unflushed().empty()) {
         const fs::path save = fs::canonical(root / "saves" / "game.sav");

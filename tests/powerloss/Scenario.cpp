@@ -23,6 +23,8 @@ constexpr std::size_t kSaveSize = 10000;  // two whole 4 KiB blocks and part of 
 const std::string kBackups = "bin/backup/";
 const std::string kSettings = "bin/tsumugiya.ini";
 const std::string kQuick = kBackups + "game.sav.save.temp";
+// The automatic backups' ledger: the program's own record, not a state.
+const std::string kLedger = kBackups + ".tsumugiya-automatic-backups";
 const std::string kSource = kBackups + "game.sav.save.2024年01月01日00時00分00秒_b1";
 constexpr std::int64_t kStartTime = 1704067200;  // 2024-01-01 00:00:00 UTC
 
@@ -70,7 +72,7 @@ std::string SavePath(const Fixture& fixture) {
 
 std::string Settings(const fs::path& root, const std::string& fileName) {
     return "f; kept by the checker\n[SaveFile]\nfolder=" + Utf8(root / "saves") +
-           "\nfilename=" + fileName + "\n[Other]\nkey=kept\n";
+           "\nfilename=" + fileName + "\n[AutoBackup]\nkeep=2\n[Other]\nkey=kept\n";
 }
 
 std::vector<std::string> Differences(const Tree& a, const Tree& b) {
@@ -98,9 +100,45 @@ std::string Describe(const Tree& tree, const std::string& path) {
     return std::to_string(it->second.size() - 1) + " bytes, " + names[StateOf(it->second)];
 }
 
+// Its entries name the files' ids and times, which differ from one run to
+// the next: any whole ledger will do, never one cut short.
+bool WholeLedger(const std::string& value) {
+    constexpr std::string_view kHeader = "ftsumugiya automatic backups 1\n";
+    if (!value.starts_with(kHeader) || !value.ends_with('\n')) {
+        return false;
+    }
+    for (std::size_t at = kHeader.size(); at < value.size();) {
+        const std::size_t end = value.find('\n', at);
+        if (std::count(value.begin() + static_cast<long>(at),
+                       value.begin() + static_cast<long>(end), '\t') != 6) {
+            return false;
+        }
+        at = end + 1;
+    }
+    return true;
+}
+
+bool IsAutomatic(const std::string& path) {
+    return path.starts_with(kBackups) && path.ends_with("_自動");
+}
+
+// A prune may take an automatic backup away only once the one that replaces
+// it in the pool is whole on disk.
+bool PrunedInTurn(const Expectation& expected, const Tree& left, const std::string& path) {
+    if (expected.scenario.command != Command::Watch || !IsAutomatic(path) ||
+        expected.after.contains(path)) {
+        return false;
+    }
+    return std::ranges::any_of(expected.after, [&](const auto& entry) {
+        return IsAutomatic(entry.first) && !expected.before.contains(entry.first) &&
+               left.contains(entry.first) && left.at(entry.first) == entry.second;
+    });
+}
+
 bool Exempt(const Scenario& scenario, const std::string& path) {
     return (scenario.command == Command::Use && path == kSettings) ||
-           (scenario.command == Command::Quick && path == kQuick);
+           (scenario.command == Command::Quick && path == kQuick) ||
+           (scenario.command == Command::Watch && path == kLedger);
 }
 
 // The checks a crash and a rerun share: each file old or new (or, under a
@@ -127,6 +165,12 @@ void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& l
         if (IsTempName(path)) {
             continue;
         }
+        if (path == kLedger) {
+            if (!WholeLedger(value)) {
+                problems.push_back(path + " is not a whole ledger");
+            }
+            continue;
+        }
         held.insert(value);
         const auto before = expected.before.find(path);
         const auto after = expected.after.find(path);
@@ -146,7 +190,9 @@ void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& l
             continue;
         }
         if (!left.contains(path)) {
-            problems.push_back(path + " is gone");
+            if (!PrunedInTurn(expected, left, path)) {
+                problems.push_back(path + " is gone");
+            }
         } else if (value[0] == 'f' && !Exempt(expected.scenario, path) && !held.contains(value) &&
                    !(gameOwnsSave && path == savePath)) {
             problems.push_back("the state " + path + " held is lost");
@@ -205,7 +251,7 @@ void Materialize(const fs::path& root, const Tree& tree) {
 }
 
 std::string NameOf(Command command) {
-    static const char* const names[] = {"use", "backup", "quick", "restore"};
+    static const char* const names[] = {"use", "backup", "quick", "restore", "watch"};
     return names[static_cast<int>(command)];
 }
 
@@ -223,6 +269,8 @@ std::vector<std::string> Scenario::Args(bool rerun) const {
             return {"quick"};
         case Command::Restore:
             return {"restore", fs::path(kSource).filename().string(), "--yes"};
+        case Command::Watch:
+            return {"watch", "--once"};
     }
     return {};
 }
@@ -254,6 +302,19 @@ std::string Scenario::Unflushed() const {
     return fixture.unflushedSave ? Bytes(kUnflushedState).substr(1) : std::string();
 }
 
+void Scenario::Populate(const fs::path& root) const {
+    if (command != Command::Watch) {
+        return;
+    }
+    const fs::path save = root / U8(SavePath(fixture));
+    for (const int state : {kQuickState, kSafetyState, kSaveState}) {
+        test::WriteFile(save, std::string_view(Bytes(state)).substr(1), TimeOf(Bytes(state)));
+        if (state != kSaveState) {
+            RunCli(root, Args(false));
+        }
+    }
+}
+
 std::vector<Scenario> Scenarios() {
     const Fixture plain{"plain"};
     const Fixture noSafety{.name = "no_s", .safetyCopy = false};
@@ -271,6 +332,8 @@ std::vector<Scenario> Scenarios() {
     for (const Fixture& fixture : {plain, noSafety, held, linked, unflushed}) {
         scenarios.push_back({Command::Restore, fixture});
     }
+    // A new automatic backup into a full pool, which then prunes its oldest.
+    scenarios.push_back({Command::Watch, plain});
     return scenarios;
 }
 
@@ -352,6 +415,9 @@ std::vector<std::string> CheckCrashed(const Expectation& expected, const Tree& l
                 })) {
                 continue;
             }
+            if (path == kLedger && left.contains(path)) {
+                continue;  // checked whole above
+            }
             // What the game itself never flushed is not the program's to keep.
             if (expected.scenario.fixture.unflushedSave &&
                 path == SavePath(expected.scenario.fixture)) {
@@ -395,6 +461,11 @@ std::vector<std::string> CheckRerun(const Expectation& expected, const Tree& cra
             break;
         case Command::Restore:
             done = holds(savePath, expected.after.at(savePath));
+            break;
+        case Command::Watch:
+            done = std::ranges::any_of(left, [&](const auto& entry) {
+                return IsAutomatic(entry.first) && entry.second == save;
+            });
             break;
         case Command::Backup:
             done = std::ranges::any_of(left, [&](const auto& entry) {

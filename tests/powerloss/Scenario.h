@@ -33,7 +33,7 @@ struct Fixture {
     bool unflushedSave = false;  // the game's last write is not on disk (the real kernel only)
 };
 
-enum class Command { Use, Backup, Quick, Restore };
+enum class Command { Use, Backup, Quick, Restore, Watch };
 std::string NameOf(Command command);
 
 struct Scenario {
@@ -45,6 +45,10 @@ struct Scenario {
     Tree Start(const fs::path& root) const;
     // The save's state that the game has not flushed yet; empty when none.
     std::string Unflushed() const;
+    // What only the program itself can make, made by running it on root:
+    // for watch, a full pool of automatic backups and its ledger, whose
+    // entries name the files' own ids and times.
+    void Populate(const fs::path& root) const;
 };
 
 // Every command on each fixture that bears on it.

@@ -1,0 +1,101 @@
+#include "AutoBackupWatcher.h"
+
+namespace tsumugiya {
+
+AutoBackupWatcher::AutoBackupWatcher(const AppLocations& locations,
+                                     const AutoBackupSettings& settings, CommandGate& gate,
+                                     Clock::time_point now)
+    : locations_(locations),
+      settle_(settings.settle),
+      taker_(locations, gate, settings.keep),
+      watch_(locations.SavePath().parent_path()) {
+    if (watch_.Armed()) {
+        Written(now);
+    } else {
+        deadline_ = now;
+    }
+}
+
+// Windows tells the name as the program that wrote it spelled it. Nothing
+// is opened: on Windows an open handle would fail the game's rename over its
+// save.
+bool AutoBackupWatcher::IsSave(const std::string& name) const {
+    return platform::SameFileName(name, locations_.SaveFileName());
+}
+
+std::optional<AutoBackupWatcher::Look> AutoBackupWatcher::LookAtSave() const {
+    const platform::EntryStatus status = platform::StatusOf(locations_.SavePath());
+    if (!status.modificationTime) {
+        return std::nullopt;
+    }
+    return Look{status.size, *status.modificationTime, status.made};
+}
+
+void AutoBackupWatcher::Written(Clock::time_point now) {
+    look_ = LookAtSave();
+    deadline_ = now + settle_;
+}
+
+void AutoBackupWatcher::OnReady(Clock::time_point now) {
+    const platform::FolderWatch::Changes changes = watch_.Read();
+    bool written = changes.incomplete;
+    for (const std::string& name : changes.names) {
+        written = written || IsSave(name);
+    }
+    // A folder removed and made again may hold a new save already.
+    if (changes.lost) {
+        written = watch_.Arm();
+        if (!written) {
+            deadline_ = now + settle_;
+        }
+    }
+    if (written) {
+        Written(now);
+    }
+}
+
+std::optional<AutoBackupResult> AutoBackupWatcher::Missing() {
+    if (saidMissing_) {
+        return std::nullopt;
+    }
+    saidMissing_ = true;
+    AutoBackupResult missing;
+    missing.kind = AutoBackupResult::Kind::SaveMissing;
+    return missing;
+}
+
+std::optional<AutoBackupResult> AutoBackupWatcher::OnTimer(Clock::time_point now) {
+    if (!deadline_ || now < *deadline_) {
+        return std::nullopt;
+    }
+    deadline_.reset();
+    if (!watch_.Armed()) {
+        if (!watch_.Arm()) {
+            deadline_ = now + settle_;
+            return Missing();
+        }
+        Written(now);
+        return std::nullopt;
+    }
+    const auto look = LookAtSave();
+    if (!look) {
+        look_.reset();
+        return Missing();  // the next write by the game brings it back
+    }
+    saidMissing_ = false;
+    if (look != look_) {
+        look_ = look;
+        deadline_ = now + settle_;
+        return std::nullopt;
+    }
+    AutoBackupResult result = taker_.Take();
+    if (result.Retry()) {
+        deadline_ = now + settle_;
+    }
+    if (result.kind == AutoBackupResult::Kind::SaveMissing) {
+        return Missing();
+    }
+    return result;
+}
+
+}  // namespace tsumugiya

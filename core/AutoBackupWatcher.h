@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "AppLocations.h"
+#include "AutoBackupSettings.h"
+#include "AutoBackupTaker.h"
+#include "BackupCommands.h"
+#include "platform/Platform.h"
+
+namespace tsumugiya {
+
+// Backs the save up each time the game has written it and it has settled.
+// It never waits itself: a front-end's event loop waits on Waitable() (a
+// socket notifier, MsgWaitForMultipleObjects, poll) and calls OnReady, and
+// arms one timer for Deadline() that calls OnTimer. With no deadline nothing
+// is pending and nothing runs.
+//
+// Settled means no write for the settle time, and the save's size and times
+// the same at the last write and at the end of that time. A copy refused by
+// the gate or spoiled by a write is tried again once the save settles anew.
+// A save folder that is not there is looked for once every settle time.
+class AutoBackupWatcher {
+  public:
+    using Clock = std::chrono::steady_clock;
+    // Looks at the save once it has settled from now: a state written while
+    // nothing watched is kept too.
+    AutoBackupWatcher(const AppLocations& locations, const AutoBackupSettings& settings,
+                      CommandGate& gate, Clock::time_point now = Clock::now());
+
+    // Stays the same while the watcher lives.
+    std::intptr_t Waitable() const { return watch_.Waitable(); }
+    // The waitable is ready: reads what changed.
+    void OnReady(Clock::time_point now = Clock::now());
+    // When OnTimer wants to run; absent while there is nothing to wait for.
+    std::optional<Clock::time_point> Deadline() const { return deadline_; }
+    // Runs what is due by now: a look at the save, a backup, a new try at
+    // the folder. What was done, or nothing when there is nothing to say.
+    std::optional<AutoBackupResult> OnTimer(Clock::time_point now = Clock::now());
+
+  private:
+    // What two looks at the save compare: its size and times (on Linux the
+    // status change time too, to the nanosecond).
+    struct Look {
+        std::uint64_t size;
+        std::int64_t modified;
+        std::optional<platform::FileTimeStamp> changed;
+        bool operator==(const Look&) const = default;
+    };
+    std::optional<Look> LookAtSave() const;
+    bool IsSave(const std::string& name) const;
+    void Written(Clock::time_point now);
+    // The save is not there: said once until it is back.
+    std::optional<AutoBackupResult> Missing();
+
+    const AppLocations& locations_;
+    const std::chrono::milliseconds settle_;
+    AutoBackupTaker taker_;
+    platform::FolderWatch watch_;
+    std::optional<Clock::time_point> deadline_;
+    std::optional<Look> look_;
+    bool saidMissing_ = false;
+};
+
+}  // namespace tsumugiya
