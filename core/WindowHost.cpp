@@ -2,6 +2,7 @@
 
 #include "BackupNames.h"
 #include "FileTime.h"
+#include "MainDialog.h"
 #include "Messages.h"
 
 namespace tsumugiya {
@@ -34,6 +35,8 @@ void WindowHost::StartUp(const std::filesystem::path& executable) {
     ShowSavePath();
     locations_.InitBackupFolder(executable);
     hotkeys_ = ReadHotkeySettings(locations_.SettingsText());
+    autoBackup_ = ReadAutoBackupSettings(locations_.SettingsText());
+    FollowAutoBackup();
     const auto refused = GrabHotkeys(ActiveBindings(hotkeys_));
     std::string problems = StartProblems();
     if (const std::string hotkeyProblems = HotkeyProblems(refused); !hotkeyProblems.empty()) {
@@ -100,6 +103,86 @@ std::optional<std::string> WindowHost::ChangeHotkeys(const HotkeySettings& hotke
         Tell(problems);
     }
     return std::nullopt;
+}
+
+std::optional<std::string> WindowHost::SetAutoBackup(bool on) {
+    AutoBackupSettings wanted = autoBackup_;
+    wanted.enabled = on;
+    platform::IoError error;
+    if (!locations_.SaveSection(kAutoBackupSection, AutoBackupSettingValues(wanted), error)) {
+        return messages::WithCause(messages::kSettingsNotSaved, error);
+    }
+    autoBackup_ = wanted;
+    FollowAutoBackup();
+    return std::nullopt;
+}
+
+std::string WindowHost::PlainTitle() const {
+    std::string title(kMainDialogCaption);
+    if (IsAutoBackupOn()) {
+        title += messages::kAutoBackupTitleMark;
+    }
+    return title;
+}
+
+void WindowHost::OnSaveFileChosen() {
+    watcher_.reset();
+    FollowAutoBackup();
+}
+
+void WindowHost::FollowAutoBackup() {
+    const bool on = autoBackup_.enabled && !locations_.SavePath().empty();
+    if (on && !watcher_) {
+        watcher_ = std::make_unique<AutoBackupWatcher>(locations_, autoBackup_, gate_);
+    } else if (!on) {
+        watcher_.reset();
+    }
+    WatchAutoBackup(watcher_ ? std::optional(watcher_->Waitable()) : std::nullopt);
+    ArmForWatcher();
+    ShowPlainTitle();
+}
+
+void WindowHost::ArmForWatcher() {
+    ArmAutoBackupTimer(watcher_ ? watcher_->Deadline() : std::nullopt);
+}
+
+void WindowHost::OnAutoBackupReady() {
+    if (watcher_) {
+        watcher_->OnReady();
+        ArmForWatcher();
+    }
+}
+
+void WindowHost::OnAutoBackupTimer() {
+    if (!watcher_) {
+        return;
+    }
+    const auto result = watcher_->OnTimer();
+    ArmForWatcher();
+    if (result) {
+        Present(*result);
+    }
+}
+
+// Each backup shows in the title as a button's does, a failure with the
+// failure cue; a skip or a retry to come is no news to a player in a game.
+void WindowHost::Present(const AutoBackupResult& result) {
+    using Kind = AutoBackupResult::Kind;
+    if (result.kind == Kind::Made) {
+        // The player's selection stays where it was.
+        const auto selected = SelectedPaths(1);
+        if (selected.empty()) {
+            ShowCatalogue();
+        } else {
+            ShowCatalogueSelecting(platform::Utf8Of(selected.front().filename()));
+        }
+    }
+    if (result.kind == Kind::Made || result.kind == Kind::SaveMissing || result.Failed()) {
+        SetStatus(result.Line());
+    }
+    if (result.Failed() && hotkeys_.sound) {
+        Cues().Play(Cue::Failed);
+    }
 }
 
 std::string WindowHost::HotkeyProblems(const std::vector<HotkeyAction>& refused) const {

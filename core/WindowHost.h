@@ -1,12 +1,17 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "AppLocations.h"
+#include "AutoBackupSettings.h"
+#include "AutoBackupWatcher.h"
 #include "BackupCatalogue.h"
 #include "BackupCommands.h"
 #include "BackupList.h"
@@ -52,6 +57,20 @@ class WindowHost : public CommandHost {
     // (what it would not give is told); the user's words when they could not be kept.
     std::optional<std::string> ChangeHotkeys(const HotkeySettings& hotkeys);
 
+    // The menu's automatic backups: on, the save's folder is watched and
+    // each state the game writes is kept once it has settled. Written to the
+    // settings file at once; the user's words when it could not be.
+    std::optional<std::string> SetAutoBackup(bool on);
+    bool IsAutoBackupOn() const { return watcher_ != nullptr; }
+    // The window's title between passing notes: the mode shows in it.
+    std::string PlainTitle() const;
+    // The window's event loop calls these: the waitable given to
+    // WatchAutoBackup is ready, the time given to ArmAutoBackupTimer came.
+    void OnAutoBackupReady();
+    void OnAutoBackupTimer();
+    // A save file was picked: the watch follows it to its folder.
+    void OnSaveFileChosen();
+
     // Finds, reads and shows the settings and the backups of the program at
     // this executable path, with the window's look set in between (the
     // settings file's place is known by then, its content not yet).
@@ -83,6 +102,16 @@ class WindowHost : public CommandHost {
     // A desktop notification, where a service shows them; the cue is played
     // apart, so the notification keeps quiet.
     virtual void Notify(const HotkeyReport& report) = 0;
+    // Waits for this waitable (an inotify descriptor; an event HANDLE) in the
+    // window's event loop and calls OnAutoBackupReady when it is ready;
+    // absent stops waiting. Nothing may poll: idle is no work at all.
+    virtual void WatchAutoBackup(std::optional<std::intptr_t> waitable) = 0;
+    // Calls OnAutoBackupTimer once at this time, replacing the time armed
+    // before; absent disarms it.
+    virtual void ArmAutoBackupTimer(
+        std::optional<std::chrono::steady_clock::time_point> deadline) = 0;
+    // The title between passing notes changed (PlainTitle()).
+    virtual void ShowPlainTitle() = 0;
 
   private:
     // The list for reading only; no window's List() changes it.
@@ -94,11 +123,19 @@ class WindowHost : public CommandHost {
     // the system would not give.
     std::string HotkeyProblems(const std::vector<HotkeyAction>& refused) const;
 
+    // Starts or stops the watcher as the settings say, and tells the window.
+    void FollowAutoBackup();
+    // Waits for what the watcher waits for next.
+    void ArmForWatcher();
+    void Present(const AutoBackupResult& result);
+
     AppLocations& locations_;
     BackupCatalogue catalogue_;
     CommandGate gate_;  // one for the buttons and the hotkeys
     BackupCommands commands_;
     HotkeySettings hotkeys_;
+    AutoBackupSettings autoBackup_;
+    std::unique_ptr<AutoBackupWatcher> watcher_;
 };
 
 }  // namespace tsumugiya

@@ -255,3 +255,45 @@ TEST_F(WatcherTest, ABusyGateAndALostFolderAreWaitedOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// The windows' switch: kept in the settings file, shown in the title, and
+// a state the game writes is backed up while the player's selection stays.
+TEST_F(AutoBackupTest, TheWindowsSwitchWatchesAndShowsItInTheTitle) {
+    platform::IoError error;
+    ASSERT_TRUE(locations.SaveSettings(error));
+    ASSERT_TRUE(platform::WriteProfileStrings(locations.SettingsPath(), "AutoBackup",
+                                              {{"settle", "0.2"}}, error));
+    host.StartUp(dir / "app/tsumugiya");
+    EXPECT_FALSE(host.watched);
+    EXPECT_EQ(host.titles.back(), "Tsumugiya");
+    ASSERT_EQ(commands.OnBackup().result, CommandResult::Done);
+    const std::string mine = Names(backup).at(0);
+    host.Select({mine});
+
+    ASSERT_FALSE(host.SetAutoBackup(true));
+    EXPECT_EQ(host.titles.back(), "Tsumugiya [自動]");
+    EXPECT_TRUE(host.watched);
+    host.RunEventLoop(500ms);  // the state at start is the player's backup already
+    EXPECT_EQ(Automatic().size(), 0u);
+    host.TakeLog();
+    SaveState(2);
+    host.RunEventLoop(800ms);
+    EXPECT_EQ(Automatic(), Texts{AutoName(2)});
+    const Texts log = host.TakeLog();
+    EXPECT_TRUE(std::ranges::count(log, "Status " + AutoName(2) + " にバックアップ")) << log.back();
+    EXPECT_EQ(host.list.Text(host.list.SelectedIndices(1).at(0)), mine);
+
+    // Kept in the file: the next start watches at once; off stops it all.
+    FakeHost next{locations};
+    locations.ReadSettings();
+    next.StartUp(dir / "app/tsumugiya");
+    EXPECT_TRUE(next.IsAutoBackupOn());
+    ASSERT_FALSE(next.SetAutoBackup(false));
+    EXPECT_FALSE(next.watched || next.deadline);
+    EXPECT_EQ(next.titles.back(), "Tsumugiya");
+    EXPECT_FALSE(ReadAutoBackupSettings(ReadFile(locations.SettingsPath()).value_or("")).enabled);
+}
+
+}  // namespace

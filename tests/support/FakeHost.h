@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "BackupCommands.h"
 #include "Messages.h"
@@ -11,6 +13,8 @@
 #include "support/TestSupport.h"
 
 namespace tsumugiya::test {
+
+using namespace std::chrono_literals;
 
 // A window stand-in on the windows' own WindowHost: logs what the user would
 // see (messages as they are, and "Ask ...", "Status ...", "Refresh",
@@ -93,10 +97,34 @@ struct FakeHost : WindowHost {
     } cues;
     CuePlayer& Cues() override { return cues; }
     void Notify(const HotkeyReport& report) override { notified.push_back(report); }
+    void WatchAutoBackup(std::optional<std::intptr_t> waitable) override { watched = waitable; }
+    void ArmAutoBackupTimer(std::optional<std::chrono::steady_clock::time_point> at) override {
+        deadline = at;
+    }
+    void ShowPlainTitle() override { titles.push_back(PlainTitle()); }
+    // The window's event loop for the automatic backups, for this long.
+    void RunEventLoop(std::chrono::milliseconds span) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        for (auto now = end - span; now < end; now = std::chrono::steady_clock::now()) {
+            const auto until = std::min(deadline.value_or(end), end);
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+            if (watched && platform::WaitForAny({*watched}, std::max(wait, 0ms))) {
+                OnAutoBackupReady();
+            } else if (!watched) {
+                std::this_thread::sleep_for(std::max(wait, 0ms));
+            }
+            if (deadline && std::chrono::steady_clock::now() >= *deadline) {
+                OnAutoBackupTimer();
+            }
+        }
+    }
     using WindowHost::ChangeHotkeys;
     using WindowHost::Hotkeys;
+    using WindowHost::IsAutoBackupOn;
     using WindowHost::OnHotkey;
     using WindowHost::OnRestore;
+    using WindowHost::OnSaveFileChosen;
+    using WindowHost::SetAutoBackup;
     using WindowHost::StartUp;
 
     MemoryBackupList list;
@@ -114,6 +142,9 @@ struct FakeHost : WindowHost {
     HotkeyBindings grabbed;               // the keys last taken
     std::vector<KeyChord> heldElsewhere;  // keys the system will not give
     std::vector<HotkeyReport> notified;
+    std::optional<std::intptr_t> watched;  // what the event loop waits for
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    Texts titles;  // each plain title shown
 };
 
 // A program folder app/ (backups in app/backup) and the chosen save file
