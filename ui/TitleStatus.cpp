@@ -26,6 +26,13 @@ void TitleStatus::Show(const QString& text) {
     timer_.start(shownFor_);
 }
 
+void TitleStatus::SetPlainTitle(const QString& title) {
+    plainTitle_ = title;
+    if (!IsShowing()) {
+        window_.setWindowTitle(plainTitle_);
+    }
+}
+
 void TitleStatus::OnTimer() {
     if (!shownUntil_) {
         return;

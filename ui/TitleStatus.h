@@ -24,6 +24,9 @@ class TitleStatus {
 
     // An empty text puts the plain title back at once.
     void Show(const QString& text);
+    // The title between notes from now on: shown at once, or after the note
+    // showing, which keeps its own words meanwhile.
+    void SetPlainTitle(const QString& title);
     bool IsShowing() const { return shownUntil_.has_value(); }
     // The timer's tick: the plain title comes back once the note's time is
     // up; a tick that comes early waits again for the rest.
@@ -31,7 +34,7 @@ class TitleStatus {
 
   private:
     QWidget& window_;
-    const QString plainTitle_;
+    QString plainTitle_;
     const std::chrono::milliseconds shownFor_;
     const Clock now_;
     std::optional<std::chrono::steady_clock::time_point> shownUntil_;
