@@ -78,6 +78,13 @@ void CTsumugiya_Dlg::OnInitDialog() {
     }
     hotkeysAction_ = new QAction(FromUtf8(messages::kHotkeysDialogTitle), this);
     connect(hotkeysAction_, &QAction::triggered, this, &CTsumugiya_Dlg::ShowHotkeysDialog);
+    autoBackupAction_ = new QAction(FromUtf8(messages::kAutoBackupItem), this);
+    autoBackupAction_->setCheckable(true);
+    connect(autoBackupAction_, &QAction::triggered, this, &CTsumugiya_Dlg::ToggleAutoBackup);
+    autoBackupTimer_.setSingleShot(true);
+    // A coarse timer may fire up to 5% early: one more wake-up for nothing.
+    autoBackupTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&autoBackupTimer_, &QTimer::timeout, this, [this] { OnAutoBackupTimer(); });
     setWindowIcon(ProgramIcon());
     StartUp(executable_);
     controls_.Require<QPushButton>(kIdBackup).setFocus();
@@ -216,6 +223,7 @@ void CTsumugiya_Dlg::AdoptSaveFile(const QString& path) {
         return;
     }
     ShowSavePath();
+    OnSaveFileChosen();
 }
 
 void CTsumugiya_Dlg::ShowSavePath() {
@@ -250,6 +258,39 @@ void CTsumugiya_Dlg::ShowHotkeysDialog() {
     if (letGo && (!accepted || failure)) {
         GrabHotkeys(ActiveBindings(Hotkeys()));
     }
+}
+
+void CTsumugiya_Dlg::ToggleAutoBackup() {
+    if (const auto failure = SetAutoBackup(!IsAutoBackupOn())) {
+        Tell(*failure);
+    }
+}
+
+// Each call comes with a new watcher, whose descriptor may reuse the old one's
+// number: the notifier is made afresh.
+void CTsumugiya_Dlg::WatchAutoBackup(std::optional<std::intptr_t> waitable) {
+    autoBackupReady_.reset();
+    if (waitable) {
+        autoBackupReady_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(*waitable),
+                                                             QSocketNotifier::Read);
+        connect(autoBackupReady_.get(), &QSocketNotifier::activated, this,
+                [this] { OnAutoBackupReady(); });
+    }
+}
+
+void CTsumugiya_Dlg::ArmAutoBackupTimer(
+    std::optional<std::chrono::steady_clock::time_point> deadline) {
+    if (!deadline) {
+        autoBackupTimer_.stop();
+        return;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+    autoBackupTimer_.start(std::max(left, std::chrono::milliseconds::zero()));
+}
+
+void CTsumugiya_Dlg::ShowPlainTitle() {
+    status_.SetPlainTitle(FromUtf8(PlainTitle()));
 }
 
 std::vector<HotkeyAction> CTsumugiya_Dlg::GrabHotkeys(const HotkeyBindings& bindings) {
@@ -309,6 +350,8 @@ void CTsumugiya_Dlg::contextMenuEvent(QContextMenuEvent* event) {
         menu.addAction(aboutAction_);
     }
     menu.addAction(hotkeysAction_);
+    autoBackupAction_->setChecked(IsAutoBackupOn());
+    menu.addAction(autoBackupAction_);
     menu.exec(event->globalPos());
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -46,6 +49,7 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     void OnSelChangeMapList();
     void ShowAboutBox();
     void ShowHotkeysDialog();
+    void ToggleAutoBackup();
 
   protected:
     void done(int result) override;
@@ -62,6 +66,9 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     std::optional<std::string_view> NoGlobalKeys() const override;
     CuePlayer& Cues() override { return cues_; }
     void Notify(const HotkeyReport& report) override;
+    void WatchAutoBackup(std::optional<std::intptr_t> waitable) override;
+    void ArmAutoBackupTimer(std::optional<std::chrono::steady_clock::time_point> deadline) override;
+    void ShowPlainTitle() override;
 
   private:
     void OnInitDialog();
@@ -77,6 +84,10 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     TitleStatus status_;
     QAction* aboutAction_ = nullptr;
     QAction* hotkeysAction_ = nullptr;
+    QAction* autoBackupAction_ = nullptr;
+    // The automatic backups' wait: the watcher's descriptor and its deadline.
+    std::unique_ptr<QSocketNotifier> autoBackupReady_;
+    QTimer autoBackupTimer_;
     CanberraCues cues_;
     std::unique_ptr<GlobalKeys> keys_;  // null where the desktop gives none
     bool ended_ = false;

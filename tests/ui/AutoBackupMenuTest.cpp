@@ -1,0 +1,94 @@
+// What the window adds to the automatic backups: the item in the background's
+// menu, the mode in the title, and its event loop waking the watcher when the
+// game writes. When a state is kept, and which, is the core's tests' business.
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <algorithm>
+
+#include "GuiDriver.h"
+#include "Messages.h"
+#include "support/StandInGame.h"
+
+namespace tsumugiya::test {
+namespace {
+
+class AutoBackupMenuTest : public ::testing::Test, public DialogFixture {
+  protected:
+    void SetUp() override {
+        WriteFile(saveFile, "current", 1700000000);
+        WriteFile(folder / "tsumugiya.ini",
+                  "[SaveFile]\nfolder=" + saveFile.parent_path().string() +
+                      "\nfilename=slot1.dat\n[Hotkeys]\nsound=0\n[AutoBackup]\nsettle=0.2\n");
+    }
+
+    // Chooses the item from the background's menu; whether it showed
+    // ticked, absent when the menu had no such item.
+    std::optional<bool> ChooseAutoBackup() {
+        std::optional<bool> ticked;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu ? menu->actions() : QList<QAction*>{}) {
+                if (action->text().toStdString() == messages::kAutoBackupItem) {
+                    ticked = action->isCheckable() && action->isChecked();
+                    action->trigger();
+                }
+            }
+            if (menu) {
+                menu->close();
+            }
+        });
+        const QPoint background(2, 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, background,
+                                dialog->mapToGlobal(background));
+        QApplication::sendEvent(dialog.get(), &event);
+        return ticked;
+    }
+
+    Texts Automatic() const {
+        Texts names = Names(backups);
+        std::erase_if(names, [](const std::string& name) { return !name.ends_with("_自動"); });
+        return names;
+    }
+    std::string Title() const { return dialog->windowTitle().toStdString(); }
+};
+
+TEST_F(AutoBackupMenuTest, TheItemTurnsItOnTheTitleShowsItAndWhatTheGameWritesIsKept) {
+    Open();
+    EXPECT_EQ(Title(), "Tsumugiya");
+    ASSERT_EQ(ChooseAutoBackup(), false);
+    EXPECT_EQ(Title(), "Tsumugiya [自動]");
+    EXPECT_NE(ReadFile(folder / "tsumugiya.ini").value_or("").find("enabled=1"), std::string::npos);
+
+    // The state at start once it has settled; the same for a save picked in
+    // another folder, which the watch follows; then what the game writes
+    // there, which only the descriptor's wake-up brings.
+    const auto madeNext = [&](Texts& before) {
+        Texts now;
+        const bool made =
+            QTest::qWaitFor([&] { return (now = Automatic()).size() == before.size() + 1; }, 3000);
+        std::erase_if(now,
+                      [&](const std::string& name) { return std::ranges::count(before, name); });
+        before = Automatic();
+        return made ? now.at(0) : std::string();
+    };
+    Texts automatic;
+    EXPECT_EQ(ReadFile(backups / madeNext(automatic)), "current");
+    const fs::path otherSave = folder / "game2" / "slot2.dat";
+    fs::create_directory(otherSave.parent_path());
+    WriteFile(otherSave, "second slot", 1700000000);
+    dialog->AdoptSaveFile(QString::fromStdString(otherSave.string()));
+    EXPECT_EQ(ReadFile(backups / madeNext(automatic)), "second slot");
+    StandInGame{otherSave}.Write(GameWrite::RenamedOver, "after the boss");
+    const std::string made = madeNext(automatic);
+    ASSERT_EQ(ReadFile(backups / made), "after the boss");
+    EXPECT_EQ(Title(), "Tsumugiya [自動] : " + made + " にバックアップ");
+    EXPECT_TRUE(std::ranges::count(Listed(), made) || std::ranges::count(Listed(), "> " + made));
+
+    // Off: the note runs its course, then the plain title has no mark.
+    ASSERT_EQ(ChooseAutoBackup(), true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Title() == "Tsumugiya"; }, 3000)) << Title();
+}
+
+}  // namespace
+}  // namespace tsumugiya::test
