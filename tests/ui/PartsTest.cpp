@@ -24,7 +24,7 @@ TEST(DialogUnitsTest, EdgesAreScaledAndRoundedSoNeighboursStayFlush) {
     EXPECT_EQ(units.ToPixelsX(-2), -4);  // -3.5 rounds away from zero
 }
 
-TEST(TitleStatusTest, ShowsForAWhileANewerNoteRestartsTheClockANewPlainTitleWaits) {
+TEST(TitleStatusTest, ShowsForAWhileAndANewerNoteRestartsTheClock) {
     using namespace std::chrono_literals;
     QWidget window;
     const auto title = [&] { return window.windowTitle().toStdString(); };
@@ -47,19 +47,6 @@ TEST(TitleStatusTest, ShowsForAWhileANewerNoteRestartsTheClockANewPlainTitleWait
     status.Show(QString());  // at once
     EXPECT_EQ(title(), "Tsumugiya");
     EXPECT_FALSE(status.IsShowing());
-
-    // A new plain title waits for the note showing, then stays.
-    status.Show(QStringLiteral("d"));
-    status.SetPlainTitle(QStringLiteral("Tsumugiya [自動]"));
-    EXPECT_EQ(title(), "Tsumugiya : d");
-    now += 300ms;
-    status.OnTimer();
-    EXPECT_EQ(title(), "Tsumugiya [自動]");
-    status.Show(QStringLiteral("e"));
-    EXPECT_EQ(title(), "Tsumugiya [自動] : e");
-    status.SetPlainTitle(QStringLiteral("Tsumugiya"));
-    status.Show(QString());
-    EXPECT_EQ(title(), "Tsumugiya");
 }
 
 // Every key a hotkey may use reaches the X server as a key of its own.
