@@ -26,6 +26,8 @@ namespace {
 constexpr UINT kMsgStartProblems = WM_APP + 1;
 // The notification icon's messages from the shell.
 constexpr UINT kMsgTrayBalloon = WM_APP + 2;
+// The automatic backups' folder watch is ready.
+constexpr UINT kMsgAutoBackup = WM_APP + 3;
 
 COLORREF BackgroundColour() {
     return RGB(kBackgroundColour.red, kBackgroundColour.green, kBackgroundColour.blue);
@@ -69,6 +71,7 @@ struct CTsumugiya_DlgMap {
         {kMsgStartProblems, 0, 0, &OnMessageOf<D, &D::OnStartProblems>},
         {WM_HOTKEY, 0, 0, &OnMessageOf<D, &D::OnHotkeyMessage>},
         {kMsgTrayBalloon, 0, 0, &OnMessageOf<D, &D::OnTrayBalloon>},
+        {kMsgAutoBackup, 0, 0, &OnMessageOf<D, &D::OnAutoBackupMessage>},
     };
 };
 
@@ -81,7 +84,8 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
       programName_(std::move(programName)),
       status_(Wide(kMainDialogCaption)),
       selfElevated_(IsSelfElevated()),
-      foregroundWatch_([this](bool elevated) { OnForeground(elevated); }) {
+      foregroundWatch_([this](bool elevated) { OnForeground(elevated); }),
+      autoBackupWait_(kMsgAutoBackup) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     icon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIdMainIcon), IMAGE_ICON,
                                             ::GetSystemMetrics(SM_CXICON),
@@ -98,6 +102,8 @@ INT_PTR CTsumugiya_Dlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 INT_PTR CTsumugiya_Dlg::OnInitDialog(WPARAM, LPARAM) {
     backupList_.Attach(Handle(), Item(kIdBackupList));
     status_.Attach(Handle());
+    autoBackupWait_.Attach(Handle());
+    autoBackupTimer_.Attach(Handle());
     AddMenuItems();
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
@@ -139,6 +145,7 @@ void CTsumugiya_Dlg::AddMenuItems() {
     }
     const std::wstring item(text, static_cast<std::size_t>(length));
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, kIdmAutoBackup, Wide(messages::kAutoBackupItem).c_str());
     ::AppendMenuW(menu, MF_STRING, kIdmHotkeys, Wide(messages::kHotkeysDialogTitle).c_str());
     ::AppendMenuW(menu, MF_STRING, kIdmAboutBox, item.c_str());
 }
@@ -172,6 +179,8 @@ INT_PTR CTsumugiya_Dlg::OnEnd(WPARAM wParam, LPARAM) {
 
 INT_PTR CTsumugiya_Dlg::OnDestroy(WPARAM, LPARAM) {
     ::KillTimer(Handle(), TitleStatus::kTimerId);
+    autoBackupTimer_.Arm(std::nullopt);
+    autoBackupWait_.Watch(std::nullopt);
     memoTip_.Hide();
     // The keys go back to the system with the window that received them.
     foregroundWatch_.Stop();
@@ -192,6 +201,9 @@ INT_PTR CTsumugiya_Dlg::OnSysCommand(WPARAM wParam, LPARAM) {
             about.RunModal(Handle());
             return TRUE;
         }
+        case kIdmAutoBackup:
+            OnAutoBackupItem();
+            return TRUE;
         case kIdmHotkeys: {
             CHotkeysDlg hotkeys(
                 Hotkeys(), [this](const HotkeySettings& shown) { return ChangeHotkeys(shown); },
@@ -229,6 +241,38 @@ void CTsumugiya_Dlg::Notify(const HotkeyReport& report) {
 INT_PTR CTsumugiya_Dlg::OnTrayBalloon(WPARAM, LPARAM lParam) {
     balloon_.OnCallback(lParam);
     return TRUE;
+}
+
+void CTsumugiya_Dlg::OnAutoBackupItem() {
+    if (const auto failure = SetAutoBackup(!IsAutoBackupOn())) {
+        Tell(*failure);
+    }
+}
+
+void CTsumugiya_Dlg::WatchAutoBackup(std::optional<std::intptr_t> waitable) {
+    autoBackupWait_.Watch(waitable ? std::optional(reinterpret_cast<HANDLE>(*waitable))
+                                   : std::nullopt);
+}
+
+INT_PTR CTsumugiya_Dlg::OnAutoBackupMessage(WPARAM wParam, LPARAM) {
+    if (autoBackupWait_.Take(wParam)) {
+        OnAutoBackupReady();
+        autoBackupWait_.Rearm();
+    }
+    return TRUE;
+}
+
+void CTsumugiya_Dlg::ArmAutoBackupTimer(
+    std::optional<std::chrono::steady_clock::time_point> deadline) {
+    autoBackupTimer_.Arm(deadline);
+}
+
+// The menu's check mark goes with the title's mark: both show whether the
+// watch is on, which changes only where the plain title does.
+void CTsumugiya_Dlg::ShowPlainTitle() {
+    status_.SetPlainTitle(Wide(PlainTitle()));
+    ::CheckMenuItem(::GetSystemMenu(Handle(), FALSE), kIdmAutoBackup,
+                    MF_BYCOMMAND | (IsAutoBackupOn() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void CTsumugiya_Dlg::OnForeground(bool elevated) {
@@ -281,6 +325,10 @@ INT_PTR CTsumugiya_Dlg::OnTimer(WPARAM wParam, LPARAM) {
     }
     if (wParam == TrayBalloon::kTimerId) {
         balloon_.OnTimer();
+        return TRUE;
+    }
+    if (autoBackupTimer_.Fired(wParam)) {
+        OnAutoBackupTimer();
         return TRUE;
     }
     status_.OnTimer();
@@ -338,6 +386,7 @@ void CTsumugiya_Dlg::AdoptSaveFile(const std::wstring& path) {
         return;
     }
     ShowSavePath();
+    OnSaveFileChosen();
 }
 
 void CTsumugiya_Dlg::ShowSavePath() {

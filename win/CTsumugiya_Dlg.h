@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "AppLocations.h"
+#include "DeadlineTimer.h"
+#include "EventWait.h"
 #include "ForegroundWatch.h"
 #include "GlobalHotkeys.h"
 #include "Handles.h"
@@ -46,6 +48,9 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     std::vector<HotkeyAction> GrabHotkeys(const HotkeyBindings& bindings) override;
     CuePlayer& Cues() override { return cues_; }
     void Notify(const HotkeyReport& report) override;
+    void WatchAutoBackup(std::optional<std::intptr_t> waitable) override;
+    void ArmAutoBackupTimer(std::optional<std::chrono::steady_clock::time_point> deadline) override;
+    void ShowPlainTitle() override;
 
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -65,6 +70,8 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     // A global hotkey, and the notification balloon's comings and goings.
     INT_PTR OnHotkeyMessage(WPARAM wParam, LPARAM);
     INT_PTR OnTrayBalloon(WPARAM, LPARAM lParam);
+    // The save's folder changed while the automatic backups are on.
+    INT_PTR OnAutoBackupMessage(WPARAM wParam, LPARAM);
     // Another program came to the front while the hotkeys are on.
     void OnForeground(bool elevated);
     // The buttons only this window handles its own way.
@@ -76,8 +83,9 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     void OnMemoChange();
     void OnMemoKillFocus();
 
-    // The system menu's ホットキー… and version items.
+    // The system menu's 自動バックアップ, ホットキー… and version items.
     void AddMenuItems();
+    void OnAutoBackupItem();
     void SetDialogFont(UINT dpi);
     // Makes a picked path the save file, or says why it cannot be one.
     void AdoptSaveFile(const std::wstring& path);
@@ -101,6 +109,8 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     ElevationHint elevationHint_;
     const bool selfElevated_;
     ForegroundWatch foregroundWatch_;
+    EventWait autoBackupWait_;
+    DeadlineTimer autoBackupTimer_;
 };
 
 }  // namespace tsumugiya::win

@@ -17,5 +17,6 @@ inline constexpr int kIdCueFailed = 203;
 // The system menu's own items; system commands keep the low four bits free.
 inline constexpr unsigned kIdmAboutBox = 0x0010;
 inline constexpr unsigned kIdmHotkeys = 0x0020;
+inline constexpr unsigned kIdmAutoBackup = 0x0030;
 
 }  // namespace tsumugiya::win

@@ -22,10 +22,15 @@ class TitleStatus {
     void Show(const std::wstring& text);
     // WM_TIMER: whatever the timer, the note goes.
     void OnTimer();
+    // The title between notes: shown now, or once the note showing goes.
+    void SetPlainTitle(std::wstring plainTitle);
 
   private:
-    const std::wstring plainTitle_;
+    void ShowPlain();
+
+    std::wstring plainTitle_;
     HWND window_ = nullptr;
+    bool noting_ = false;
 };
 
 }  // namespace tsumugiya::win
