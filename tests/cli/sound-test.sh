@@ -47,8 +47,11 @@ fi
 pactl subscribe >"$work/events" 2>/dev/null &
 # The subscription is live once it reports a sink made after it started;
 # a cue played before that would go unseen.
-pactl load-module module-null-sink sink_name=probe >/dev/null
-for _ in $(seq 100); do grep -q "'new' on sink" "$work/events" && break; sleep 0.05; done
+for i in $(seq 100); do
+    pactl load-module module-null-sink "sink_name=probe$i" >/dev/null
+    sleep 0.05
+    grep -q "'new' on sink" "$work/events" && break
+done
 grep -q "'new' on sink" "$work/events" || fail "pactl subscribe reported nothing"
 
 cli="$work/tsumugiya-cli"
