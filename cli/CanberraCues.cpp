@@ -1,5 +1,4 @@
 #include <canberra.h>
-#include <dlfcn.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -7,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "OpenedLibrary.h"
 #include "SystemCues.h"
 
 namespace tsumugiya::cli {
@@ -16,12 +16,10 @@ namespace {
 // to answer must not hold a hotkey's command.
 constexpr auto kLongestWait = std::chrono::seconds(4);
 
-// Opened only for --sound, as libnotify is for --notify: linked in, it
-// would cost every run of the command its loading time. It stays loaded
-// until the process ends, as its sound backends expect.
-class Libcanberra {
+// Opened only for --sound, as libnotify is for --notify.
+class Libcanberra : public OpenedLibrary {
   public:
-    Libcanberra() : library_(::dlopen("libcanberra.so.0", RTLD_LAZY | RTLD_LOCAL)) {
+    Libcanberra() : OpenedLibrary("libcanberra.so.0") {
         Find(create, "ca_context_create");
         Find(destroy, "ca_context_destroy");
         Find(play, "ca_context_play_full");
@@ -29,7 +27,6 @@ class Libcanberra {
         Find(setProperty, "ca_proplist_sets");
         Find(freeProperties, "ca_proplist_destroy");
     }
-    explicit operator bool() const { return complete_; }
 
     decltype(&ca_context_create) create = nullptr;
     decltype(&ca_context_destroy) destroy = nullptr;
@@ -37,16 +34,6 @@ class Libcanberra {
     decltype(&ca_proplist_create) newProperties = nullptr;
     decltype(&ca_proplist_sets) setProperty = nullptr;
     decltype(&ca_proplist_destroy) freeProperties = nullptr;
-
-  private:
-    template <typename Function>
-    void Find(Function& function, const char* name) {
-        function = library_ ? reinterpret_cast<Function>(::dlsym(library_, name)) : nullptr;
-        complete_ = complete_ && function;
-    }
-
-    void* library_;
-    bool complete_ = true;
 };
 
 // Told by libcanberra's own thread when the sound has ended or failed.

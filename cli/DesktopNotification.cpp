@@ -1,11 +1,12 @@
 #include "DesktopNotification.h"
 
-#include <dlfcn.h>
 #include <libnotify/notify.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+
+#include "OpenedLibrary.h"
 
 namespace tsumugiya::cli {
 namespace {
@@ -23,12 +24,11 @@ bool SessionBusReachable() {
            std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", ec);
 }
 
-// libnotify and the GLib under it are loaded only for --notify: linked in,
-// they cost every run of the command several milliseconds before main.
-// They stay loaded until the process ends, as GLib expects.
-class Libnotify {
+// libnotify and the GLib under it, loaded only for --notify: linked in,
+// they would cost every run of the command several milliseconds before main.
+class Libnotify : public OpenedLibrary {
   public:
-    Libnotify() : library_(::dlopen("libnotify.so.4", RTLD_LAZY | RTLD_LOCAL)) {
+    Libnotify() : OpenedLibrary("libnotify.so.4") {
         Find(init, "notify_init");
         Find(uninit, "notify_uninit");
         Find(create, "notify_notification_new");
@@ -40,7 +40,6 @@ class Libnotify {
         Find(unref, "g_object_unref");
         Find(clearError, "g_clear_error");
     }
-    explicit operator bool() const { return complete_; }
 
     decltype(&notify_init) init = nullptr;
     decltype(&notify_uninit) uninit = nullptr;
@@ -52,16 +51,6 @@ class Libnotify {
     decltype(&notify_notification_show) show = nullptr;
     decltype(&g_object_unref) unref = nullptr;
     decltype(&g_clear_error) clearError = nullptr;
-
-  private:
-    template <typename Function>
-    void Find(Function& function, const char* name) {
-        function = library_ ? reinterpret_cast<Function>(::dlsym(library_, name)) : nullptr;
-        complete_ = complete_ && function;
-    }
-
-    void* library_;
-    bool complete_ = true;
 };
 
 }  // namespace
