@@ -22,29 +22,6 @@ class AutoBackupMenuTest : public ::testing::Test, public DialogFixture {
                       "\nfilename=slot1.dat\n[Hotkeys]\nsound=0\n[AutoBackup]\nsettle=0.2\n");
     }
 
-    // Chooses the item from the background's menu; whether it showed
-    // ticked, absent when the menu had no such item.
-    std::optional<bool> ChooseAutoBackup() {
-        std::optional<bool> ticked;
-        QTimer::singleShot(0, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            for (QAction* action : menu ? menu->actions() : QList<QAction*>{}) {
-                if (action->text().toStdString() == messages::kAutoBackupItem) {
-                    ticked = action->isCheckable() && action->isChecked();
-                    action->trigger();
-                }
-            }
-            if (menu) {
-                menu->close();
-            }
-        });
-        const QPoint background(2, 2);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, background,
-                                dialog->mapToGlobal(background));
-        QApplication::sendEvent(dialog.get(), &event);
-        return ticked;
-    }
-
     Texts Automatic() const {
         Texts names = Names(backups);
         std::erase_if(names, [](const std::string& name) { return !name.ends_with("_自動"); });
@@ -56,7 +33,7 @@ class AutoBackupMenuTest : public ::testing::Test, public DialogFixture {
 TEST_F(AutoBackupMenuTest, TheItemTurnsItOnTheTitleShowsItAndWhatTheGameWritesIsKept) {
     Open();
     EXPECT_EQ(Title(), "Tsumugiya");
-    ASSERT_EQ(ChooseAutoBackup(), false);
+    ASSERT_EQ(ChooseFromMenu(messages::kAutoBackupItem), false);
     EXPECT_EQ(Title(), "Tsumugiya [自動]");
     EXPECT_NE(ReadFile(folder / "tsumugiya.ini").value_or("").find("enabled=1"), std::string::npos);
 
@@ -86,7 +63,7 @@ TEST_F(AutoBackupMenuTest, TheItemTurnsItOnTheTitleShowsItAndWhatTheGameWritesIs
     EXPECT_TRUE(std::ranges::count(Listed(), made) || std::ranges::count(Listed(), "> " + made));
 
     // Off: the note runs its course, then the plain title has no mark.
-    ASSERT_EQ(ChooseAutoBackup(), true);
+    ASSERT_EQ(ChooseFromMenu(messages::kAutoBackupItem), true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return Title() == "Tsumugiya"; }, 3000)) << Title();
 }
 

@@ -7,12 +7,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "AppLocations.h"
 #include "CTsumugiya_Dlg.h"
@@ -116,6 +120,28 @@ struct DialogFixture {
     template <class T>
     T& Get(int id) const {
         return dynamic_cast<T&>(*dialog->Control(id));  // throws for the wrong kind
+    }
+    // Chooses the item of this text from the window's background menu;
+    // whether it showed ticked, absent when the menu had no such item.
+    std::optional<bool> ChooseFromMenu(std::string_view item) {
+        std::optional<bool> ticked;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu ? menu->actions() : QList<QAction*>{}) {
+                if (action->text().toStdString() == item) {
+                    ticked = action->isCheckable() && action->isChecked();
+                    action->trigger();
+                }
+            }
+            if (menu) {
+                menu->close();
+            }
+        });
+        const QPoint background(2, 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, background,
+                                dialog->mapToGlobal(background));
+        QApplication::sendEvent(dialog.get(), &event);
+        return ticked;
     }
     QListView& List() const { return Get<QListView>(kIdBackupList); }
     QRect RowRect(int row) const { return List().visualRect(List().model()->index(row, 0)); }

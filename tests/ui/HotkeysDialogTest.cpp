@@ -36,21 +36,7 @@ class HotkeysDialogTest : public ::testing::Test, public DialogFixture {
                 answer(hotkeys);
             }
         });
-        QTimer::singleShot(0, [] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            for (QAction* action : menu ? menu->actions() : QList<QAction*>{}) {
-                if (action->text().toStdString() == messages::kHotkeysDialogTitle) {
-                    action->trigger();
-                }
-            }
-            if (menu) {
-                menu->close();
-            }
-        });
-        const QPoint background(2, 2);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, background,
-                                dialog->mapToGlobal(background));
-        QApplication::sendEvent(dialog.get(), &event);
+        ChooseFromMenu(messages::kHotkeysDialogTitle);
         return opened;
     }
 
