@@ -83,6 +83,7 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
       executable_(std::move(executable)),
       programName_(std::move(programName)),
       status_(Wide(kMainDialogCaption)),
+      cues_(executable_),
       selfElevated_(IsSelfElevated()),
       foregroundWatch_([this](bool elevated) { OnForeground(elevated); }),
       autoBackupWait_(kMsgAutoBackup) {

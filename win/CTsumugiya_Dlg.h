@@ -104,7 +104,7 @@ class CTsumugiya_Dlg : public ModalDialog, public WindowHost {
     std::string startProblems_;
     bool fittingMemo_ = false;
     GlobalHotkeys globalHotkeys_;
-    ResourceCues cues_;
+    ChildProcessCues cues_;
     TrayBalloon balloon_;
     ElevationHint elevationHint_;
     const bool selfElevated_;

@@ -1,17 +1,20 @@
 // What Tsumugiya.exe adds to the hotkeys: its key table, the keys it takes
-// from the system, its cues' resources and its dialog, run in Wine's null
-// display.
+// from the system, its cues' resources and the copy of itself that plays
+// them, and its dialog, run in Wine's null display.
 
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <mmsystem.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CHotkeysDlg.h"
@@ -19,6 +22,7 @@
 #include "KeyCodes.h"
 #include "MainDialog.h"
 #include "ResourceCues.h"
+#include "support/TestSupport.h"
 
 using namespace tsumugiya;
 using namespace tsumugiya::win;
@@ -99,6 +103,85 @@ TEST(WindowsHotkeys, EachCueIsAShortWaveOfItsOwn) {
         EXPECT_EQ(format, WAVE_FORMAT_PCM);
     }
     EXPECT_EQ(ids.size(), 3U);
+}
+
+// Runs a whole command line to its end, ten seconds at most: its exit code,
+// or nothing when it did not start or ran on.
+std::optional<int> ExitCodeOf(const std::wstring& program, std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &started)) {
+        return std::nullopt;
+    }
+    std::optional<int> code;
+    if (::WaitForSingleObject(started.hProcess, 10000) == WAIT_OBJECT_0) {
+        DWORD exitCode = 0;
+        ::GetExitCodeProcess(started.hProcess, &exitCode);
+        code = static_cast<int>(exitCode);
+    } else {
+        ::TerminateProcess(started.hProcess, 1);
+    }
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    return code;
+}
+
+std::wstring Quoted(const test::fs::path& program) {
+    return L"\"" + program.wstring() + L"\"";
+}
+
+// The window's cues come from a copy of the program started for each; that
+// copy plays its cue, with no window, and ends.
+class WindowsCues : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A folder with a space and Japanese in its name, as a player's may be.
+        program_ = folder_ / test::U8("ゲーム ツール") / "Tsumugiya.exe";
+        test::fs::create_directories(program_.parent_path());
+        test::fs::copy_file(TSUMUGIYA_EXE, program_);
+    }
+
+    test::TempFolder folder_;
+    test::fs::path program_;
+};
+
+TEST_F(WindowsCues, TheWindowStartsItselfForEachCueAndTheCopyPlaysIt) {
+    std::vector<std::pair<std::wstring, std::wstring>> started;
+    ChildProcessCues cues(program_, [&](const std::wstring& program, std::wstring commandLine) {
+        started.emplace_back(program, std::move(commandLine));
+        return true;
+    });
+    const std::vector<Cue> played{Cue::Done, Cue::AlreadyKept, Cue::Failed};
+    for (const Cue cue : played) {
+        cues.Play(cue);
+    }
+    ASSERT_EQ(started.size(), played.size());
+    // Wine's prefix may have no sound device: the copy must say so, not hang.
+    const int expected = ::waveOutGetNumDevs() > 0 ? kCueHeard : kCueUnheard;
+    for (std::size_t i = 0; i < played.size(); ++i) {
+        const auto& [program, commandLine] = started[i];
+        EXPECT_EQ(test::fs::path(program), program_);
+        int count = 0;
+        wchar_t** arguments = ::CommandLineToArgvW(commandLine.c_str(), &count);
+        ASSERT_EQ(count, 3) << test::Utf8(commandLine);
+        EXPECT_EQ(test::fs::path(arguments[0]), program_);
+        EXPECT_EQ(CueOfArgument(arguments[2]), played[i]);
+        ::LocalFree(arguments);
+        EXPECT_EQ(ExitCodeOf(program, commandLine), expected) << test::Utf8(commandLine);
+    }
+}
+
+TEST_F(WindowsCues, ACopyAskedForNoKnownCueEndsAtOnceWithoutAWindow) {
+    // A window would wait for a click until the ten seconds ran out.
+    EXPECT_EQ(ExitCodeOf(program_, Quoted(program_) + L" --play-cue"), kCueUnknown);
+    EXPECT_EQ(ExitCodeOf(program_, Quoted(program_) + L" --play-cue louder"), kCueUnknown);
+    EXPECT_EQ(ExitCodeOf(program_, Quoted(program_) + L" --play-cue done again"), kCueUnknown);
+    // Started for real: the copy is left to end on its own.
+    EXPECT_TRUE(ChildProcessCues::StartDetached(program_, Quoted(program_) + L" --play-cue x"));
+    EXPECT_FALSE(ChildProcessCues::StartDetached(program_.parent_path() / L"none.exe",
+                                                 L"none.exe --play-cue done"));
 }
 
 // Steps run one after another from a timer inside the dialog's (and its
