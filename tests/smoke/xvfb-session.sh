@@ -77,7 +77,8 @@ start_xvfb() {
     xvfb_pid=$!
     deadline=$(($(now_ms) + 15000))
     # The number is whole once its line ends: the server writes the newline last.
-    until IFS= read -r number <"$work/display" && [[ $number =~ ^[0-9]+$ ]]; do
+    # The file itself may not be there yet: the shell makes it in the background.
+    until IFS= read -r number 2>/dev/null <"$work/display" && [[ $number =~ ^[0-9]+$ ]]; do
         alive "$xvfb_pid" || "$on_failure" "Xvfb could not start: $(cat "$work/xvfb.log")"
         (($(now_ms) < deadline)) ||
             "$on_failure" "Xvfb named no display within 15s: $(cat "$work/xvfb.log")"
