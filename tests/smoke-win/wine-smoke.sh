@@ -42,24 +42,6 @@ $(app_output)"
 backup_names() {
     find "$app_dir/backup" -mindepth 1 -maxdepth 1 ! -name '.tsumugiya-*' -printf '%f\n' | sort
 }
-title=
-title_is() {
-    app_must_run "the title \"$1\""
-    title=$(xdotool getwindowname "$window")
-    [[ $title == "$1" ]]
-}
-# expect_title TEXT: the title shows TEXT, then the plain title no sooner
-# than two seconds after since (ms) and no later than ten.
-expect_title() {
-    local since=$1 expected=$2 deadline=$(($(now_ms) + 5000))
-    until title_is "$expected"; do
-        (($(now_ms) < deadline)) || fail "title differs: got \"$title\", expected \"$expected\""
-        sleep 0.05
-    done
-    wait_for 10 'plain title "Tsumugiya" again' title_is Tsumugiya
-    shown_ms=$(($(now_ms) - since))
-    ((shown_ms >= 2000)) || fail "\"$expected\" left the title after only ${shown_ms} ms"
-}
 # tips: the visible windows of the program that have no title (tooltips).
 tips() {
     local w
