@@ -247,6 +247,10 @@ TEST_F(Xdg, ChooseTheLayoutByWhereTheProgramRuns) {
     EXPECT_EQ(std::tuple(installed.layout, installed.settingsPath, installed.backupFolder),
               std::tuple(Layout::Xdg, dir / "cfg/tsumugiya/tsumugiya.ini",
                          dir / "home/.local/share/tsumugiya/backup"));
+    SetEnvironment("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(LocateProgramFiles(exe, dir / "bin").settingsPath,
+              dir / "home/.config/tsumugiya/tsumugiya.ini");
+    SetEnvironment("XDG_CONFIG_HOME", Utf8(dir / "cfg"));
     AppLocations locations(dir / "bin");
     locations.InitLocations(exe);
     ASSERT_TRUE(locations.SetSaveFile("/games/slot1.dat"));
