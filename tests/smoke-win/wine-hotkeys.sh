@@ -25,42 +25,8 @@ source "$here/../smoke/xvfb-session.sh"
 source "$here/wine-session.sh"
 
 [[ $# -eq 1 ]] || fail "usage: $0 PATH/TO/Tsumugiya.exe"
-program=$1
-[[ -f $program ]] || fail "no such file: $program"
-command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-
-make_work tsumugiya-wine-hotkeys
-trap 'stop_wine; cleanup' EXIT
-app_label=Tsumugiya.exe
-
-app_dir=$work/app
-game_dir=$work/game
-save=$game_dir/slot1.dat
-settings=$app_dir/Tsumugiya.ini
-mkdir -p "$app_dir" "$game_dir" "$work/cwd"
-cp "$program" "$app_dir/Tsumugiya.exe"
-printf 'STATE A\n' >"$save"
-touch -d @1710000000 "$save"
-printf '[SaveFile]\r\nfolder=%s\r\nfilename=slot1.dat\r\n' "$(wine_path "$game_dir")" >"$settings"
-
-start_xvfb skip
-start_wine skip
-
-(
-    cd "$work/cwd"
-    exec "$wine" "$app_dir/Tsumugiya.exe"
-) >"$work/app.log" 2>&1 &
-app_pid=$!
-
-windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
-window=
-find_window() {
-    app_must_run "its window"
-    window=$(windows_named Tsumugiya)
-    [[ -n $window ]]
-}
-wait_for 30 'visible window titled "Tsumugiya"' find_window
+prepare_program tsumugiya-wine-hotkeys "$1" 'STATE A' 1710000000
+start_program
 
 # The program in front: Wine's Notepad (see above).
 "$wine" notepad >"$work/notepad.log" 2>&1 &

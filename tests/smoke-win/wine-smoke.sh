@@ -25,79 +25,22 @@ source "$here/../smoke/xvfb-session.sh"
 source "$here/wine-session.sh"
 
 [[ $# -eq 1 || $# -eq 3 ]] || fail "usage: $0 PATH/TO/Tsumugiya.exe [SCREENSHOT-TOOL OUT.png]"
-program=$1
 shooter=${2:-}
 picture=${3:-}
-[[ -f $program ]] || fail "no such file: $program"
-command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
 
-# Wine: it maps Linux names and arguments through the locale's charset, so
-# Japanese needs a UTF-8 locale.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-
-make_work tsumugiya-wine-smoke
-trap 'stop_wine; cleanup' EXIT
+# The save is older than the long name below, which lists first.
+prepare_program tsumugiya-wine-smoke "$1" 'TSUMUGIYA SMOKE' 1710018249
 started_ms=$(now_ms)
-
-app_label=Tsumugiya.exe
-
-# --- the program's folder, a save file and settings pointing at it ---------
-app_dir=$work/app
-game_dir=$work/game
-save=$game_dir/slot1.dat
-settings=$app_dir/Tsumugiya.ini
-mkdir -p "$app_dir" "$game_dir" "$work/cwd"
-cp "$program" "$app_dir/Tsumugiya.exe"
-printf 'TSUMUGIYA SMOKE\n' >"$save"
-touch -d @1710018249 "$save"  # older than the long name below, which lists first
-printf '[SaveFile]\r\nfolder=%s\r\nfilename=slot1.dat\r\n' "$(wine_path "$game_dir")" >"$settings"
 # Aged, so that the rewrite on exit shows even though nothing changed.
 touch -d @1000000000 "$settings"
 started=$(date +%s)
-
-start_xvfb skip
-start_wine skip
-
-(
-    cd "$work/cwd"
-    exec "$wine" "$app_dir/Tsumugiya.exe"
-) >"$work/app.log" 2>&1 &
-app_pid=$!
-
-# windows_named TITLE: the visible windows of exactly that title.
-windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
-window=
-find_window() {
-    app_must_run "its window"
-    window=$(windows_named Tsumugiya)
-    [[ -n $window ]]
-}
-wait_for 30 'visible window titled "Tsumugiya"' find_window
-[[ $(wc -l <<<"$window") -eq 1 ]] || fail "more than one window titled Tsumugiya: $window"
+start_program
 timeout 10 xdotool windowfocus --sync "$window" || fail "could not focus the window
 $(app_output)"
 
 # A copy in progress (its temporary file) is no backup yet.
 backup_names() {
     find "$app_dir/backup" -mindepth 1 -maxdepth 1 ! -name '.tsumugiya-*' -printf '%f\n' | sort
-}
-title=
-title_is() {
-    app_must_run "the title \"$1\""
-    title=$(xdotool getwindowname "$window")
-    [[ $title == "$1" ]]
-}
-# expect_title TEXT: the title shows TEXT, then the plain title no sooner
-# than two seconds after since (ms) and no later than ten.
-expect_title() {
-    local since=$1 expected=$2 deadline=$(($(now_ms) + 5000))
-    until title_is "$expected"; do
-        (($(now_ms) < deadline)) || fail "title differs: got \"$title\", expected \"$expected\""
-        sleep 0.05
-    done
-    wait_for 10 'plain title "Tsumugiya" again' title_is Tsumugiya
-    shown_ms=$(($(now_ms) - since))
-    ((shown_ms >= 2000)) || fail "\"$expected\" left the title after only ${shown_ms} ms"
 }
 # tips: the visible windows of the program that have no title (tooltips).
 tips() {

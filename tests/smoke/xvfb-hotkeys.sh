@@ -22,11 +22,7 @@ source "$here/xvfb-session.sh"
 
 [[ $# -eq 2 && ($1 == x11 || $1 == portal) ]] || fail "usage: $0 x11|portal PATH/TO/tsumugiya"
 mode=$1
-program=$2
-[[ -f $program && -x $program ]] || fail "not an executable file: $program"
-for tool in xdotool xmessage; do
-    command -v "$tool" >/dev/null || fail "$tool is not on PATH (Debian packages xdotool, x11-utils)"
-done
+command -v xmessage >/dev/null || fail "xmessage is not on PATH (Debian package x11-utils)"
 standin=$here/portal-standin.py
 listener=$here/../cli/notify-listener.py
 if [[ $mode == portal ]]; then
@@ -35,10 +31,7 @@ if [[ $mode == portal ]]; then
     /usr/bin/python3 -c "import dbus, gi" 2>/dev/null || skip "python3-dbus or python3-gi is missing"
 fi
 
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-
-make_work tsumugiya-hotkeys
-app_label=tsumugiya
+prepare_tsumugiya tsumugiya-hotkeys "$2"
 helper_pids=()
 stop_helpers() {
     local pid
@@ -50,14 +43,7 @@ stop_helpers() {
 }
 trap stop_helpers EXIT
 
-app_dir=$work/app
-game_dir=$work/game
-save=$game_dir/slot1.dat
-settings=$app_dir/tsumugiya.ini
 backups=$app_dir/backup
-mkdir -p "$app_dir" "$game_dir" "$work/runtime"
-chmod 700 "$work/runtime"
-cp "$program" "$app_dir/tsumugiya"
 
 # write_save TEXT SECONDS: the save with this content and modification time.
 write_save() {
@@ -108,12 +94,7 @@ app_window=
 start_app() {
     local binds=0
     [[ $mode == portal ]] && binds=$(grep -c BindShortcuts "$work/portal.log" || true)
-    (
-        cd "$work"
-        exec env -u WAYLAND_DISPLAY -u SESSION_MANAGER -u QT_QPA_PLATFORMTHEME \
-            QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$app_dir/tsumugiya"
-    ) >>"$work/app.log" 2>&1 &
-    app_pid=$!
+    launch_tsumugiya
     find_app() {
         app_must_run "its window"
         app_window=$(xdotool search --onlyvisible --name '^Tsumugiya' 2>/dev/null | head -n1)

@@ -15,41 +15,16 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/report.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb-session.sh"
 
 [[ $# -eq 1 ]] || fail "usage: $0 PATH/TO/tsumugiya"
-program=$1
-[[ -f $program && -x $program ]] || fail "not an executable file: $program"
-command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
-
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-
-make_work tsumugiya-smoke
-
-app_label=tsumugiya
-
-# --- the program's folder, a save file and settings pointing at it ---------
-app_dir=$work/app
-game_dir=$work/game
-save=$game_dir/slot1.dat
-settings=$app_dir/tsumugiya.ini
-mkdir -p "$app_dir" "$game_dir" "$work/cwd" "$work/runtime"
-chmod 700 "$work/runtime"
-cp "$program" "$app_dir/tsumugiya"
+prepare_tsumugiya tsumugiya-smoke "$1"
 printf 'TSUMUGIYA SMOKE\n' >"$save"
 printf '[SaveFile]\nfolder=%s\nfilename=%s\n' "$game_dir" slot1.dat >"$settings"
 # Aged, so that the rewrite on exit shows even though nothing changed.
 touch -d @1000000000 "$settings"
 started=$(date +%s)
 
-# --- X server ---------------------------------------------------------------
 # Only a missing or broken X server skips; everything after it is tested.
 start_xvfb skip
-
-# --- the program --------------------------------------------------------------
-(
-    cd "$work/cwd"
-    exec env -u WAYLAND_DISPLAY -u SESSION_MANAGER -u QT_QPA_PLATFORMTHEME \
-        QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$app_dir/tsumugiya"
-) >"$work/app.log" 2>&1 &
-app_pid=$!
+launch_tsumugiya
 
 window=
 find_window() {
@@ -80,41 +55,19 @@ backup_appeared() {
     [[ -n $(backup_names) ]]
 }
 wait_for 10 "backup in $app_dir/backup after Enter" backup_appeared
-names=$(backup_names)
-[[ $(wc -l <<<"$names") -eq 1 && $names == slot1.dat.save.* ]] || fail "Enter made other than one backup:
-$names"
-name=$names
-
-title=
-title_is() {
-    app_must_run "the title \"$1\""
-    title=$(xdotool getwindowname "$window")
-    [[ $title == "$1" ]]
-}
-expected_title="Tsumugiya : $name にバックアップ"
-deadline=$(($(now_ms) + 5000))
-until title_is "$expected_title"; do
-    (($(now_ms) < deadline)) ||
-        fail "title after backup differs: got \"$title\", expected \"$expected_title\""
-    sleep 0.05
-done
+name=$(backup_names)
+[[ $(wc -l <<<"$name") -eq 1 && $name == slot1.dat.save.* ]] || fail "Enter made other than one backup:
+$name"
 
 # The status was set after Enter, so the plain title cannot be back sooner
 # than two seconds after the key press, less the 5% that Qt lets a coarse
 # timer fire early.
-wait_for 10 "plain title \"Tsumugiya\" again after the backup status" title_is Tsumugiya
-shown_ms=$(($(now_ms) - pressed))
-((shown_ms >= 1900)) || fail "backup status left the title after only ${shown_ms} ms"
+expect_title "$pressed" "Tsumugiya : $name にバックアップ" 1900
 
 # --- Esc: the program ends and writes its settings -------------------------
 xdotool key Escape
 exited() { ! alive "$app_pid"; }
-deadline=$(($(now_ms) + 15000))
-until exited; do
-    (($(now_ms) < deadline)) || fail "tsumugiya still running 15s after Escape
-$(app_output)"
-    sleep 0.05
-done
+wait_for 15 "tsumugiya to end after Escape" exited
 status=0
 wait "$app_pid" || status=$?
 app_pid=

@@ -147,6 +147,10 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     return entries;
 }
 
+void PrintTo(const Outcome& outcome, std::ostream* os) {
+    *os << "status " << outcome.status << "\nout: " << outcome.out << "\nerr: " << outcome.err;
+}
+
 #ifndef _WIN32
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
     value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());

