@@ -19,47 +19,10 @@ source "$here/../smoke/xvfb-session.sh"
 source "$here/wine-session.sh"
 
 [[ $# -eq 1 ]] || fail "usage: $0 PATH/TO/Tsumugiya.exe"
-program=$1
-[[ -f $program ]] || fail "no such file: $program"
-command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
+prepare_program tsumugiya-wine-auto "$1" 'STATE A' 1710000000
+printf '[AutoBackup]\r\nsettle=0.2\r\n' >>"$settings"
+start_program
 
-make_work tsumugiya-wine-auto
-trap 'stop_wine; cleanup' EXIT
-app_label=Tsumugiya.exe
-
-app_dir=$work/app
-game_dir=$work/game
-save=$game_dir/slot1.dat
-settings=$app_dir/Tsumugiya.ini
-mkdir -p "$app_dir" "$game_dir" "$work/cwd"
-cp "$program" "$app_dir/Tsumugiya.exe"
-printf 'STATE A\n' >"$save"
-touch -d @1710000000 "$save"
-printf '[SaveFile]\r\nfolder=%s\r\nfilename=slot1.dat\r\n[AutoBackup]\r\nsettle=0.2\r\n' \
-    "$(wine_path "$game_dir")" >"$settings"
-
-start_xvfb skip
-start_wine skip
-
-(
-    cd "$work/cwd"
-    exec "$wine" "$app_dir/Tsumugiya.exe"
-) >"$work/app.log" 2>&1 &
-app_pid=$!
-
-window=
-find_window() {
-    app_must_run "its window"
-    window=$(xdotool search --onlyvisible --name '^Tsumugiya$' 2>/dev/null || true)
-    [[ -n $window ]]
-}
-wait_for 30 'visible window titled "Tsumugiya"' find_window
-
-title_is() {
-    app_must_run "the title \"$1\""
-    [[ $(xdotool getwindowname "$window" 2>/dev/null) == "$1" ]]
-}
 setting_is() { tr -d '\r' <"$settings" | grep -qx "$1"; }
 auto_backups() {
     find "$app_dir/backup" -mindepth 1 -maxdepth 1 -name 'slot1.dat.save.*_自動' 2>/dev/null |
