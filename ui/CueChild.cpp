@@ -12,6 +12,10 @@ namespace {
 
 constexpr int kBadArguments = 2;
 
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
 
 std::string_view CueArgument(Cue cue) {
@@ -41,9 +45,7 @@ ChildProcessCues::ChildProcessCues(const std::filesystem::path& program)
 void ChildProcessCues::Play(Cue cue) {
     QProcess child;
     child.setProgram(program_);
-    const std::string_view name = CueArgument(cue);
-    child.setArguments({QString::fromLatin1(kPlayCueOption.data(), kPlayCueOption.size()),
-                        QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()))});
+    child.setArguments({Latin1(kPlayCueOption), Latin1(CueArgument(cue))});
     // Nothing of the window's terminal but its errors; the folder is left
     // free to be unmounted.
     child.setStandardInputFile(QProcess::nullDevice());
