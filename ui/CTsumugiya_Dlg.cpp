@@ -54,6 +54,7 @@ CTsumugiya_Dlg::CTsumugiya_Dlg(AppLocations& locations, std::filesystem::path ex
       controls_(LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)), *this),
       backupList_(controls_.Require<QListView>(kIdBackupList)),
       status_(*this, QString::fromUtf8(kMainDialogCaption)),
+      cues_(executable_),
       keys_(keys(GlobalKeys::Events{
           // After the event that brought the key is done with: the command
           // may paint and read events.

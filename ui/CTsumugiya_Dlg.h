@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "AppLocations.h"
-#include "CanberraCues.h"
+#include "CueChild.h"
 #include "GlobalKeys.h"
 #include "ListBoxBackupList.h"
 #include "TemplateControls.h"
@@ -88,7 +88,7 @@ class CTsumugiya_Dlg : public QDialog, public WindowHost {
     // The automatic backups' wait: the watcher's descriptor and its deadline.
     std::unique_ptr<QSocketNotifier> autoBackupReady_;
     QTimer autoBackupTimer_;
-    CanberraCues cues_;
+    ChildProcessCues cues_;
     std::unique_ptr<GlobalKeys> keys_;  // null where the desktop gives none
     bool ended_ = false;
     bool copying_ = false;

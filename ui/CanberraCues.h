@@ -6,7 +6,8 @@ struct ca_context;
 
 namespace tsumugiya::ui {
 
-// The cues through libcanberra, as the desktop's sound theme has them. The
+// The cues through libcanberra, as the desktop's sound theme has them; used
+// by the cue's own child process (CueChild.h), never by the window. The
 // sound server is reached at the first cue, not before, and its context is
 // kept until the process ends.
 class CanberraCues : public CuePlayer {
