@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "BackupNames.h"
+#include "Messages.h"
 
 namespace tsumugiya {
 namespace {
@@ -45,17 +46,25 @@ bool AutoBackupPool::Matches(const Entry& entry) const {
     return now && !platform::StatusOf(Path(entry.name)).isLink && SameFile(*now, entry.identity);
 }
 
-std::vector<AutoBackupPool::Entry> AutoBackupPool::Read() const {
-    std::string text;
+std::optional<std::vector<AutoBackupPool::Entry>> AutoBackupPool::Read(
+    platform::IoError& error) const {
     std::vector<Entry> entries;
-    if (!platform::ReadWholeFile(Path(kLedgerName), text)) {
+    if (!platform::EntryExists(Path(kLedgerName))) {
         return entries;
+    }
+    std::string text;
+    if (!platform::ReadWholeFile(Path(kLedgerName), text)) {
+        error = platform::IoError{platform::IoError::Kind::Other, Path(kLedgerName),
+                                  std::string(messages::kLedgerUnreadable)};
+        return std::nullopt;
     }
     std::istringstream lines(text);
     std::string line;
     // A ledger of another form names nothing this version may remove.
     if (!std::getline(lines, line) || line != kHeader) {
-        return entries;
+        error = platform::IoError{platform::IoError::Kind::Other, Path(kLedgerName),
+                                  std::string(messages::kLedgerUnreadable)};
+        return std::nullopt;
     }
     for (Entry entry; std::getline(lines, line);) {
         if (Parse(line, entry)) {
@@ -74,7 +83,8 @@ bool AutoBackupPool::Write(const std::vector<Entry>& entries, platform::IoError&
 }
 
 std::vector<AutoBackupPool::Entry> AutoBackupPool::Entries() const {
-    std::vector<Entry> entries = Read();
+    platform::IoError ignored;
+    std::vector<Entry> entries = Read(ignored).value_or(std::vector<Entry>{});
     std::erase_if(entries, [this](const Entry& entry) { return !Matches(entry); });
     return entries;
 }
@@ -96,14 +106,26 @@ bool AutoBackupPool::Add(const std::string& name, std::string_view saveFileName,
         error = platform::IoError{platform::IoError::Kind::SourceMissing, Path(name), {}};
         return false;
     }
-    std::vector<Entry> entries = Entries();
-    std::erase_if(entries, [&name](const Entry& entry) { return entry.name == name; });
+    auto recorded = Read(error);
+    if (!recorded) {
+        return false;
+    }
+    // An entry whose file no longer matches (changed, replaced, or renumbered
+    // by the file system) stays recorded but is never removed nor counted:
+    // forgetting it could only let it pile up, removing it could lose a file.
+    std::vector<Entry> entries, kept;
+    for (Entry& entry : *recorded) {
+        if (entry.name == name || !platform::EntryExists(Path(entry.name))) {
+            continue;
+        }
+        (Matches(entry) ? entries : kept).push_back(std::move(entry));
+    }
     entries.push_back({name, *identity});
     long excess = -keep;
     for (const Entry& entry : entries) {
         excess += IsBackupOf(entry.name, saveFileName) ? 1 : 0;
     }
-    std::vector<Entry> kept, dropped;
+    std::vector<Entry> dropped;
     for (Entry& entry : entries) {
         const bool drop = excess > 0 && IsBackupOf(entry.name, saveFileName);
         excess -= drop ? 1 : 0;
@@ -114,8 +136,10 @@ bool AutoBackupPool::Add(const std::string& name, std::string_view saveFileName,
     }
     std::vector<Entry> stayed;
     for (const Entry& entry : dropped) {
-        // Checked again at the last moment: a file changed since stays.
+        // Checked again at the last moment: a file changed since stays,
+        // recorded as every entry that no longer matches.
         if (!Matches(entry)) {
+            stayed.push_back(entry);
             continue;
         }
         platform::IoError failure;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,10 @@ class AutoBackupPool {
         return folder_ / platform::PathFromUtf8(name);
     }
     bool Matches(const Entry& entry) const;
-    std::vector<Entry> Read() const;
+    // Every entry recorded; absent (with the cause) when a ledger is there
+    // but cannot be read, or is of another form: rewriting it would forget
+    // what it names.
+    std::optional<std::vector<Entry>> Read(platform::IoError& error) const;
     bool Write(const std::vector<Entry>& entries, platform::IoError& error) const;
 
     std::filesystem::path folder_;

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 
 #include "Messages.h"
@@ -21,7 +20,8 @@ std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text) {
     double seconds = 0;
     const auto [end, error] =
         std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
-    if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
+    // Under a millisecond would round to no settle at all.
+    if (error != std::errc() || end != text.data() + text.size() || !(seconds >= 0.001) ||
         seconds > kMaxSettleSeconds) {
         return std::nullopt;
     }
@@ -58,15 +58,6 @@ AutoBackupSettings ReadAutoBackupSettings(std::string_view settingsText) {
     read("settle", "秒数、0 より大きく 600 まで（例: 2、0.5）", ParseSeconds, settings.settle);
     read("keep", "1 から 100000 までの個数", ParseCount, settings.keep);
     return settings;
-}
-
-std::vector<std::pair<std::string, std::string>> AutoBackupSettingValues(
-    const AutoBackupSettings& settings) {
-    char settle[32];
-    std::snprintf(settle, sizeof settle, "%g", settings.settle.count() / 1000.0);
-    return {{"enabled", settings.enabled ? "1" : "0"},
-            {"settle", settle},
-            {"keep", std::to_string(settings.keep)}};
 }
 
 }  // namespace tsumugiya

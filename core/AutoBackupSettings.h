@@ -24,8 +24,5 @@ inline constexpr std::string_view kAutoBackupSection = "AutoBackup";
 
 // The section from the settings file's text; defaults for what is missing.
 AutoBackupSettings ReadAutoBackupSettings(std::string_view settingsText);
-// The key=value pairs that write the settings back (problems aside).
-std::vector<std::pair<std::string, std::string>> AutoBackupSettingValues(
-    const AutoBackupSettings& settings);
 
 }  // namespace tsumugiya

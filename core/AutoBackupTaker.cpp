@@ -89,8 +89,8 @@ AutoBackupResult AutoBackupTaker::TakeUnguarded() {
 }
 
 bool AutoBackupTaker::Holds(const std::string& name) const {
-    return platform::HaveSameContent(locations_.SavePath(),
-                                     locations_.BackupFolder() / platform::PathFromUtf8(name));
+    return HoldsStateOf(locations_.BackupFolder() / platform::PathFromUtf8(name),
+                        locations_.SavePath());
 }
 
 std::optional<std::string> AutoBackupTaker::Holder(const platform::EntryStatus& save,

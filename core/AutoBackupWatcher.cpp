@@ -1,6 +1,20 @@
 #include "AutoBackupWatcher.h"
 
+#include "Messages.h"
+
 namespace tsumugiya {
+namespace {
+
+std::filesystem::path FileWritten(const std::filesystem::path& save) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(save, error)) {
+        return save;
+    }
+    const std::filesystem::path target = std::filesystem::canonical(save, error);
+    return error ? save : target;
+}
+
+}  // namespace
 
 AutoBackupWatcher::AutoBackupWatcher(const AppLocations& locations,
                                      const AutoBackupSettings& settings, CommandGate& gate,
@@ -8,7 +22,8 @@ AutoBackupWatcher::AutoBackupWatcher(const AppLocations& locations,
     : locations_(locations),
       settle_(settings.settle),
       taker_(locations, gate, settings.keep),
-      watch_(locations.SavePath().parent_path()) {
+      written_(FileWritten(locations.SavePath())),
+      watch_(written_.parent_path()) {
     if (watch_.Armed()) {
         Written(now);
     } else {
@@ -20,7 +35,7 @@ AutoBackupWatcher::AutoBackupWatcher(const AppLocations& locations,
 // is opened: on Windows an open handle would fail the game's rename over its
 // save.
 bool AutoBackupWatcher::IsSave(const std::string& name) const {
-    return platform::SameFileName(name, locations_.SaveFileName());
+    return platform::SameFileName(name, platform::Utf8Of(written_.filename()));
 }
 
 std::optional<AutoBackupWatcher::Look> AutoBackupWatcher::LookAtSave() const {
@@ -64,6 +79,19 @@ std::optional<AutoBackupResult> AutoBackupWatcher::Missing() {
     return missing;
 }
 
+std::optional<AutoBackupResult> AutoBackupWatcher::Unwatched() {
+    if (saidUnwatched_) {
+        return std::nullopt;
+    }
+    saidUnwatched_ = true;
+    AutoBackupResult failed;
+    failed.kind = AutoBackupResult::Kind::Failed;
+    failed.error =
+        platform::IoError{platform::IoError::Kind::Other, written_.parent_path(),
+                          std::string(messages::kAutoFolderUnwatched) + " " + watch_.Problem()};
+    return failed;
+}
+
 std::optional<AutoBackupResult> AutoBackupWatcher::OnTimer(Clock::time_point now) {
     if (!deadline_ || now < *deadline_) {
         return std::nullopt;
@@ -72,8 +100,9 @@ std::optional<AutoBackupResult> AutoBackupWatcher::OnTimer(Clock::time_point now
     if (!watch_.Armed()) {
         if (!watch_.Arm()) {
             deadline_ = now + settle_;
-            return Missing();
+            return platform::IsDirectory(written_.parent_path()) ? Unwatched() : Missing();
         }
+        saidUnwatched_ = false;
         Written(now);
         return std::nullopt;
     }

@@ -55,13 +55,21 @@ class AutoBackupWatcher {
     // The save is not there: said once until it is back.
     std::optional<AutoBackupResult> Missing();
 
+    // The folder could not be watched, for another reason than its absence:
+    // said once, with the cause, until a watch starts.
+    std::optional<AutoBackupResult> Unwatched();
+
     const AppLocations& locations_;
     const std::chrono::milliseconds settle_;
     AutoBackupTaker taker_;
+    // The file the game writes: the save, or the file a link as the save
+    // leads to, whose folder is the one that changes.
+    const std::filesystem::path written_;
     platform::FolderWatch watch_;
     std::optional<Clock::time_point> deadline_;
     std::optional<Look> look_;
     bool saidMissing_ = false;
+    bool saidUnwatched_ = false;
 };
 
 }  // namespace tsumugiya

@@ -146,21 +146,14 @@ bool BackupOperations::AskToRestore(const std::filesystem::path& source, Restore
     return question == RestoreQuestion::Skip || voice_.AskOkCancel(messages::RestoreQuestion(name));
 }
 
-namespace {
-
-// Whether the backup at path keeps the safety copy's state for good: a
-// regular file of its own, not reached through a link and not the safety
-// copy under a second name, holding the same bytes.
-bool KeepsSafetyState(const std::filesystem::path& backup, const std::filesystem::path& safety) {
+bool HoldsStateOf(const std::filesystem::path& backup, const std::filesystem::path& file) {
     const platform::EntryStatus status = platform::StatusOf(backup);
     const auto backupId = platform::IdentityOf(backup);
-    const auto safetyId = platform::IdentityOf(safety);
-    return !status.isLink && status.modificationTime && backupId && safetyId &&
-           (backupId->device != safetyId->device || backupId->inode != safetyId->inode) &&
-           platform::HaveSameContent(backup, safety);
+    const auto fileId = platform::IdentityOf(file);
+    return !status.isLink && status.modificationTime && backupId && fileId &&
+           (backupId->device != fileId->device || backupId->inode != fileId->inode) &&
+           platform::HaveSameContent(backup, file);
 }
-
-}  // namespace
 
 bool BackupOperations::SafetyStateHeld(const std::filesystem::path& safety) const {
     const platform::EntryStatus kept = platform::StatusOf(safety);
@@ -182,7 +175,7 @@ bool BackupOperations::SafetyStateHeld(const std::filesystem::path& safety) cons
         const auto path = folder / platform::PathFromUtf8(name);
         const platform::EntryStatus status = platform::StatusOf(path);
         if (status.size == kept.size && status.modificationTime == kept.modificationTime &&
-            KeepsSafetyState(path, safety)) {
+            HoldsStateOf(path, safety)) {
             return true;
         }
     }
@@ -224,7 +217,7 @@ bool BackupOperations::KeepSafetyState(const std::filesystem::path& safety, bool
             if (error.kind != IoError::Kind::TargetExists) {
                 return false;
             }
-            if (KeepsSafetyState(target, safety)) {
+            if (HoldsStateOf(target, safety)) {
                 return true;
             }
         }

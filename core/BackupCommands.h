@@ -152,6 +152,11 @@ class BackupCommands {
     BackupOperations operations_;
 };
 
+// Whether the backup at path keeps the file's state for good: a regular file
+// of its own, not reached through a link and not the file under a second
+// name, holding the same bytes.
+bool HoldsStateOf(const std::filesystem::path& backup, const std::filesystem::path& file);
+
 // Says an outcome the way every front-end does: the status on success, the
 // file error or the message on failure; nothing for a question said no to.
 void Present(const CommandOutcome& outcome, CommandVoice& voice);

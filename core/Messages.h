@@ -122,8 +122,14 @@ inline constexpr std::string_view kAutoSaveChanging =
     "セーブファイルが書き換えられ続けているので、落ち着いてからコピーします。";
 inline constexpr std::string_view kAutoBusy =
     "ほかの操作の途中なので、次に落ち着いたときにコピーします。";
-inline constexpr std::string_view kAutoFolderMissing =
-    "セーブファイルのフォルダーがないので、できるのを待ちます。";
+// The save's folder is there but cannot be watched (the system's limit of
+// watches, no access); the cause follows.
+inline constexpr std::string_view kAutoFolderUnwatched =
+    "セーブファイルのフォルダーを見張れません:";
+// The automatic backups' ledger is there but cannot be read: it is left as
+// it is, and nothing is pruned until it can be.
+inline constexpr std::string_view kLedgerUnreadable =
+    "自動バックアップの一覧を読めないので、古い自動バックアップを削除しません";
 inline constexpr std::string_view kAutoWatching = "自動バックアップ中（Ctrl+C で終わります）: ";
 inline constexpr std::string_view kAutoStopped = "自動バックアップを終わりました。";
 // The automatic backups the pool let go of after a new one.

@@ -106,13 +106,13 @@ std::optional<std::string> WindowHost::ChangeHotkeys(const HotkeySettings& hotke
 }
 
 std::optional<std::string> WindowHost::SetAutoBackup(bool on) {
-    AutoBackupSettings wanted = autoBackup_;
-    wanted.enabled = on;
+    // Only the switch: the other values stay as the user wrote them, even
+    // those that could not be read.
     platform::IoError error;
-    if (!locations_.SaveSection(kAutoBackupSection, AutoBackupSettingValues(wanted), error)) {
+    if (!locations_.SaveSection(kAutoBackupSection, {{"enabled", on ? "1" : "0"}}, error)) {
         return messages::WithCause(messages::kSettingsNotSaved, error);
     }
-    autoBackup_ = wanted;
+    autoBackup_.enabled = on;
     FollowAutoBackup();
     return std::nullopt;
 }
@@ -186,9 +186,12 @@ void WindowHost::Present(const AutoBackupResult& result) {
 }
 
 std::string WindowHost::HotkeyProblems(const std::vector<HotkeyAction>& refused) const {
+    // The file's unreadable values are named together, with its path.
     std::string text;
-    for (const std::string& problem : hotkeys_.problems) {
-        text += problem + "\n";
+    for (const auto* problems : {&hotkeys_.problems, &autoBackup_.problems}) {
+        for (const std::string& problem : *problems) {
+            text += problem + "\n";
+        }
     }
     if (!text.empty()) {
         text += platform::Utf8Of(locations_.SettingsPath());

@@ -342,6 +342,8 @@ class FolderWatch {
     // (Re)starts watching the folder; false while it cannot be opened.
     bool Arm();
     bool Armed() const;
+    // Why the last start failed, in the user's words; empty when it did not.
+    const std::string& Problem() const;
     // Ready to read (a descriptor to poll, an event HANDLE to wait for).
     std::intptr_t Waitable() const;
 

@@ -28,11 +28,14 @@ struct FolderWatch::Impl {
     fs::path folder;
     int fd = -1;
     int wd = -1;
+    std::string problem;
 };
 
 FolderWatch::FolderWatch(fs::path folder) : impl_(std::make_unique<Impl>()) {
     impl_->folder = std::move(folder);
     impl_->fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    // The user's limit of inotify instances may be used up.
+    impl_->problem = impl_->fd < 0 ? ErrnoCause(errno) : std::string();
     Arm();
 }
 
@@ -50,7 +53,12 @@ bool FolderWatch::Arm() {
         ::inotify_rm_watch(impl_->fd, impl_->wd);
     }
     impl_->wd = ::inotify_add_watch(impl_->fd, impl_->folder.c_str(), kWatched);
+    impl_->problem = impl_->wd < 0 ? ErrnoCause(errno) : std::string();
     return impl_->wd >= 0;
+}
+
+const std::string& FolderWatch::Problem() const {
+    return impl_->problem;
 }
 
 bool FolderWatch::Armed() const {

@@ -38,6 +38,7 @@ struct FolderWatch::Impl {
     HANDLE event = nullptr;
     HANDLE handle = INVALID_HANDLE_VALUE;
     OVERLAPPED overlapped{};
+    std::string problem;
     // DWORD-aligned, as the notifications need.
     std::vector<DWORD> buffer = std::vector<DWORD>(kBufferBytes / sizeof(DWORD));
 
@@ -103,18 +104,26 @@ FolderWatch::~FolderWatch() {
 
 bool FolderWatch::Arm() {
     impl_->Stop();
+    impl_->problem.clear();
     if (!impl_->event) {
+        impl_->problem = win32::ErrorText(ERROR_INVALID_HANDLE);
         return false;
     }
     impl_->handle = OpenFolder(impl_->folder, FILE_FLAG_OVERLAPPED);
     if (impl_->handle == INVALID_HANDLE_VALUE) {
+        impl_->problem = win32::ErrorText(::GetLastError());
         return false;
     }
     if (!impl_->Start()) {
+        impl_->problem = win32::ErrorText(::GetLastError());
         impl_->Stop();
         return false;
     }
     return true;
+}
+
+const std::string& FolderWatch::Problem() const {
+    return impl_->problem;
 }
 
 bool FolderWatch::Armed() const {
