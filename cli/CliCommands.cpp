@@ -295,6 +295,10 @@ class Session {
             if (platform::WaitForAny({watcher.Waitable(), stop.Waitable()}, wait) == 0) {
                 watcher.OnReady();
             }
+            // A stop asked for meanwhile starts no new copy.
+            if (stop.Requested()) {
+                break;
+            }
             if (const auto result = watcher.OnTimer()) {
                 Said(*result);
             }

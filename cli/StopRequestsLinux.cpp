@@ -2,6 +2,7 @@
 // never cut short by them, and the watch loop polls for them with its watch.
 
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -23,22 +24,28 @@ sigset_t StopSignals() {
 
 StopRequests::StopRequests() {
     const sigset_t signals = StopSignals();
-    ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     waitable_ = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+    // Without the descriptor the signals must end the process as usual,
+    // or nothing but SIGKILL could.
+    if (waitable_ < 0) {
+        ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    }
 }
 
-// A request read here is one taken: unblocked while still pending, it would
-// end the process by the signal after all.
+// The signals stay blocked: the command is over and its process about to
+// end, and a second Ctrl+C arriving now must not turn a clean end into a
+// death by the signal.
 StopRequests::~StopRequests() {
-    signalfd_siginfo taken;
-    while (::read(static_cast<int>(waitable_), &taken, sizeof taken) == sizeof taken) {
+    if (waitable_ >= 0) {
+        ::close(static_cast<int>(waitable_));
     }
-    ::close(static_cast<int>(waitable_));
-    const sigset_t signals = StopSignals();
-    ::sigprocmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
 bool StopRequests::Requested() const {
+    if (waitable_ < 0) {
+        return false;
+    }
     pollfd ready{static_cast<int>(waitable_), POLLIN, 0};
     return ::poll(&ready, 1, 0) > 0;
 }
