@@ -39,6 +39,11 @@ stop_helpers() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    # The cues' children outlive the window by their sound, in $work too.
+    for _ in $(seq 100); do
+        pgrep -f "$app_dir/tsumugiya --play-cue" >/dev/null || break
+        sleep 0.1
+    done
     cleanup
 }
 trap stop_helpers EXIT
