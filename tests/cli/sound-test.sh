@@ -70,9 +70,10 @@ played() {
     shift 2
     before=$(streams)
     start=$(date +%s%N)
-    "$cli" "$@" --sound >/dev/null 2>&1 || status=$?
+    "$cli" "$@" --sound >"$work/said" 2>&1 || status=$?
     elapsed=$((($(date +%s%N) - start) / 1000000))
-    ((status == expected)) || fail "$* --sound ended with $status, expected $expected"
+    ((status == expected)) || fail "$* --sound ended with $status, expected $expected:
+$(cat "$work/said")"
     ((elapsed >= 300)) || fail "$* --sound ended after $elapsed ms, before its sound ($cue) could be heard"
     for _ in $(seq 40); do (($(streams) > before)) && break; sleep 0.05; done
     (($(streams) > before)) || fail "$* --sound: the sink got no stream for the cue $cue"
