@@ -21,7 +21,6 @@ class Libcanberra : public OpenedLibrary {
   public:
     Libcanberra() : OpenedLibrary("libcanberra.so.0") {
         Find(create, "ca_context_create");
-        Find(destroy, "ca_context_destroy");
         Find(play, "ca_context_play_full");
         Find(newProperties, "ca_proplist_create");
         Find(setProperty, "ca_proplist_sets");
@@ -29,7 +28,6 @@ class Libcanberra : public OpenedLibrary {
     }
 
     decltype(&ca_context_create) create = nullptr;
-    decltype(&ca_context_destroy) destroy = nullptr;
     decltype(&ca_context_play_full) play = nullptr;
     decltype(&ca_proplist_create) newProperties = nullptr;
     decltype(&ca_proplist_sets) setProperty = nullptr;
