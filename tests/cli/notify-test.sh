@@ -4,10 +4,10 @@
 #   notify-test.sh TSUMUGIYA_CLI
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-if ! command -v dbus-run-session >/dev/null || ! /usr/bin/python3 -c "import dbus, gi" 2>/dev/null; then
-    echo "skipped: needs dbus-run-session, python3-dbus and python3-gi"
-    exit 77
-fi
+# shellcheck source=SCRIPTDIR/../support/report.sh
+source "$here/../support/report.sh"
+{ command -v dbus-run-session && /usr/bin/python3 -c "import dbus, gi"; } >/dev/null 2>&1 ||
+    skip "needs dbus-run-session, python3-dbus and python3-gi"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cli="$work/tsumugiya-cli"

@@ -5,14 +5,12 @@
 # --sound.
 #   sound-test.sh TSUMUGIYA_CLI
 set -euo pipefail
-if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
-    echo "skipped: needs pulseaudio and pactl (pulseaudio-utils)"
-    exit 77
-fi
-[[ -f /usr/share/sounds/freedesktop/stereo/complete.oga ]] || {
-    echo "skipped: needs the freedesktop sound theme (sound-theme-freedesktop)"
-    exit 77
-}
+# shellcheck source=SCRIPTDIR/../support/report.sh
+source "$(dirname "$0")/../support/report.sh"
+{ command -v pulseaudio && command -v pactl; } >/dev/null ||
+    skip "needs pulseaudio and pactl (pulseaudio-utils)"
+[[ -f /usr/share/sounds/freedesktop/stereo/complete.oga ]] ||
+    skip "needs the freedesktop sound theme (sound-theme-freedesktop)"
 work=$(mktemp -d)
 server=
 cleanup() {
@@ -39,11 +37,8 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm
     >"$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-if ! pactl info >/dev/null 2>&1; then
-    echo "skipped: PulseAudio did not start here:"
-    cat "$work/server.log"
-    exit 77
-fi
+pactl info >/dev/null 2>&1 || skip "PulseAudio did not start here:
+$(cat "$work/server.log")"
 pactl subscribe >"$work/events" 2>/dev/null &
 # The subscription is live once it reports a sink made after it started;
 # a cue played before that would go unseen.

