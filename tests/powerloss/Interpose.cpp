@@ -130,14 +130,11 @@ int Opened(int dirfd, const char* path, int flags, mode_t mode, Open open) {
         return Failed();
     }
     const int fd = open(mode);
-    if (fd < 0) {
-        Record(Call::Failed, full);
-    } else {
-        Record(!existed            ? Call::Create
-               : (flags & O_TRUNC) ? Call::Truncate
-                                   : Call::Attributes,
-               full);
-    }
+    Record(fd < 0              ? Call::Failed
+           : !existed          ? Call::Create
+           : (flags & O_TRUNC) ? Call::Truncate
+                               : Call::Attributes,
+           full);
     return fd;
 }
 
@@ -152,16 +149,14 @@ int FsyncLike(int fd, int (*real)(int)) {
     }
     const int result = real(fd);
     struct stat st {};
-    if (result != 0) {
-        Record(Call::Failed, path);
-    } else {
-        Record(::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Call::SyncFolder : Call::SyncFile,
-               path);
-    }
+    Record(result != 0                                    ? Call::Failed
+           : ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Call::SyncFolder
+                                                          : Call::SyncFile,
+           path);
     return result;
 }
 
-// A call on names: second is a rename's or a link's new one.
+// Numbers a call on path, then records it; second is a rename's or a link's new name.
 template <typename Run>
 int Named(Call call, const std::string& path, const std::string& second, Run run) {
     if (Before(path)) {
@@ -250,24 +245,16 @@ int ioctl(int fd, unsigned long request, ...) {
     }
     const int result = real(fd, request, argument);
     struct stat st {};
-    if (result == 0 && ::fstat(fd, &st) == 0) {
-        Record(Call::Clone, path, {}, 0, ReadBack(fd, 0, static_cast<size_t>(st.st_size)));
-    } else {
-        Record(Call::Failed, path);
-    }
+    const bool cloned = result == 0 && ::fstat(fd, &st) == 0;
+    Record(cloned ? Call::Clone : Call::Failed, path, {}, 0,
+           cloned ? ReadBack(fd, 0, static_cast<size_t>(st.st_size)) : std::string());
     return result;
 }
 
-#define ATTRIBUTE_CALL(name, params, args)                           \
-    int name params {                                                \
-        REAL(name);                                                  \
-        const std::string path = PathOf(fd);                         \
-        if (Before(path)) {                                          \
-            return Failed();                                         \
-        }                                                            \
-        const int result = real args;                                \
-        Record(result == 0 ? Call::Attributes : Call::Failed, path); \
-        return result;                                               \
+#define ATTRIBUTE_CALL(name, params, args)                                         \
+    int name params {                                                              \
+        REAL(name);                                                                \
+        return Named(Call::Attributes, PathOf(fd), {}, [&] { return real args; }); \
     }
 ATTRIBUTE_CALL(fchmod, (int fd, mode_t mode), (fd, mode))
 ATTRIBUTE_CALL(fchown, (int fd, uid_t uid, gid_t gid), (fd, uid, gid))

@@ -3,6 +3,11 @@
 // changes the disk (Layer 1), and by rebuilding every state a file system may
 // keep from one recorded run (Layer 2). Both use the checker in Scenario.cpp;
 // failed calls are injected the same way.
+//
+// Environment (bench/power-cuts.sh sets them for a long run):
+// TSUMUGIYA_POWERLOSS_ROUNDS cuts at every point that many times on each file
+// system (default 1); TSUMUGIYA_POWERLOSS_MIXES bounds the mixes of pending
+// calls rebuilt per point (default 256).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -29,9 +34,10 @@ using tsumugiya::test::TempFolder;
 
 namespace {
 
-// Mixes of pending calls rebuilt at most per crash point, beyond those of all
-// or none.
-constexpr std::size_t kMixes = 256;
+std::size_t EnvOr(const char* name, std::size_t fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::stoul(text) : fallback;
+}
 
 std::string Text(const std::vector<std::string>& problems) {
     return std::accumulate(problems.begin(), problems.end(), std::string(),
@@ -170,12 +176,14 @@ void CrashOnDisk(const FileSystem& fileSystem) {
         GTEST_SKIP() << disk.Refusal();
     }
     const fs::path& root = disk.Root();
+    const std::size_t rounds = EnvOr("TSUMUGIYA_POWERLOSS_ROUNDS", 1);
     for (const Scenario& scenario : Scenarios()) {
         SCOPED_TRACE(fileSystem.name + " " + scenario.Name());
         std::vector<TracedCall> traced;
         const Expectation expected = Recorded(root, scenario, traced);
         const std::size_t calls = traced.size();
-        for (std::size_t point = 1; point <= calls + 1; ++point) {
+        for (std::size_t cut = 0; cut < (calls + 1) * rounds; ++cut) {
+            const std::size_t point = cut % (calls + 1) + 1;
             Prepare(root, scenario);
             const bool afterExit = point > calls;
             const CliRun run = RunCli(root, scenario.Args(false),
@@ -208,6 +216,7 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
     TempFolder folder;
     const fs::path root = folder.path / "root";
     InstallCli(root);
+    const std::size_t mixes = EnvOr("TSUMUGIYA_POWERLOSS_MIXES", 256);
     for (const Scenario& scenario : Scenarios()) {
         if (!scenario.Unflushed().empty()) {
             continue;  // the model starts from what is on disk
@@ -219,7 +228,7 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
         std::set<Tree> seen;
         std::size_t built = 0;
         for (std::size_t point = 0; point <= model.Calls(); ++point) {
-            const auto states = model.At(point, kMixes);
+            const auto states = model.At(point, mixes);
             built += states.size();
             const auto onDisk = CheckCrashed(expected, states[0], point == model.Calls());
             EXPECT_TRUE(onDisk.empty())
