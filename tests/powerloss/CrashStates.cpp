@@ -1,7 +1,9 @@
 #include "powerloss/CrashStates.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <numeric>
 #include <random>
 
 namespace tsumugiya::powerloss {
@@ -69,6 +71,48 @@ void Write(std::string& file, long long offset, const std::string& bytes, int va
     }
 }
 
+// Puts one call on the disk as `variant` of it survived; entries only where
+// their folder is.
+template <typename Op>
+void Apply(Disk& disk, const Op& op, int variant) {
+    const bool inFolder =
+        disk.HasFolder(FolderOf(op.Entry() && !op.other.empty() ? op.other : op.path));
+    switch (op.call) {
+        case Call::Create:
+            if (inFolder && !disk.names.contains(op.path)) {
+                disk.names[op.path] = "f" + std::to_string(op.inode);
+            }
+            disk.data[op.inode];
+            break;
+        case Call::Truncate:
+            disk.data[op.inode].clear();
+            break;
+        case Call::Write:
+        case Call::Clone:
+            Write(disk.data[op.inode], op.offset, op.bytes, variant);
+            break;
+        case Call::Rename:
+        case Call::Link:
+            if (inFolder && disk.names.contains(op.path)) {
+                disk.names[op.other] = disk.names[op.path];
+                if (op.call == Call::Rename) {
+                    disk.names.erase(op.path);
+                }
+            }
+            break;
+        case Call::Unlink:
+            disk.names.erase(op.path);
+            break;
+        case Call::MakeFolder:
+            if (inFolder) {
+                disk.names[op.path] = "d";
+            }
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace
 
 bool CrashStates::Op::Entry() const {
@@ -103,13 +147,14 @@ CrashStates::CrashStates(const fs::path& root, const Tree& start,
         switch (op.call) {
             case Call::Create:
                 op.inode = inodes++;
-                now.names[op.path] = "f" + std::to_string(op.inode);
-                now.data[op.inode];
                 break;
             case Call::Truncate:
             case Call::Write:
             case Call::Clone:
                 op.inode = now.InodeOf(op.path);
+                if (op.inode < 0) {
+                    op.call = Call::Failed;  // a file no name reaches any more
+                }
                 break;
             case Call::SyncFile:
                 for (Op& earlier : ops_) {
@@ -128,27 +173,10 @@ CrashStates::CrashStates(const fs::path& root, const Tree& start,
                     }
                 }
                 break;
-            case Call::Rename:
-                now.names[op.other] = now.names[op.path];
-                now.names.erase(op.path);
-                break;
-            case Call::Link:
-                now.names[op.other] = now.names[op.path];
-                break;
-            case Call::Unlink:
-                now.names.erase(op.path);
-                break;
-            case Call::MakeFolder:
-                now.names[op.path] = "d";
-                break;
-            case Call::Attributes:
-            case Call::Failed:
+            default:
                 break;
         }
-        if ((op.call == Call::Write || op.call == Call::Clone || op.call == Call::Truncate) &&
-            op.inode < 0) {
-            op.call = Call::Failed;  // a file no name reaches any more
-        }
+        Apply(now, op, kWhole);
         ops_.push_back(std::move(op));
     }
 }
@@ -162,44 +190,8 @@ Tree CrashStates::Build(std::size_t boundary, const std::vector<std::size_t>& pe
         if (next < pending.size() && pending[next] == i) {
             variant = choice[next++];
         }
-        if (variant == kNothing) {
-            continue;
-        }
-        const bool inFolder =
-            disk.HasFolder(FolderOf(op.Entry() && !op.other.empty() ? op.other : op.path));
-        switch (op.call) {
-            case Call::Create:
-                if (inFolder && !disk.names.contains(op.path)) {
-                    disk.names[op.path] = "f" + std::to_string(op.inode);
-                }
-                disk.data[op.inode];
-                break;
-            case Call::Truncate:
-                disk.data[op.inode].clear();
-                break;
-            case Call::Write:
-            case Call::Clone:
-                Write(disk.data[op.inode], op.offset, op.bytes, variant);
-                break;
-            case Call::Rename:
-            case Call::Link:
-                if (inFolder && disk.names.contains(op.path)) {
-                    disk.names[op.other] = disk.names[op.path];
-                    if (op.call == Call::Rename) {
-                        disk.names.erase(op.path);
-                    }
-                }
-                break;
-            case Call::Unlink:
-                disk.names.erase(op.path);
-                break;
-            case Call::MakeFolder:
-                if (inFolder) {
-                    disk.names[op.path] = "d";
-                }
-                break;
-            default:
-                break;
+        if (variant != kNothing) {
+            Apply(disk, op, variant);
         }
     }
     return disk.Reachable();
@@ -216,10 +208,7 @@ std::vector<Tree> CrashStates::At(std::size_t boundary, std::size_t limit) const
     }
     std::vector<Tree> states{Build(boundary, pending, std::vector<int>(pending.size(), kNothing)),
                              Build(boundary, pending, std::vector<int>(pending.size(), kWhole))};
-    double combinations = 1;
-    for (const int r : radix) {
-        combinations *= r;
-    }
+    const double combinations = std::accumulate(radix.begin(), radix.end(), 1.0, std::multiplies());
     std::mt19937_64 random(boundary);
     std::vector<int> choice(pending.size(), 0);
     const bool every = combinations <= static_cast<double>(limit);

@@ -35,9 +35,9 @@ F Real(F, const char* name) {
 }
 #define REAL(name) static const auto real = Real(&::name, #name)
 
-long EnvNumber(const char* name) {
+long EnvNumber(const char* name, long fallback = 0) {
     const char* text = std::getenv(name);
-    return text != nullptr ? std::atol(text) : 0;
+    return text != nullptr ? std::atol(text) : fallback;
 }
 
 struct Settings {
@@ -46,9 +46,7 @@ struct Settings {
     const char* trace = std::getenv("TSUMUGIYA_PL_TRACE");
     long stop = EnvNumber("TSUMUGIYA_PL_STOP");
     long fail = EnvNumber("TSUMUGIYA_PL_FAIL");
-    int error = EnvNumber("TSUMUGIYA_PL_ERRNO") != 0
-                    ? static_cast<int>(EnvNumber("TSUMUGIYA_PL_ERRNO"))
-                    : EIO;
+    int error = static_cast<int>(EnvNumber("TSUMUGIYA_PL_ERRNO", EIO));
 };
 
 const Settings& Config() {
@@ -78,12 +76,6 @@ std::string PathAt(int dirfd, const char* path) {
     }
     char cwd[4096];
     return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : std::string(path);
-}
-
-// A write to a terminal or a pipe changes no file.
-bool IsFileOrFolder(int fd) {
-    struct stat st {};
-    return ::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode));
 }
 
 // Numbers one call; true when this one is to fail.
@@ -138,14 +130,11 @@ int Opened(int dirfd, const char* path, int flags, mode_t mode, Open open) {
         return Failed();
     }
     const int fd = open(mode);
-    if (fd < 0) {
-        Record(Call::Failed, full);
-    } else {
-        Record(!existed            ? Call::Create
-               : (flags & O_TRUNC) ? Call::Truncate
-                                   : Call::Attributes,
-               full);
-    }
+    Record(fd < 0              ? Call::Failed
+           : !existed          ? Call::Create
+           : (flags & O_TRUNC) ? Call::Truncate
+                               : Call::Attributes,
+           full);
     return fd;
 }
 
@@ -160,58 +149,53 @@ int FsyncLike(int fd, int (*real)(int)) {
     }
     const int result = real(fd);
     struct stat st {};
-    if (result != 0) {
-        Record(Call::Failed, path);
-    } else {
-        Record(::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Call::SyncFolder : Call::SyncFile,
-               path);
-    }
+    Record(result != 0                                    ? Call::Failed
+           : ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Call::SyncFolder
+                                                          : Call::SyncFile,
+           path);
     return result;
 }
 
-// A call on names: call2 is the second name (a rename's or a link's new one).
+// Numbers a call on path, then records it; second is a rename's or a link's new name.
 template <typename Run>
-int Named(Call call, const char* path, const char* path2, Run run) {
-    const std::string full = PathAt(AT_FDCWD, path);
-    if (Before(full)) {
+int Named(Call call, const std::string& path, const std::string& second, Run run) {
+    if (Before(path)) {
         return Failed();
     }
     const int result = run();
-    Record(result == 0 ? call : Call::Failed, full,
-           path2 ? PathAt(AT_FDCWD, path2) : std::string());
+    Record(result == 0 ? call : Call::Failed, path, second);
     return result;
+}
+
+// Numbers and records a write of data at offset; run makes it.
+template <typename Run>
+ssize_t Wrote(int fd, long long offset, const void* data, Run run) {
+    const std::string path = PathOf(fd);
+    if (Before(path)) {
+        return Failed();
+    }
+    const ssize_t n = run();
+    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, offset,
+           std::string_view(static_cast<const char*>(data), n > 0 ? static_cast<size_t>(n) : 0));
+    return n;
 }
 
 }  // namespace
 
 extern "C" {
 
-int open(const char* path, int flags, ...) {
-    REAL(open);
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = ModeOf(flags, args);
-    va_end(args);
-    return Opened(AT_FDCWD, path, flags, mode, [&](mode_t m) { return real(path, flags, m); });
-}
-
-int open64(const char* path, int flags, ...) {
-    REAL(open64);
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = ModeOf(flags, args);
-    va_end(args);
-    return Opened(AT_FDCWD, path, flags, mode, [&](mode_t m) { return real(path, flags, m); });
-}
-
-int openat(int dirfd, const char* path, int flags, ...) {
-    REAL(openat);
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = ModeOf(flags, args);
-    va_end(args);
-    return Opened(dirfd, path, flags, mode, [&](mode_t m) { return real(dirfd, path, flags, m); });
-}
+#define OPEN_CALL(name, params, dirfd, ...)                                                   \
+    int name params {                                                                         \
+        REAL(name);                                                                           \
+        va_list args;                                                                         \
+        va_start(args, flags);                                                                \
+        const mode_t mode = ModeOf(flags, args);                                              \
+        va_end(args);                                                                         \
+        return Opened(dirfd, path, flags, mode, [&](mode_t m) { return real(__VA_ARGS__); }); \
+    }
+OPEN_CALL(open, (const char* path, int flags, ...), AT_FDCWD, path, flags, m)
+OPEN_CALL(open64, (const char* path, int flags, ...), AT_FDCWD, path, flags, m)
+OPEN_CALL(openat, (int dirfd, const char* path, int flags, ...), dirfd, dirfd, path, flags, m)
 
 int creat(const char* path, mode_t mode) {
     return open(path, O_CREAT | O_WRONLY | O_TRUNC, mode);
@@ -219,30 +203,17 @@ int creat(const char* path, mode_t mode) {
 
 ssize_t write(int fd, const void* data, size_t size) {
     REAL(write);
-    if (!IsFileOrFolder(fd)) {
+    // A write to a terminal or a pipe changes no file.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
         return real(fd, data, size);
     }
-    const std::string path = PathOf(fd);
-    const long long offset = ::lseek(fd, 0, SEEK_CUR);
-    if (Before(path)) {
-        return Failed();
-    }
-    const ssize_t n = real(fd, data, size);
-    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, offset,
-           std::string_view(static_cast<const char*>(data), n > 0 ? static_cast<size_t>(n) : 0));
-    return n;
+    return Wrote(fd, ::lseek(fd, 0, SEEK_CUR), data, [&] { return real(fd, data, size); });
 }
 
 ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
     REAL(pwrite);
-    const std::string path = PathOf(fd);
-    if (Before(path)) {
-        return Failed();
-    }
-    const ssize_t n = real(fd, data, size, offset);
-    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, offset,
-           std::string_view(static_cast<const char*>(data), n > 0 ? static_cast<size_t>(n) : 0));
-    return n;
+    return Wrote(fd, offset, data, [&] { return real(fd, data, size, offset); });
 }
 
 ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t size,
@@ -274,24 +245,16 @@ int ioctl(int fd, unsigned long request, ...) {
     }
     const int result = real(fd, request, argument);
     struct stat st {};
-    if (result == 0 && ::fstat(fd, &st) == 0) {
-        Record(Call::Clone, path, {}, 0, ReadBack(fd, 0, static_cast<size_t>(st.st_size)));
-    } else {
-        Record(Call::Failed, path);
-    }
+    const bool cloned = result == 0 && ::fstat(fd, &st) == 0;
+    Record(cloned ? Call::Clone : Call::Failed, path, {}, 0,
+           cloned ? ReadBack(fd, 0, static_cast<size_t>(st.st_size)) : std::string());
     return result;
 }
 
-#define ATTRIBUTE_CALL(name, params, args)                           \
-    int name params {                                                \
-        REAL(name);                                                  \
-        const std::string path = PathOf(fd);                         \
-        if (Before(path)) {                                          \
-            return Failed();                                         \
-        }                                                            \
-        const int result = real args;                                \
-        Record(result == 0 ? Call::Attributes : Call::Failed, path); \
-        return result;                                               \
+#define ATTRIBUTE_CALL(name, params, args)                                         \
+    int name params {                                                              \
+        REAL(name);                                                                \
+        return Named(Call::Attributes, PathOf(fd), {}, [&] { return real args; }); \
     }
 ATTRIBUTE_CALL(fchmod, (int fd, mode_t mode), (fd, mode))
 ATTRIBUTE_CALL(fchown, (int fd, uid_t uid, gid_t gid), (fd, uid, gid))
@@ -309,31 +272,19 @@ int fdatasync(int fd) {
 
 // Starts or waits for writeback only: no promise rests on it, so it is a
 // point to crash at that replay need not model.
-int sync_file_range(int fd, off64_t offset, off64_t size, unsigned flags) {
-    REAL(sync_file_range);
-    const std::string path = PathOf(fd);
-    if (Before(path)) {
-        return Failed();
-    }
-    const int result = real(fd, offset, size, flags);
-    Record(result == 0 ? Call::Attributes : Call::Failed, path);
-    return result;
-}
+ATTRIBUTE_CALL(sync_file_range, (int fd, off64_t offset, off64_t size, unsigned flags),
+               (fd, offset, size, flags))
 
 int rename(const char* from, const char* to) {
     REAL(rename);
-    return Named(Call::Rename, from, to, [&] { return real(from, to); });
+    return Named(Call::Rename, PathAt(AT_FDCWD, from), PathAt(AT_FDCWD, to),
+                 [&] { return real(from, to); });
 }
 
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
     REAL(renameat2);
-    const std::string full = PathAt(fromDir, from);
-    if (Before(full)) {
-        return Failed();
-    }
-    const int result = real(fromDir, from, toDir, to, flags);
-    Record(result == 0 ? Call::Rename : Call::Failed, full, PathAt(toDir, to));
-    return result;
+    return Named(Call::Rename, PathAt(fromDir, from), PathAt(toDir, to),
+                 [&] { return real(fromDir, from, toDir, to, flags); });
 }
 
 int renameat(int fromDir, const char* from, int toDir, const char* to) {
@@ -342,17 +293,18 @@ int renameat(int fromDir, const char* from, int toDir, const char* to) {
 
 int link(const char* existing, const char* name) {
     REAL(link);
-    return Named(Call::Link, existing, name, [&] { return real(existing, name); });
+    return Named(Call::Link, PathAt(AT_FDCWD, existing), PathAt(AT_FDCWD, name),
+                 [&] { return real(existing, name); });
 }
 
 int unlink(const char* path) {
     REAL(unlink);
-    return Named(Call::Unlink, path, nullptr, [&] { return real(path); });
+    return Named(Call::Unlink, PathAt(AT_FDCWD, path), {}, [&] { return real(path); });
 }
 
 int mkdir(const char* path, mode_t mode) {
     REAL(mkdir);
-    return Named(Call::MakeFolder, path, nullptr, [&] { return real(path, mode); });
+    return Named(Call::MakeFolder, PathAt(AT_FDCWD, path), {}, [&] { return real(path, mode); });
 }
 
 }  // extern "C"

@@ -4,10 +4,10 @@
 // keep from one recorded run (Layer 2). Both use the checker in Scenario.cpp;
 // failed calls are injected the same way.
 //
-// Environment (tools/powerloss.sh sets them for a long run): TSUMUGIYA_POWERLOSS_ROUNDS
-// cuts at every point that many times on each file system (default 1);
-// TSUMUGIYA_POWERLOSS_MIXES bounds the mixes of pending calls rebuilt per point
-// (default 256); TSUMUGIYA_PL_CLI runs another build of the program.
+// Environment (bench/power-cuts.sh sets them for a long run):
+// TSUMUGIYA_POWERLOSS_ROUNDS cuts at every point that many times on each file
+// system (default 1); TSUMUGIYA_POWERLOSS_MIXES bounds the mixes of pending
+// calls rebuilt per point (default 256).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,9 +16,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <numeric>
 #include <set>
 
 #include "platform/Platform.h"
@@ -38,40 +40,56 @@ std::size_t EnvOr(const char* name, std::size_t fallback) {
 }
 
 std::string Text(const std::vector<std::string>& problems) {
-    std::string text;
-    for (const std::string& problem : problems) {
-        text += "\n  " + problem;
-    }
-    return text;
+    return std::accumulate(problems.begin(), problems.end(), std::string(),
+                           [](const std::string& text, const std::string& problem) {
+                               return text + "\n  " + problem;
+                           });
 }
 
-std::vector<TracedCall> Traced(const fs::path& root, const Scenario& scenario, CliRun& run) {
-    const fs::path trace = root.parent_path() / (root.filename().string() + ".trace");
-    fs::remove(trace);
-    run = RunCli(root, scenario.Args(false), {.trace = trace.string()});
-    const auto calls = ParseTrace(tsumugiya::test::ReadFile(trace).value_or(""));
-    fs::remove(trace);
+// The calls a run made, recorded beside root.
+std::vector<TracedCall> Traced(const fs::path& root, const std::vector<std::string>& args,
+                               Injection injection, CliRun& run) {
+    injection.trace = root.string() + ".trace";
+    fs::remove(injection.trace);
+    run = RunCli(root, args, injection);
+    const auto calls = ParseTrace(tsumugiya::test::ReadFile(injection.trace).value_or(""));
+    fs::remove(injection.trace);
     return calls;
-}
-
-void Sync(const fs::path& root) {
-    const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
-    ::syncfs(fd);
-    ::close(fd);
 }
 
 // A scenario's files in root, on disk, with the game's unflushed write on top.
 Tree Prepare(const fs::path& root, const Scenario& scenario) {
     Materialize(root, scenario.Start(root));
     scenario.Populate(root);
-    Sync(root);
+    const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ::syncfs(fd);
+    ::close(fd);
     if (!scenario.Unflushed().empty()) {
         const fs::path save = fs::canonical(root / "saves" / "game.sav");
-        const auto time = fs::last_write_time(save);
-        tsumugiya::test::WriteFile(save, scenario.Unflushed());
-        fs::last_write_time(save, time);
+        tsumugiya::test::WriteFile(save, scenario.Unflushed(), tsumugiya::test::ModTime(save));
     }
     return Snapshot(root);
+}
+
+// Runs the scenario through once, recording its calls: what a crash is
+// judged against.
+Expectation Recorded(const fs::path& root, const Scenario& scenario,
+                     std::vector<TracedCall>& calls) {
+    const Tree before = Prepare(root, scenario);
+    CliRun run;
+    calls = Traced(root, scenario.Args(false), {}, run);
+    EXPECT_EQ(run.status, 0) << run.output;
+    return {scenario, before, Snapshot(root)};
+}
+
+// Checks what a crash left in root, then the command run again on it.
+void ExpectRecovers(const fs::path& root, const Expectation& expected, const Tree& left,
+                    bool exited, const std::string& crash) {
+    const auto crashed = CheckCrashed(expected, left, exited);
+    EXPECT_TRUE(crashed.empty()) << crash << Text(crashed);
+    const CliRun rerun = RunCli(root, expected.scenario.Args(true));
+    const auto reran = CheckRerun(expected, left, Snapshot(root), rerun);
+    EXPECT_TRUE(reran.empty()) << "rerun after " << crash << Text(reran);
 }
 
 // --- Layer 1 ---------------------------------------------------------------
@@ -87,9 +105,7 @@ class LoopMount {
         const std::string image = (folder_ / "image").string();
         mountPoint_ = folder_ / "mnt";
         fs::create_directory(mountPoint_);
-        if (::truncate(image.c_str(), 0) != 0) {
-            std::fclose(std::fopen(image.c_str(), "w"));
-        }
+        std::ofstream{image};
         if (::truncate(image.c_str(), static_cast<off_t>(fs.megabytes) << 20) != 0 ||
             !Shell(fs.mkfs + " " + image + " >/dev/null 2>&1") || !Mount()) {
             refusal_ = "cannot make and loop-mount " + fs.name + " (needs root and loop devices)";
@@ -163,30 +179,23 @@ void CrashOnDisk(const FileSystem& fileSystem) {
     const std::size_t rounds = EnvOr("TSUMUGIYA_POWERLOSS_ROUNDS", 1);
     for (const Scenario& scenario : Scenarios()) {
         SCOPED_TRACE(fileSystem.name + " " + scenario.Name());
-        const Tree before = Prepare(root, scenario);
-        CliRun run;
-        const std::size_t calls = Traced(root, scenario, run).size();
-        ASSERT_EQ(run.status, 0) << run.output;
-        const Expectation expected{scenario, before, Snapshot(root)};
+        std::vector<TracedCall> traced;
+        const Expectation expected = Recorded(root, scenario, traced);
+        const std::size_t calls = traced.size();
         for (std::size_t cut = 0; cut < (calls + 1) * rounds; ++cut) {
             const std::size_t point = cut % (calls + 1) + 1;
             Prepare(root, scenario);
             const bool afterExit = point > calls;
-            run = RunCli(root, scenario.Args(false),
-                         {.stop = afterExit ? 0 : static_cast<long>(point),
-                          .mount = disk.MountPoint().string()});
+            const CliRun run = RunCli(root, scenario.Args(false),
+                                      {.stop = afterExit ? 0 : static_cast<long>(point),
+                                       .mount = disk.MountPoint().string()});
             if (afterExit) {
                 ASSERT_EQ(ShutDown(disk.MountPoint().c_str()), 0);
             }
             ASSERT_EQ(run.status, afterExit ? 0 : kStoppedExit) << "point " << point << run.output;
             ASSERT_TRUE(disk.Remount());
-            const Tree left = Snapshot(root);
-            const auto crashed = CheckCrashed(expected, left, afterExit);
-            EXPECT_TRUE(crashed.empty()) << "cut before call " << point << Text(crashed);
-            const CliRun rerun = RunCli(root, scenario.Args(true));
-            const auto reran = CheckRerun(expected, left, Snapshot(root), rerun);
-            EXPECT_TRUE(reran.empty())
-                << "rerun after the cut before call " << point << Text(reran);
+            ExpectRecovers(root, expected, Snapshot(root), afterExit,
+                           "the cut before call " + std::to_string(point));
         }
         std::cout << "[ POINTS   ] " << fileSystem.name << " " << scenario.Name() << ": "
                   << calls + 1 << " crash points\n";
@@ -213,13 +222,10 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
             continue;  // the model starts from what is on disk
         }
         SCOPED_TRACE(scenario.Name());
-        const Tree before = Prepare(root, scenario);
-        CliRun run;
-        const auto calls = Traced(root, scenario, run);
-        ASSERT_EQ(run.status, 0) << run.output;
-        const Expectation expected{scenario, before, Snapshot(root)};
-        const CrashStates model(root, before, calls);
-        std::set<std::size_t> seen;
+        std::vector<TracedCall> calls;
+        const Expectation expected = Recorded(root, scenario, calls);
+        const CrashStates model(root, expected.before, calls);
+        std::set<Tree> seen;
         std::size_t built = 0;
         for (std::size_t point = 0; point <= model.Calls(); ++point) {
             const auto states = model.At(point, mixes);
@@ -228,21 +234,12 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
             EXPECT_TRUE(onDisk.empty())
                 << "what is on disk for sure before call " << point + 1 << Text(onDisk);
             for (const Tree& state : states) {
-                std::string key;
-                for (const auto& [path, value] : state) {
-                    key += path + '\0' + value + '\0';
-                }
-                if (!seen.insert(std::hash<std::string>()(key)).second) {
+                if (!seen.insert(state).second) {
                     continue;
                 }
-                const auto crashed = CheckCrashed(expected, state, false);
-                EXPECT_TRUE(crashed.empty())
-                    << "a state before call " << point + 1 << Text(crashed);
                 Materialize(root, state);
-                const CliRun rerun = RunCli(root, scenario.Args(true));
-                const auto reran = CheckRerun(expected, state, Snapshot(root), rerun);
-                EXPECT_TRUE(reran.empty())
-                    << "rerun on a state before call " << point + 1 << Text(reran);
+                ExpectRecovers(root, expected, state, false,
+                               "a state before call " + std::to_string(point + 1));
             }
         }
         std::cout << "[ STATES   ] " << scenario.Name() << ": " << model.Calls() + 1
@@ -253,19 +250,10 @@ TEST(Layer2, EveryCrashStateOfTheModel) {
 
 // --- Failed calls ------------------------------------------------------------
 
-std::vector<TracedCall> TraceOf(const fs::path& root, const std::vector<std::string>& args,
-                                Injection injection, CliRun& run) {
-    injection.trace = root.string() + ".trace";
-    run = RunCli(root, args, injection);
-    const auto calls = ParseTrace(tsumugiya::test::ReadFile(injection.trace).value_or(""));
-    fs::remove(injection.trace);
-    return calls;
-}
-
 bool MayFail(Call call) {
-    return call == Call::SyncFile || call == Call::SyncFolder || call == Call::Write ||
-           call == Call::Clone || call == Call::Rename || call == Call::Link ||
-           call == Call::MakeFolder;
+    constexpr Call kMayFail[] = {Call::SyncFile, Call::SyncFolder, Call::Write,     Call::Clone,
+                                 Call::Rename,   Call::Link,       Call::MakeFolder};
+    return std::ranges::count(kMayFail, call) > 0;
 }
 
 // Each flush, write, rename and link fails in turn: the run ends with a
@@ -277,10 +265,10 @@ TEST(FailedCalls, EndTheCommandLosingNothing) {
     InstallCli(root);
     for (const Scenario& scenario : Scenarios()) {
         SCOPED_TRACE(scenario.Name());
-        const Tree before = Prepare(root, scenario);
+        std::vector<TracedCall> calls;
+        const Expectation expected = Recorded(root, scenario, calls);
+        const Tree& before = expected.before;
         CliRun run;
-        const auto calls = Traced(root, scenario, run);
-        const Expectation expected{scenario, before, Snapshot(root)};
         const fs::path save = root / "saves" / "game.sav";
         const auto replaced = std::ranges::find(calls, save.string(), &TracedCall::other);
         std::size_t failed = 0;
@@ -292,8 +280,8 @@ TEST(FailedCalls, EndTheCommandLosingNothing) {
             const bool full = i % 2 == 1;
             Prepare(root, scenario);
             const auto made =
-                TraceOf(root, scenario.Args(false),
-                        {.fail = static_cast<long>(i + 1), .error = full ? ENOSPC : EIO}, run);
+                Traced(root, scenario.Args(false),
+                       {.fail = static_cast<long>(i + 1), .error = full ? ENOSPC : EIO}, run);
             const Tree left = Snapshot(root);
             auto problems = CheckCrashed(expected, left, run.status == 0);
             // Told done after a failed call: another way must have put it all on disk.
@@ -302,13 +290,11 @@ TEST(FailedCalls, EndTheCommandLosingNothing) {
                 for (const std::string& problem : CheckCrashed(expected, onDisk, true)) {
                     problems.push_back("on disk: " + problem);
                 }
-            }
-            // Nothing may stand in for a safety copy that is not on disk.
-            if (run.status != 0 && calls.begin() + static_cast<long>(i) < replaced) {
-                EXPECT_EQ(left.at("saves/game.sav"), before.at("saves/game.sav"))
+            } else {
+                // Nothing may stand in for a safety copy that is not on disk.
+                EXPECT_TRUE(calls.begin() + static_cast<long>(i) >= replaced ||
+                            left.at("saves/game.sav") == before.at("saves/game.sav"))
                     << "the save was replaced although call " << i + 1 << " failed";
-            }
-            if (run.status != 0) {
                 const std::string cause = tsumugiya::platform::ErrnoCause(full ? ENOSPC : EIO);
                 EXPECT_EQ(run.status, 1) << run.output;
                 EXPECT_NE(run.output.find(root.string() + "/"), std::string::npos) << run.output;
@@ -354,7 +340,7 @@ void ExpectNewFoldersOnDisk(const fs::path& root, const std::vector<std::string>
                             std::size_t folders) {
     prepare();
     CliRun run;
-    const auto calls = TraceOf(root, args, setting, run);
+    const auto calls = Traced(root, args, setting, run);
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(UsedBeforeOnDisk(calls), std::vector<std::string>{});
     std::size_t made = 0;
@@ -371,7 +357,7 @@ void ExpectNewFoldersOnDisk(const fs::path& root, const std::vector<std::string>
         prepare();
         Injection failing = setting;
         failing.fail = static_cast<long>(i) + 1;
-        const auto left = TraceOf(root, args, failing, run);
+        const auto left = Traced(root, args, failing, run);
         SCOPED_TRACE("the flush of " + calls[i].path + " failed");
         EXPECT_EQ(UsedBeforeOnDisk(left), std::vector<std::string>{});
         if (run.status != 0) {

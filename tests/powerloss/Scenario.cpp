@@ -1,14 +1,9 @@
 #include "powerloss/Scenario.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "support/TestSupport.h"
 
@@ -20,6 +15,7 @@ using test::U8;
 using test::Utf8;
 
 constexpr std::size_t kSaveSize = 10000;  // two whole 4 KiB blocks and part of a third
+const std::string kCli = "bin/tsumugiya-cli";
 const std::string kBackups = "bin/backup/";
 const std::string kSettings = "bin/tsumugiya.ini";
 const std::string kQuick = kBackups + "game.sav.save.temp";
@@ -30,10 +26,10 @@ constexpr std::int64_t kStartTime = 1704067200;  // 2024-01-01 00:00:00 UTC
 
 // Distinct contents, each with its own modification time, which a copy keeps:
 // a file rebuilt from its bytes gets its time back, and with it the names
-// the program derives from it.
-enum State { kSource1, kQuickState, kSafetyState, kSaveState, kUnflushedState, kStates };
+// the program derives from it. A look-alike shares the old .s's time.
+enum State { kSource1, kQuickState, kSafetyState, kSaveState, kUnflushedState, kAlike, kStates };
 
-const std::string& Bytes(int state) {
+const std::vector<std::string>& States() {
     static const std::vector<std::string> states = [] {
         std::vector<std::string> made;
         for (int i = 0; i < kStates; ++i) {
@@ -44,26 +40,24 @@ const std::string& Bytes(int state) {
         }
         return made;
     }();
-    return states.at(static_cast<std::size_t>(state));
+    return states;
 }
 
-int StateOf(const std::string& value) {
-    for (int state = 0; state < kStates; ++state) {
-        if (value == Bytes(state)) {
-            return state;
-        }
-    }
-    return kStates;
+const std::string& Bytes(int state) {
+    return States().at(static_cast<std::size_t>(state));
+}
+
+int StateOf(const std::string& value) {  // kStates for none
+    return static_cast<int>(std::ranges::find(States(), value) - States().begin());
 }
 
 std::int64_t TimeOf(const std::string& value) {
-    return kStartTime + 3600 * (StateOf(value) % kStates);
+    const int state = StateOf(value);
+    return kStartTime + 3600 * (state == kAlike ? kSafetyState : state % kStates);
 }
 
 std::string TimeName(int state) {
-    static const char* const names[] = {"00時00分00秒", "01時00分00秒", "02時00分00秒",
-                                        "03時00分00秒", "04時00分00秒"};
-    return std::string("2024年01月01日") + names[state];
+    return "2024年01月01日0" + std::to_string(state) + "時00分00秒";
 }
 
 std::string SavePath(const Fixture& fixture) {
@@ -75,24 +69,27 @@ std::string Settings(const fs::path& root, const std::string& fileName) {
            "\nfilename=" + fileName + "\n[AutoBackup]\nkeep=2\n[Other]\nkey=kept\n";
 }
 
-std::vector<std::string> Differences(const Tree& a, const Tree& b) {
-    std::set<std::string> names;
-    for (const auto& [path, value] : a) {
-        names.insert(path);
+std::set<std::string> Differences(const Tree& a, const Tree& b) {
+    std::set<std::string> differ;
+    for (const auto& [one, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+        for (const auto& [path, value] : *one) {
+            if (!other->contains(path) || other->at(path) != value) {
+                differ.insert(path);
+            }
+        }
     }
-    for (const auto& [path, value] : b) {
-        names.insert(path);
-    }
-    std::vector<std::string> differ;
-    std::ranges::copy_if(names, std::back_inserter(differ), [&](const std::string& path) {
-        return !a.contains(path) || !b.contains(path) || a.at(path) != b.at(path);
-    });
     return differ;
 }
 
+bool IsTempName(const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    return name.starts_with(".tsumugiya-") && name.ends_with(".tmp");
+}
+
 std::string Describe(const Tree& tree, const std::string& path) {
-    static const char* const names[] = {"the source backup", "the old quick backup", "the old .s",
-                                        "the save",          "the unflushed save",   "other bytes"};
+    static const char* const names[] = {
+        "the source backup",  "the old quick backup",       "the old .s", "the save",
+        "the unflushed save", "a look-alike of the old .s", "other bytes"};
     const auto it = tree.find(path);
     if (it == tree.end() || it->second[0] != 'f') {
         return it == tree.end() ? "absent" : it->second.substr(0, 1);
@@ -107,13 +104,11 @@ bool WholeLedger(const std::string& value) {
     if (!value.starts_with(kHeader) || !value.ends_with('\n')) {
         return false;
     }
-    for (std::size_t at = kHeader.size(); at < value.size();) {
-        const std::size_t end = value.find('\n', at);
-        if (std::count(value.begin() + static_cast<long>(at),
-                       value.begin() + static_cast<long>(end), '\t') != 6) {
+    std::istringstream lines(value.substr(kHeader.size()));
+    for (std::string line; std::getline(lines, line);) {
+        if (std::ranges::count(line, '\t') != 6) {
             return false;
         }
-        at = end + 1;
     }
     return true;
 }
@@ -200,19 +195,35 @@ void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& l
     }
 }
 
-}  // namespace
-
-bool IsTempName(const std::string& path) {
-    const std::string name = fs::path(path).filename().string();
-    return name.starts_with(".tsumugiya-") && name.ends_with(".tmp");
+// The work is judged by the save as the crash left it: a state the game
+// never flushed may be gone. use and restore end with a known file; the
+// others with a copy of the save.
+bool DidItsWork(const Expectation& expected, const Tree& left) {
+    const Command command = expected.scenario.command;
+    const std::string savePath = SavePath(expected.scenario.fixture);
+    if (command == Command::Use || command == Command::Restore) {
+        const std::string& path = command == Command::Use ? kSettings : savePath;
+        return left.contains(path) && left.at(path) == expected.after.at(path);
+    }
+    const std::string save = left.contains(savePath) ? left.at(savePath) : "";
+    return std::ranges::any_of(left, [&](const auto& entry) {
+        const std::string& path = entry.first;
+        const bool copy = command == Command::Quick ? path == kQuick
+                          : command == Command::Watch
+                              ? IsAutomatic(path)
+                              : path.starts_with(kBackups) && !expected.before.contains(path);
+        return copy && entry.second == save;
+    });
 }
+
+}  // namespace
 
 Tree Snapshot(const fs::path& root) {
     Tree tree;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
          ++it) {
         const std::string path = Utf8(it->path().lexically_relative(root));
-        if (path == "bin/tsumugiya-cli" || path == "lost+found") {
+        if (path == kCli || path == "lost+found") {
             it.disable_recursion_pending();
             continue;
         }
@@ -228,14 +239,11 @@ Tree Snapshot(const fs::path& root) {
 }
 
 void Materialize(const fs::path& root, const Tree& tree) {
-    for (const auto& entry : fs::directory_iterator(root)) {
-        if (entry.path().filename() != "bin" && entry.path().filename() != "lost+found") {
-            fs::remove_all(entry.path());
-        }
-    }
-    for (const auto& entry : fs::directory_iterator(root / "bin")) {
-        if (entry.path().filename() != "tsumugiya-cli") {
-            fs::remove_all(entry.path());
+    for (const fs::path& folder : {root, root / "bin"}) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (!std::set{root / "bin", root / "lost+found", root / kCli}.contains(entry)) {
+                fs::remove_all(entry.path());
+            }
         }
     }
     for (const auto& [path, value] : tree) {  // a folder sorts before what it holds
@@ -250,13 +258,9 @@ void Materialize(const fs::path& root, const Tree& tree) {
     }
 }
 
-std::string NameOf(Command command) {
-    static const char* const names[] = {"use", "backup", "quick", "restore", "watch"};
-    return names[static_cast<int>(command)];
-}
-
 std::string Scenario::Name() const {
-    return NameOf(command) + "." + fixture.name;
+    static const char* const names[] = {"use", "backup", "quick", "restore", "watch"};
+    return names[static_cast<int>(command)] + ("." + fixture.name);
 }
 
 std::vector<std::string> Scenario::Args(bool rerun) const {
@@ -285,6 +289,9 @@ Tree Scenario::Start(const fs::path& root) const {
         if (fixture.safetyHeld) {
             tree[kBackups + "game.sav.save." + TimeName(kSafetyState) + "_held"] =
                 Bytes(kSafetyState);
+        }
+        if (fixture.safetyLookalike) {
+            tree[kBackups + "game.sav.save." + TimeName(kSafetyState) + "_like"] = Bytes(kAlike);
         }
     }
     if (fixture.linkedSave) {
@@ -319,6 +326,7 @@ std::vector<Scenario> Scenarios() {
     const Fixture plain{"plain"};
     const Fixture noSafety{.name = "no_s", .safetyCopy = false};
     const Fixture held{.name = "s_held", .safetyHeld = true};
+    const Fixture lookalike{.name = "s_lookalike", .safetyLookalike = true};
     const Fixture noFolder{.name = "no_backup_folder", .backupFolder = false, .safetyCopy = false};
     const Fixture linked{.name = "linked_save", .linkedSave = true};
     const Fixture unflushed{.name = "unflushed_save", .unflushedSave = true};
@@ -329,7 +337,7 @@ std::vector<Scenario> Scenarios() {
         }
     }
     // A restore needs a backup to restore, so never lacks the folder.
-    for (const Fixture& fixture : {plain, noSafety, held, linked, unflushed}) {
+    for (const Fixture& fixture : {plain, noSafety, held, lookalike, linked, unflushed}) {
         scenarios.push_back({Command::Restore, fixture});
     }
     // A new automatic backup into a full pool, which then prunes its oldest.
@@ -337,24 +345,18 @@ std::vector<Scenario> Scenarios() {
     return scenarios;
 }
 
-fs::path CliIn(const fs::path& root) {
-    return root / "bin" / "tsumugiya-cli";
-}
-
 void InstallCli(const fs::path& root) {
     fs::create_directories(root / "bin");
-    const char* other = std::getenv("TSUMUGIYA_PL_CLI");
-    fs::copy_file(other != nullptr ? other : TSUMUGIYA_CLI, CliIn(root),
-                  fs::copy_options::overwrite_existing);
+    fs::copy_file(TSUMUGIYA_CLI, root / kCli, fs::copy_options::overwrite_existing);
 }
 
 CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
               const Injection& injection) {
-    std::vector<std::string> words{Utf8(CliIn(root))};
+    std::vector<std::string> words;
     for (const std::string& arg : args) {
         words.push_back(arg.starts_with("SAVES/") ? Utf8(root / "saves") + arg.substr(5) : arg);
     }
-    std::vector<std::string> env{"TZ=UTC0", "LD_PRELOAD=" TSUMUGIYA_PL_PRELOAD,
+    std::vector<std::string> env{"LD_PRELOAD=" TSUMUGIYA_PL_PRELOAD,
                                  "TSUMUGIYA_PL_ROOT=" + Utf8(root)};
     const auto add = [&](const char* name, const std::string& value) {
         if (!value.empty() && value != "0") {
@@ -367,40 +369,9 @@ CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
     add("TSUMUGIYA_PL_ERRNO", std::to_string(injection.error));
     add("TSUMUGIYA_PL_MOUNT", injection.mount);
     env.insert(env.end(), injection.env.begin(), injection.env.end());
-    std::vector<char*> argv, envp;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    for (std::string& word : env) {
-        envp.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    char output[] = "/tmp/tsumugiya-powerloss-XXXXXX";
-    const int fd = ::mkstemp(output);
-    ::unlink(output);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, fd, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    const std::string cwd = Utf8(root);
-    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    pid_t pid = -1;
-    CliRun run;
-    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    char buffer[4096];
-    for (ssize_t n;
-         (n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(run.output.size()))) > 0;) {
-        run.output.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return run;
+    const test::Outcome run =
+        test::RunProgram(root / kCli, words, root, std::nullopt, std::nullopt, env);
+    return {run.status, run.out + run.err};
 }
 
 std::vector<std::string> CheckCrashed(const Expectation& expected, const Tree& left, bool exited) {
@@ -443,38 +414,7 @@ std::vector<std::string> CheckRerun(const Expectation& expected, const Tree& cra
         }
     }
     CheckStates(expected, crashed, left, problems);
-    // The work is judged by the save as the crash left it: a state the game
-    // never flushed may be gone.
-    const Scenario& scenario = expected.scenario;
-    const std::string savePath = SavePath(scenario.fixture);
-    const std::string save = left.contains(savePath) ? left.at(savePath) : "";
-    const auto holds = [&](const std::string& path, const std::string& value) {
-        return left.contains(path) && left.at(path) == value;
-    };
-    bool done = false;
-    switch (scenario.command) {
-        case Command::Use:
-            done = holds(kSettings, expected.after.at(kSettings));
-            break;
-        case Command::Quick:
-            done = holds(kQuick, save);
-            break;
-        case Command::Restore:
-            done = holds(savePath, expected.after.at(savePath));
-            break;
-        case Command::Watch:
-            done = std::ranges::any_of(left, [&](const auto& entry) {
-                return IsAutomatic(entry.first) && entry.second == save;
-            });
-            break;
-        case Command::Backup:
-            done = std::ranges::any_of(left, [&](const auto& entry) {
-                return entry.first.starts_with(kBackups) &&
-                       !expected.before.contains(entry.first) && entry.second == save;
-            });
-            break;
-    }
-    if (!done) {
+    if (!DidItsWork(expected, left)) {
         problems.push_back("the rerun did not do its work");
     }
     return problems;

@@ -21,20 +21,19 @@ using Tree = std::map<std::string, std::string>;
 Tree Snapshot(const fs::path& root);
 // Makes root hold exactly tree (beside the program, which stays).
 void Materialize(const fs::path& root, const Tree& tree);
-bool IsTempName(const std::string& path);
 
 // Where a command starts from.
 struct Fixture {
     std::string name;
-    bool backupFolder = true;    // else the first run makes it
-    bool safetyCopy = true;      // the save's ".s"
-    bool safetyHeld = false;     // a backup holds the same state as ".s"
-    bool linkedSave = false;     // the save is a symbolic link to real/game.sav
-    bool unflushedSave = false;  // the game's last write is not on disk (the real kernel only)
+    bool backupFolder = true;      // else the first run makes it
+    bool safetyCopy = true;        // the save's ".s"
+    bool safetyHeld = false;       // a backup holds the same state as ".s"
+    bool safetyLookalike = false;  // a backup has the size and time of ".s", not its bytes
+    bool linkedSave = false;       // the save is a symbolic link to real/game.sav
+    bool unflushedSave = false;    // the game's last write is not on disk (the real kernel only)
 };
 
 enum class Command { Use, Backup, Quick, Restore, Watch };
-std::string NameOf(Command command);
 
 struct Scenario {
     Command command;
@@ -69,7 +68,6 @@ struct Injection {
 // Runs the program copied into root/bin, below which calls are numbered.
 CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
               const Injection& injection = {});
-fs::path CliIn(const fs::path& root);
 // Puts the program beside its settings and backups, where it keeps them.
 void InstallCli(const fs::path& root);
 

@@ -2,7 +2,8 @@
 
 // The calls the preloaded library records, one line each: the kind, the path
 // (a file descriptor's as /proc names it), a second path, an offset and the
-// bytes written, in hex. Header-only: the library and the tests share it.
+// number of bytes written, which follow the line as they are. Header-only:
+// the library and the tests share it.
 
 #include <cstdint>
 #include <sstream>
@@ -34,42 +35,29 @@ enum class Call : char {
 
 struct TracedCall {
     Call call;
-    std::string path, other;
+    std::string path{}, other{};
     long long offset = 0;
-    std::string bytes;
+    std::string bytes{};
 };
 
 inline std::string FormatCall(Call call, std::string_view path, std::string_view other,
                               long long offset, std::string_view bytes) {
-    static constexpr char kHex[] = "0123456789abcdef";
     std::string line(1, static_cast<char>(call));
-    ((line += '\t') += path) += '\t';
-    (line += other) += '\t';
-    (line += std::to_string(offset)) += '\t';
-    for (const char c : bytes) {
-        line += kHex[static_cast<unsigned char>(c) >> 4];
-        line += kHex[static_cast<unsigned char>(c) & 15];
-    }
-    return line += '\n';
+    (((line += '\t') += path) += '\t') += other;
+    line += '\t' + std::to_string(offset) + '\t' + std::to_string(bytes.size()) + '\n';
+    return line += bytes;
 }
 
 inline std::vector<TracedCall> ParseTrace(const std::string& text) {
     std::vector<TracedCall> calls;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string kind, offset, hex;
-        TracedCall call;
-        std::getline(fields, kind, '\t');
-        std::getline(fields, call.path, '\t');
-        std::getline(fields, call.other, '\t');
-        std::getline(fields, offset, '\t');
-        std::getline(fields, hex);
-        call.call = static_cast<Call>(kind.at(0));
+    std::istringstream in(text);
+    for (std::string kind, offset, size; std::getline(in, kind, '\t');) {
+        TracedCall call{static_cast<Call>(kind.at(0))};
+        std::getline(std::getline(in, call.path, '\t'), call.other, '\t');
+        std::getline(std::getline(in, offset, '\t'), size);
         call.offset = std::stoll(offset);
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-            call.bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        }
+        call.bytes.resize(std::stoul(size));
+        in.read(call.bytes.data(), static_cast<std::streamsize>(call.bytes.size()));
         calls.push_back(std::move(call));
     }
     return calls;

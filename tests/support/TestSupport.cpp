@@ -158,15 +158,19 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
                    std::optional<std::chrono::nanoseconds> killAfter,
-                   std::optional<std::string_view> typed) {
+                   std::optional<std::string_view> typed, Texts env) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
-    char zone[] = "TZ=UTC0";
-    char* envp[] = {zone, nullptr};
+    env.insert(env.begin(), "TZ=UTC0");
+    std::vector<char*> envp;
+    for (auto& entry : env) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
@@ -196,7 +200,7 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp);
+    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
         throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(failed));
@@ -274,9 +278,9 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
                    std::optional<std::chrono::nanoseconds> killAfter,
-                   std::optional<std::string_view> typed) {
-    if (typed) {
-        throw std::logic_error("no terminal to type on");
+                   std::optional<std::string_view> typed, Texts env) {
+    if (typed || !env.empty()) {
+        throw std::logic_error(typed ? "no terminal to type on" : "no environment of its own");
     }
     std::wstring line = Quoted(program.wstring());
     for (const std::string& arg : args) {

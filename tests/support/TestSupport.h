@@ -96,14 +96,15 @@ struct Outcome {
 // How a failed check shows an outcome.
 void PrintTo(const Outcome& outcome, std::ostream* os);
 // Runs a program in cwd with stdin on /dev/null (never a terminal) and only
-// TZ=UTC0 in its environment, so that backup names do not depend on the machine.
+// TZ=UTC0 and env (NAME=VALUE each) in its environment, so that backup names
+// do not depend on the machine.
 // Given killAfter, SIGKILL ends the program then unless it has ended first.
 // Given typed, stdin and stderr are a terminal of its own where that is typed,
 // and err is what the terminal showed (Linux only).
 // On Windows stdin is NUL, the environment is this process's own (the zone
-// is the system's) and killAfter ends it with TerminateProcess.
+// is the system's; env must be empty) and killAfter ends it with TerminateProcess.
 Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
                    std::optional<std::chrono::nanoseconds> killAfter = std::nullopt,
-                   std::optional<std::string_view> typed = std::nullopt);
+                   std::optional<std::string_view> typed = std::nullopt, Texts env = {});
 
 }  // namespace tsumugiya::test
