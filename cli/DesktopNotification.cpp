@@ -39,6 +39,10 @@ class Libnotify : public OpenedLibrary {
         Find(show, "notify_notification_show");
         Find(unref, "g_object_unref");
         Find(clearError, "g_clear_error");
+        Find(serverCaps, "notify_get_server_caps");
+        Find(freeList, "g_list_free_full");
+        Find(free, "g_free");
+        Find(escape, "g_markup_escape_text");
     }
 
     decltype(&notify_init) init = nullptr;
@@ -51,7 +55,28 @@ class Libnotify : public OpenedLibrary {
     decltype(&notify_notification_show) show = nullptr;
     decltype(&g_object_unref) unref = nullptr;
     decltype(&g_clear_error) clearError = nullptr;
+    decltype(&notify_get_server_caps) serverCaps = nullptr;
+    decltype(&g_list_free_full) freeList = nullptr;
+    decltype(&g_free) free = nullptr;
+    decltype(&g_markup_escape_text) escape = nullptr;
 };
+
+// A server that renders markup in the body would cut a name holding < or &,
+// or show it wrong: the body is escaped for it, and only for it.
+std::string BodyFor(const Libnotify& notify, const std::string& text) {
+    GList* caps = notify.serverCaps();
+    bool markup = false;
+    for (const GList* cap = caps; cap; cap = cap->next) {
+        markup = markup || std::string_view(static_cast<const char*>(cap->data)) == "body-markup";
+    }
+    notify.freeList(caps, notify.free);
+    if (!markup) {
+        return text;
+    }
+    const auto free = [&notify](gchar* p) { notify.free(p); };
+    const std::unique_ptr<gchar, decltype(free)> escaped(notify.escape(text.c_str(), -1), free);
+    return escaped.get();
+}
 
 }  // namespace
 
@@ -65,7 +90,7 @@ void ShowDesktopNotification(const std::string& body, Cue cue, bool soundPlayedA
     }
     const auto unref = [&notify](NotifyNotification* object) { notify.unref(object); };
     std::unique_ptr<NotifyNotification, decltype(unref)> note(
-        notify.create("Tsumugiya", body.c_str(), "tsumugiya"), unref);
+        notify.create("Tsumugiya", BodyFor(notify, body).c_str(), "tsumugiya"), unref);
     notify.setUrgency(note.get(),
                       cue == Cue::Failed ? NOTIFY_URGENCY_CRITICAL : NOTIFY_URGENCY_NORMAL);
     if (soundPlayedApart) {

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A stand-in desktop notification service on the session bus: writes each
 Notify call's application, summary, body, urgency and sound hints to a file,
-one JSON array a line."""
+one JSON array a line. Capabilities beyond "body" and "sound" are read, at
+each question, from the file named by the second argument, if any."""
 import json
 import sys
 
@@ -14,9 +15,10 @@ INTERFACE = "org.freedesktop.Notifications"
 
 
 class Recorder(dbus.service.Object):
-    def __init__(self, bus, log):
+    def __init__(self, bus, log, extra):
         super().__init__(bus, "/org/freedesktop/Notifications")
         self.log = log
+        self.extra = extra
 
     @dbus.service.method(INTERFACE, in_signature="susssasa{sv}i", out_signature="u")
     def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
@@ -29,7 +31,11 @@ class Recorder(dbus.service.Object):
 
     @dbus.service.method(INTERFACE, out_signature="as")
     def GetCapabilities(self):
-        return ["body", "sound"]
+        try:
+            with open(self.extra, encoding="utf-8") as extra:
+                return ["body", "sound"] + extra.read().split()
+        except (OSError, TypeError):
+            return ["body", "sound"]
 
     @dbus.service.method(INTERFACE, out_signature="ssss")
     def GetServerInformation(self):
@@ -41,7 +47,7 @@ def main():
     bus = dbus.SessionBus()
     with open(sys.argv[1], "a", encoding="utf-8") as log:
         name = dbus.service.BusName(INTERFACE, bus)  # noqa: F841 (held while running)
-        Recorder(bus, log)
+        Recorder(bus, log, sys.argv[2] if len(sys.argv) > 2 else None)
         loop = GLib.MainLoop()
         GLib.timeout_add_seconds(60, loop.quit)  # never outlives a stuck test
         print("ready", flush=True)

@@ -27,7 +27,7 @@ fail() {
 # "ready" once it owns the name; the commands run after that.
 export cli work here
 dbus-run-session -- bash -c '
-    /usr/bin/python3 "$here/notify-listener.py" "$work/notes" >"$work/ready" &
+    /usr/bin/python3 "$here/notify-listener.py" "$work/notes" "$work/caps" >"$work/ready" &
     for _ in $(seq 100); do grep -q ready "$work/ready" && break; sleep 0.05; done
     grep -q ready "$work/ready" || exit 3
     "$cli" quick --notify >/dev/null
@@ -35,13 +35,21 @@ dbus-run-session -- bash -c '
     # No sound server here: --sound fails at once, and says nothing that counts.
     PULSE_SERVER="unix:$work/no-server" "$cli" backup --notify --sound >/dev/null 2>&1
     "$cli" backup --notify 2>/dev/null && exit 5
+    # A name holding markup, to a server without markup and then with it.
+    printf x >"$work/<b>&c.dat"
+    "$cli" use "$work/<b>&c.dat" >/dev/null
+    "$cli" quick --notify >/dev/null
+    echo body-markup >"$work/caps"
+    "$cli" quick --notify >/dev/null
+    "$cli" use "$work/slot1.dat" >/dev/null
     kill %1
 ' || fail "the commands on the private bus ended with status $?"
 
 # One notification each, with the sound of its cue: the status text, the
 # refusal (urgent), a backup whose cue --sound plays instead, then that
-# backup's state already kept, which is no failure.
-[[ $(wc -l <"$work/notes") == 4 ]] || fail "expected 4 notifications"
+# backup's state already kept, which is no failure; a name as it is, then
+# escaped for the server that renders markup.
+[[ $(wc -l <"$work/notes") == 6 ]] || fail "expected 6 notifications"
 /usr/bin/python3 - "$work/notes" <<'PY' || fail "the notifications do not say what the commands said"
 import json, sys
 lines = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8")]
@@ -53,6 +61,8 @@ name = "slot1.dat.save.2023年03月06日04時01分08秒_"
 assert lines[2][2:] == [name + " にバックアップ", 1, None, True], lines[2]
 assert lines[3][2:] == ["同じ名前のファイルがあります。\n変わっていないので、バックアップ済みです: " + name,
                         1, "dialog-information", False], lines[3]
+assert lines[4][2] == "<b>&c.dat.save.temp にバックアップ", lines[4]
+assert lines[5][2] == "&lt;b&gt;&amp;c.dat.save.temp にバックアップ", lines[5]
 PY
 
 # No bus: the backup is made and the command ends as without --notify, at once.
@@ -62,4 +72,4 @@ env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work/nowhere" DISPLAY= "$cli" 
     >/dev/null || fail "quick --notify without a bus failed"
 [[ -f $work/backup/slot1.dat.save.temp ]] || fail "quick --notify without a bus made no backup"
 ((SECONDS - start < 5)) || fail "quick --notify without a bus took $((SECONDS - start)) s"
-echo "notify: 4 notifications recorded; without a bus the command works alone"
+echo "notify: 6 notifications recorded; without a bus the command works alone"
