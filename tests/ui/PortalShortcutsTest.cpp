@@ -1,16 +1,21 @@
 // The desktop portal client against the stand-in portal (tests/smoke/
-// portal-standin.py), each case on a private bus of its own.
+// portal-standin.py), and the notifications against a recording service
+// (tests/cli/notify-listener.py), each case on a private bus of its own.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTest>
 #include <memory>
 
+#include "DesktopNotification.h"
 #include "Messages.h"
 #include "PortalShortcuts.h"
 #include "support/TestSupport.h"
@@ -74,15 +79,17 @@ class PortalShortcutsTest : public ::testing::Test {
     }
 
     void StartStandIn(QStringList options = {}) {
+        StartService(QStringList{QStringLiteral(TSUMUGIYA_PORTAL_STANDIN), QStringLiteral("--log"),
+                                 QString::fromStdString(Log()), QStringLiteral("--lifetime"),
+                                 QStringLiteral("60")} +
+                     options);
+    }
+    void StartService(const QStringList& arguments) {
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.Address());
         standIn_.setProcessEnvironment(environment);
-        standIn_.start(QStringLiteral("/usr/bin/python3"),
-                       QStringList{QStringLiteral(TSUMUGIYA_PORTAL_STANDIN),
-                                   QStringLiteral("--log"), QString::fromStdString(Log()),
-                                   QStringLiteral("--lifetime"), QStringLiteral("60")} +
-                           options);
-        ASSERT_TRUE(standIn_.waitForReadyRead(10000)) << "the stand-in portal did not start";
+        standIn_.start(QStringLiteral("/usr/bin/python3"), arguments);
+        ASSERT_TRUE(standIn_.waitForReadyRead(10000)) << "the stand-in service did not start";
     }
     std::string Log() { return bus_.Folder() / "calls.log"; }
     // Presses a bound key, as far as the portal is concerned.
@@ -164,6 +171,33 @@ TEST_F(PortalShortcutsTest, NotOfferedOnABusWithoutAPortalAndAnsweredAtOnce) {
     EXPECT_FALSE(PortalShortcuts::IsOffered(bus));
     // Well under the wait for a portal that is slow to start.
     EXPECT_LT(timer.elapsed(), 250);
+}
+
+// A name holding markup reaches a plain server as it is, and one that
+// renders markup escaped.
+TEST_F(PortalShortcutsTest, ANotificationsBodyIsEscapedOnlyForAServerThatRendersMarkup) {
+    const auto notes = bus_.Folder() / "notes";
+    const auto capabilities = bus_.Folder() / "capabilities";
+    StartService({QStringLiteral(TSUMUGIYA_NOTIFY_LISTENER), QString::fromStdString(notes),
+                  QString::fromStdString(capabilities)});
+    const HotkeyReport report{Cue::Done, "", "バックアップ", "<b>&c.dat.save.temp にバックアップ"};
+    const auto bodies = [&notes] {
+        QStringList said;
+        for (const auto& line :
+             QString::fromStdString(test::ReadFile(notes).value_or("")).split('\n')) {
+            if (!line.isEmpty()) {
+                said << QJsonDocument::fromJson(line.toUtf8()).array().at(2).toString();
+            }
+        }
+        return said;
+    };
+    SendDesktopNotification(bus_.Connect(), report);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bodies().size() == 1; }, 5000));
+    test::WriteFile(capabilities, "body-markup");
+    SendDesktopNotification(bus_.Connect(), report);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bodies().size() == 2; }, 5000));
+    EXPECT_EQ(bodies(), Lines({"<b>&c.dat.save.temp にバックアップ",
+                               "&lt;b&gt;&amp;c.dat.save.temp にバックアップ"}));
 }
 
 }  // namespace
