@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -50,6 +51,7 @@ const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kRegistryInterface = QStringLiteral("org.freedesktop.host.portal.Registry");
+const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 
 // A running portal answers the version in a few milliseconds and a bus
 // without one at once; the rest of the wait is for a portal the bus starts
@@ -178,6 +180,11 @@ PortalShortcuts::PortalShortcuts(QDBusConnection bus, QString applicationId, QOb
     // QDBusObjectPath before that type's marshalling has been registered.
     bus_.connect(kService, kPath, kShortcutsInterface, QStringLiteral("Activated"), this,
                  SLOT(OnActivated(QDBusMessage)));
+    // A portal that goes away (it crashed, the desktop restarted it) takes
+    // the session and its keys with it.
+    auto* portal =
+        new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(portal, &QDBusServiceWatcher::serviceUnregistered, this, [this] { SessionEnded(); });
 }
 
 void PortalShortcuts::Bind(const HotkeyBindings& bindings) {
@@ -227,6 +234,8 @@ void PortalShortcuts::CreateSession() {
             return;
         }
         stage_ = Stage::Ready;
+        bus_.connect(kService, session_, kSessionInterface, QStringLiteral("Closed"), this,
+                     SLOT(OnSessionClosed(QDBusMessage)));
         BindOnSession();
     });
     connect(request, &PortalRequest::Failed, this, [this](const QString& cause) {
@@ -271,6 +280,26 @@ void PortalShortcuts::ReportBound(const QVariantMap& results) {
 
 void PortalShortcuts::Fail(const QString& cause) {
     emit Failed(QString::fromStdString(messages::PortalShortcutsFailed(cause.toStdString())));
+}
+
+void PortalShortcuts::OnSessionClosed(const QDBusMessage& signal) {
+    if (signal.path() == session_) {
+        SessionEnded();
+    }
+}
+
+// The keys are gone without a word from the user here: said, so that the
+// player does not press them in vain. The next Bind (the dialog's OK) asks
+// the desktop again; asking at once could put its dialog before the game.
+void PortalShortcuts::SessionEnded() {
+    if (stage_ != Stage::Ready) {
+        return;
+    }
+    bus_.disconnect(kService, session_, kSessionInterface, QStringLiteral("Closed"), this,
+                    SLOT(OnSessionClosed(QDBusMessage)));
+    session_.clear();
+    stage_ = Stage::NoSession;
+    Fail(FromUtf8(messages::kPortalShortcutsEnded));
 }
 
 void PortalShortcuts::OnActivated(const QDBusMessage& signal) {

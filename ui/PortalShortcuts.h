@@ -34,11 +34,13 @@ class PortalShortcuts : public QObject {
     void Activated(tsumugiya::HotkeyAction action);
     // The triggers the desktop reports, one "ACTION: TRIGGER" line each.
     void Bound(const QStringList& triggers);
-    // The portal refused or the user declined; the reason as the user should read it.
+    // The portal refused, the user declined, or the desktop ended the keys
+    // (the session closed, the portal gone); the reason as the user should read it.
     void Failed(const QString& why);
 
   private slots:
     void OnActivated(const QDBusMessage& signal);
+    void OnSessionClosed(const QDBusMessage& signal);
 
   private:
     void Register();
@@ -46,6 +48,7 @@ class PortalShortcuts : public QObject {
     void BindOnSession();
     void ReportBound(const QVariantMap& results);
     void Fail(const QString& cause);
+    void SessionEnded();
 
     enum class Stage { NoSession, Starting, Ready };
 

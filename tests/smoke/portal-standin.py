@@ -16,7 +16,8 @@ BindShortcuts describes each trigger in its own words ("CTRL+F5" becomes
     dbus-send --session --dest=org.freedesktop.portal.Desktop --type=method_call \\
         /org/freedesktop/portal/desktop io.github.tsumugiya.Test.Activate string:backup
 emits Activated for that shortcut, as a key press would; it fails for a
-shortcut the last BindShortcuts did not bind.
+shortcut the last BindShortcuts did not bind. io.github.tsumugiya.Test.Close
+closes the session, as a desktop may.
 """
 import argparse
 import time
@@ -58,6 +59,12 @@ class Request(dbus.service.Object):
         return False
 
 
+class Session(dbus.service.Object):
+    @dbus.service.signal("org.freedesktop.portal.Session", signature="a{sv}")
+    def Closed(self, details):
+        pass
+
+
 class Portal(dbus.service.Object):
     def __init__(self, bus, log, decline):
         super().__init__(bus, PATH)
@@ -65,6 +72,7 @@ class Portal(dbus.service.Object):
         self.log = log
         self.decline = decline
         self.session = None
+        self.session_object = None
         self.bound = set()
 
     def record(self, *words):
@@ -93,6 +101,7 @@ class Portal(dbus.service.Object):
         self.record("CreateSession")
         token = str(options.get("session_handle_token", "s%d" % time.monotonic_ns()))
         self.session = "%s/session/%s/%s" % (PATH, sender[1:].replace(".", "_"), token)
+        self.session_object = Session(self.bus, self.session)
         return self.request(sender, options, 0, {"session_handle": self.session})
 
     @dbus.service.method(SHORTCUTS, in_signature="oa(sa{sv})sa{sv}", out_signature="o",
@@ -124,6 +133,15 @@ class Portal(dbus.service.Object):
         self.Activated(dbus.ObjectPath(self.session), shortcut_id,
                        dbus.UInt64(time.monotonic_ns() // 1000000),
                        dbus.Dictionary({}, signature="sv"))
+
+
+    @dbus.service.method(TEST, in_signature="", out_signature="")
+    def Close(self):
+        self.record("Close")
+        self.session_object.Closed(dbus.Dictionary({}, signature="sv"))
+        self.session_object.remove_from_connection()
+        self.session = None
+        self.bound = set()
 
 
 def main():

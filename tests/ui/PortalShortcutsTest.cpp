@@ -93,12 +93,13 @@ class PortalShortcutsTest : public ::testing::Test {
     }
     std::string Log() { return bus_.Folder() / "calls.log"; }
     // Presses a bound key, as far as the portal is concerned.
-    void Activate(const QString& id) {
-        auto call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"),
-            QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("io.github.tsumugiya.Test"), QStringLiteral("Activate"));
-        call << id;
+    void Activate(const QString& id) { TellStandIn(QStringLiteral("Activate"), {id}); }
+    void TellStandIn(const QString& method, const QVariantList& arguments = {}) {
+        auto call =
+            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+                                           QStringLiteral("/org/freedesktop/portal/desktop"),
+                                           QStringLiteral("io.github.tsumugiya.Test"), method);
+        call.setArguments(arguments);
         const auto reply = bus_.Connect().call(call);
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     }
@@ -162,6 +163,33 @@ TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
     EXPECT_EQ(failed.at(0).at(0).toString().toStdString(),
               messages::PortalShortcutsFailed(messages::kPortalShortcutsDeclined));
     EXPECT_EQ(bound.count(), 0);
+}
+
+// Keys the desktop takes back, by closing the session or by going away, are
+// said; the next Bind asks for them again.
+TEST_F(PortalShortcutsTest, KeysTheDesktopEndsAreSaidAndTheNextBindAsksAgain) {
+    StartStandIn();
+    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
+    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
+    QSignalSpy activated(&portal, &PortalShortcuts::Activated);
+    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
+    const HotkeyBindings keys{{HotkeyAction::Backup, {kModCtrl, "F5"}}};
+    portal.Bind(keys);
+    ASSERT_TRUE(bound.wait(5000));
+    const auto ended = messages::PortalShortcutsFailed(messages::kPortalShortcutsEnded);
+
+    TellStandIn(QStringLiteral("Close"));
+    ASSERT_TRUE(failed.wait(5000));
+    EXPECT_EQ(failed.at(0).at(0).toString().toStdString(), ended);
+    portal.Bind(keys);
+    ASSERT_TRUE(bound.wait(5000));
+    Activate(QStringLiteral("backup"));
+    ASSERT_TRUE(activated.wait(5000));
+
+    standIn_.kill();
+    ASSERT_TRUE(failed.wait(5000));
+    EXPECT_EQ(failed.at(1).at(0).toString().toStdString(), ended);
+    EXPECT_EQ(failed.count(), 2);
 }
 
 TEST_F(PortalShortcutsTest, NotOfferedOnABusWithoutAPortalAndAnsweredAtOnce) {
