@@ -23,8 +23,8 @@ namespace tsumugiya {
 // the gate or spoiled by a write is tried again once the save settles anew.
 // A backup that failed (the backup drive away, the disk full) is tried again
 // on its own, since the game may not write again: first after the settle
-// time, then twice as long after each failed try, at most every five
-// minutes. The failure is said once, and the next success ends the retrying.
+// time, then twice as long after each failed try, up to five minutes (or the
+// settle time, if longer). The failure is said once; a success ends the row.
 // A save folder that is not there is looked for once every settle time.
 class AutoBackupWatcher {
   public:
