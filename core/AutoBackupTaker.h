@@ -30,8 +30,6 @@ struct AutoBackupResult {
     // Something went wrong, also when a backup was made but its pool could
     // not be kept: the cause is in the line.
     bool Failed() const { return kind == Kind::Failed || error.has_value(); }
-    // Worth another try once the save settles again.
-    bool Retry() const { return kind == Kind::Changing || kind == Kind::Busy; }
 };
 
 // Takes one automatic backup of the save as it is now, under the shared gate

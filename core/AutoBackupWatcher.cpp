@@ -1,9 +1,15 @@
 #include "AutoBackupWatcher.h"
 
+#include <algorithm>
+
 #include "Messages.h"
 
 namespace tsumugiya {
 namespace {
+
+// A drive put back or space freed is found within this, however long ago the
+// failing began.
+constexpr std::chrono::milliseconds kLongestRetryWait = std::chrono::minutes(5);
 
 std::filesystem::path FileWritten(const std::filesystem::path& save) {
     std::error_code error;
@@ -117,12 +123,34 @@ std::optional<AutoBackupResult> AutoBackupWatcher::OnTimer(Clock::time_point now
         deadline_ = now + settle_;
         return std::nullopt;
     }
-    AutoBackupResult result = taker_.Take();
-    if (result.Retry()) {
-        deadline_ = now + settle_;
-    }
-    if (result.kind == AutoBackupResult::Kind::SaveMissing) {
-        return Missing();
+    return Taken(taker_.Take(), now);
+}
+
+std::optional<AutoBackupResult> AutoBackupWatcher::Taken(AutoBackupResult result,
+                                                         Clock::time_point now) {
+    using Kind = AutoBackupResult::Kind;
+    switch (result.kind) {
+        case Kind::Failed: {
+            const bool first = retryWait_.count() == 0;
+            // A settle longer than the cap is not cut short.
+            retryWait_ =
+                first ? settle_ : std::min(retryWait_ * 2, std::max(kLongestRetryWait, settle_));
+            deadline_ = now + retryWait_;
+            if (!first) {
+                return std::nullopt;
+            }
+            return result;
+        }
+        case Kind::Made:
+        case Kind::SameState:
+            retryWait_ = std::chrono::milliseconds(0);
+            return result;
+        case Kind::SaveMissing:
+            return Missing();
+        case Kind::Changing:
+        case Kind::Busy:
+            deadline_ = now + settle_;
+            return result;
     }
     return result;
 }

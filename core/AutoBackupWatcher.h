@@ -21,6 +21,10 @@ namespace tsumugiya {
 // Settled means no write for the settle time, and the save's size and times
 // the same at the last write and at the end of that time. A copy refused by
 // the gate or spoiled by a write is tried again once the save settles anew.
+// A backup that failed (the backup drive away, the disk full) is tried again
+// on its own, since the game may not write again: first after the settle
+// time, then twice as long after each failed try, up to five minutes (or the
+// settle time, if longer). The failure is said once; a success ends the row.
 // A save folder that is not there is looked for once every settle time.
 class AutoBackupWatcher {
   public:
@@ -58,6 +62,9 @@ class AutoBackupWatcher {
     // The folder could not be watched, for another reason than its absence:
     // said once, with the cause, until a watch starts.
     std::optional<AutoBackupResult> Unwatched();
+    // What a taken backup tells: a failure sets the next try and is said
+    // only at the first of a row.
+    std::optional<AutoBackupResult> Taken(AutoBackupResult result, Clock::time_point now);
 
     const AppLocations& locations_;
     const std::chrono::milliseconds settle_;
@@ -70,6 +77,9 @@ class AutoBackupWatcher {
     std::optional<Look> look_;
     bool saidMissing_ = false;
     bool saidUnwatched_ = false;
+    // The wait before the next try of a backup that failed; zero while the
+    // last one did not fail.
+    std::chrono::milliseconds retryWait_{0};
 };
 
 }  // namespace tsumugiya

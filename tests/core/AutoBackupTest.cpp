@@ -264,6 +264,58 @@ TEST_F(WatcherTest, ABusyGateAndALostFolderAreWaitedOut) {
     EXPECT_EQ(ReadFile(backup / U8(results.back().backup)), "in a new folder");
 }
 
+// A backup that fails (here the backup drive gone: a file where its folder
+// was) is said once and tried again with no write by the game, each wait
+// twice the last up to five minutes; the success after it ends the row, so
+// the next failure is said again and waited for from the settle time.
+TEST_F(WatcherTest, AFailedBackupIsTriedAgainOnItsOwn) {
+    const auto unplug = [&] {
+        fs::remove_all(backup);
+        WriteFile(backup, "not a folder");
+    };
+    unplug();
+    auto now = AutoBackupWatcher::Clock::now();
+    AutoBackupWatcher watcher(locations, settings, gate, now);
+    now += settings.settle;
+    const auto failed = watcher.OnTimer(now);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->kind, Kind::Failed);
+    std::vector<std::chrono::milliseconds> waits;
+    while (waits.size() < 12) {  // enough to reach the cap from 300ms
+        ASSERT_TRUE(watcher.Deadline());
+        waits.push_back(
+            std::chrono::duration_cast<std::chrono::milliseconds>(*watcher.Deadline() - now));
+        now = *watcher.Deadline();
+        EXPECT_FALSE(watcher.OnTimer(now)) << "said again at try " << waits.size();
+    }
+    EXPECT_EQ(waits.front(), settings.settle);
+    EXPECT_EQ(waits.back(), 5min);
+    for (std::size_t i = 1; i < waits.size(); ++i) {
+        EXPECT_EQ(waits[i], std::min(waits[i - 1] * 2, std::chrono::milliseconds(5min))) << i;
+    }
+
+    fs::remove(backup);
+    fs::create_directory(backup);
+    now = *watcher.Deadline();
+    const auto made = watcher.OnTimer(now);
+    ASSERT_TRUE(made);
+    ASSERT_EQ(made->kind, Kind::Made) << made->Line();
+    EXPECT_EQ(ReadFile(backup / U8(made->backup)), ReadFile(save));
+    EXPECT_FALSE(watcher.Deadline());
+
+    unplug();
+    SaveState(1);
+    while (platform::WaitForAny({watcher.Waitable()}, 500ms)) {
+        watcher.OnReady(now);
+    }
+    ASSERT_EQ(watcher.Deadline(), now + settings.settle);
+    now += settings.settle;
+    const auto again = watcher.OnTimer(now);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->kind, Kind::Failed);
+    EXPECT_EQ(watcher.Deadline(), now + settings.settle);
+}
+
 }  // namespace
 
 namespace {
