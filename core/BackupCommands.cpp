@@ -35,11 +35,15 @@ CommandOutcome Failure(std::string message, std::optional<IoError> error = std::
     return outcome;
 }
 
-// The backup's name is taken: the state is kept already, nothing is written.
-CommandOutcome NameTaken(const std::string& name) {
-    CommandOutcome outcome = Failure(std::string(messages::kNameTaken));
+// The backup's name is taken, and nothing is written. A name carries the
+// state's time to the second and the memo, so another state of that second
+// may hold it: only the same bytes there count as kept already.
+CommandOutcome NameTaken(const std::string& name, bool sameState) {
+    CommandOutcome outcome =
+        Failure(std::string(messages::kNameTaken) +
+                (sameState ? std::string() : "\n" + messages::NameTakenByOtherState(name)));
     outcome.backup = name;
-    outcome.alreadyKept = true;
+    outcome.alreadyKept = sameState;
     return outcome;
 }
 
@@ -89,7 +93,8 @@ CommandOutcome BackupOperations::CopyToBackup(const std::string& name, Overwrite
         return Success(name, name + std::string(messages::kBackedUpSuffix));
     }
     if (error.kind == IoError::Kind::TargetExists) {
-        return NameTaken(name);
+        return NameTaken(
+            name, HoldsStateOf(folder / platform::PathFromUtf8(name), locations_.SavePath()));
     }
     return Failure(std::string(messages::kBackupCopyFailed), error);
 }
@@ -117,7 +122,8 @@ CommandOutcome BackupOperations::BackupUnguarded(const std::string& memo) {
                                                               : messages::kNoBackupName)));
     }
     if (!folder.empty() && platform::EntryExists(folder / platform::PathFromUtf8(*name))) {
-        return NameTaken(*name);
+        return NameTaken(
+            *name, HoldsStateOf(folder / platform::PathFromUtf8(*name), locations_.SavePath()));
     }
     return CopyToBackup(*name, Overwrite::Refuse);
 }
@@ -361,7 +367,7 @@ void Present(const CommandOutcome& outcome, CommandVoice& voice) {
 
 CommandOutcome BackupCommands::Presented(CommandOutcome outcome) {
     Present(outcome, host_);
-    // A taken name or an unreadable save leaves the folder as it was.
+    // A state kept already or an unreadable save leaves the folder as it was.
     if (outcome.result != CommandResult::Busy && !outcome.alreadyKept && !outcome.saveUnreadable) {
         host_.ShowCatalogue();
     }

@@ -98,6 +98,11 @@ std::string AlreadyKept(std::string_view backupName) {
     return "変わっていないので、バックアップ済みです: " + std::string(backupName);
 }
 
+std::string NameTakenByOtherState(std::string_view backupName) {
+    return "中身の違うバックアップがこの名前を使っています: " + std::string(backupName) +
+           "\nメモを変えてバックアップしてください。";
+}
+
 std::string NoCheckpointToRestore(std::string_view saveFileName) {
     return std::string(saveFileName) + " のバックアップがありません。";
 }

@@ -107,8 +107,11 @@ std::string HotkeysNotGiven(const std::vector<std::string>& refused);
 // A chord with the Windows key, which the Win32 hotkey control cannot show:
 // it is kept as long as the control is left alone.
 std::string HotkeyWinKeyKept(std::string_view chord);
-// A hotkey's backup whose name exists: the save has not changed since.
+// A backup whose name exists with the same bytes: the save has not changed since.
 std::string AlreadyKept(std::string_view backupName);
+// A backup whose name exists with other bytes: another state of the same
+// second under the same memo. Said below kNameTaken.
+std::string NameTakenByOtherState(std::string_view backupName);
 // Going back with no backup of this save to go back to.
 std::string NoCheckpointToRestore(std::string_view saveFileName);
 

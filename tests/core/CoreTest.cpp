@@ -483,25 +483,28 @@ Texts Kinds(const Texts& log) {
 
 // A backup is named after the save's time and never replaces an entry; the
 // quick backup replaces only its own. A failure leaves nothing and says why,
-// naming the file; a taken name or an unreadable save leaves the list alone.
+// naming the file; a state kept already or an unreadable save leaves the list alone.
 TEST_F(CommandTest, BackupsKeepTheSaveTimeAndFailuresLeaveNothing) {
     host.memo = "城の前";
     CommandOutcome made = commands.OnBackup();
     EXPECT_EQ(std::tuple(made.result, made.backup), std::tuple(Done, kNameA + "城の前"));
     EXPECT_EQ(StateOf(backup / U8(kNameA + "城の前")), kStateA);
     host.memo = "";
-    // An earlier backup, or a link to nothing: no copy may follow it.
-    std::vector<void (*)(const fs::path&)> makers{[](const fs::path& p) { WriteFile(p, "older"); }};
+    // The same state under that name is kept already; another state of the
+    // same second, or a link to nothing, is not: no copy may follow either.
+    std::vector<std::pair<void (*)(const fs::path&), bool>> makers{
+        {[](const fs::path& p) { WriteFile(p, "state A"); }, true},
+        {[](const fs::path& p) { WriteFile(p, "other A"); }, false}};
 #ifndef _WIN32
-    makers.push_back([](const fs::path& p) { fs::create_symlink(p.string() + "x", p); });
+    makers.emplace_back([](const fs::path& p) { fs::create_symlink(p.string() + "x", p); }, false);
 #endif
-    for (const auto& make : makers) {
+    for (const auto& [make, kept] : makers) {
         fs::remove(backup / U8(kNameA));
         make(backup / U8(kNameA));
         const auto before = Snapshot(dir.path);
         const CommandOutcome taken = commands.OnBackup();
         EXPECT_EQ(std::tuple(taken.result, taken.alreadyKept, taken.backup),
-                  std::tuple(Failed, true, kNameA));
+                  std::tuple(Failed, kept, kNameA));
         EXPECT_EQ(Snapshot(dir.path), before);
     }
     EXPECT_EQ(commands.OnFixedNameBackup().result, Done);
@@ -522,7 +525,12 @@ TEST_F(CommandTest, BackupsKeepTheSaveTimeAndFailuresLeaveNothing) {
     EXPECT_EQ(std::tuple(gone.saveUnreadable, gone.error->file), std::tuple(true, save));
     EXPECT_EQ(Names(backup).size(), 3u);  // the two backups and the folder in the way
     Texts kinds{"Status", "Refresh"};
-    kinds.resize(kinds.size() + makers.size(), "Tell");
+    for (const auto& maker : makers) {
+        kinds.emplace_back("Tell");
+        if (!maker.second) {
+            kinds.emplace_back("Refresh");  // a failure, not a state kept
+        }
+    }
     kinds.insert(kinds.end(), {"Status", "Refresh", "Status", "Refresh", "Tell", "Refresh",
                                "FileError", "FileError"});
     EXPECT_EQ(Kinds(host.TakeLog()), kinds);
