@@ -119,6 +119,9 @@ std::string NoCheckpointToRestore(std::string_view saveFileName);
 // one line for each thing the watcher did or did not do.
 inline constexpr std::string_view kAutoBackupItem = "自動バックアップ";
 inline constexpr std::string_view kAutoBackupTitleMark = " [自動]";
+// While the last automatic backup failed and is being tried again: the
+// failure's own line shows only for a while.
+inline constexpr std::string_view kAutoBackupFailingTitleMark = " [自動：失敗]";
 inline constexpr std::string_view kAutoSaveMissing =
     "セーブファイルがないので、ゲームが書くのを待ちます。";
 inline constexpr std::string_view kAutoSaveChanging =

@@ -120,7 +120,8 @@ std::optional<std::string> WindowHost::SetAutoBackup(bool on) {
 std::string WindowHost::PlainTitle() const {
     std::string title(kMainDialogCaption);
     if (IsAutoBackupOn()) {
-        title += messages::kAutoBackupTitleMark;
+        title += autoBackupFailing_ ? messages::kAutoBackupFailingTitleMark
+                                    : messages::kAutoBackupTitleMark;
     }
     return title;
 }
@@ -134,8 +135,10 @@ void WindowHost::FollowAutoBackup() {
     const bool on = autoBackup_.enabled && !locations_.SavePath().empty();
     if (on && !watcher_) {
         watcher_ = std::make_unique<AutoBackupWatcher>(locations_, autoBackup_, gate_);
+        autoBackupFailing_ = false;
     } else if (!on) {
         watcher_.reset();
+        autoBackupFailing_ = false;
     }
     WatchAutoBackup(watcher_ ? std::optional(watcher_->Waitable()) : std::nullopt);
     ArmForWatcher();
@@ -182,6 +185,14 @@ void WindowHost::Present(const AutoBackupResult& result) {
     }
     if (result.Failed() && hotkeys_.sound) {
         Cues().Play(Cue::Failed);
+    }
+    // Retries that fail again say nothing: the title keeps the mark until a
+    // backup holds the state.
+    const bool failing = result.Failed() || (autoBackupFailing_ && result.kind != Kind::Made &&
+                                             result.kind != Kind::SameState);
+    if (failing != autoBackupFailing_) {
+        autoBackupFailing_ = failing;
+        ShowPlainTitle();
     }
 }
 

@@ -349,6 +349,20 @@ TEST_F(AutoBackupTest, TheWindowsSwitchWatchesAndShowsItInTheTitle) {
     EXPECT_TRUE(std::ranges::count(log, "Status " + AutoName(2) + " にバックアップ")) << log.back();
     EXPECT_EQ(host.list.Text(host.list.SelectedIndices(1).at(0)), mine);
 
+    // A failure stays in the title's mark, past its own line, until a retry
+    // backs the state up with no write by the game.
+    const fs::path away = backup.string() + "-away";
+    fs::rename(backup, away);
+    WriteFile(backup, "in the way");
+    SaveState(3);
+    host.RunEventLoop(800ms);
+    EXPECT_EQ(host.titles.back(), "Tsumugiya [自動：失敗]");
+    fs::remove(backup);
+    fs::rename(away, backup);
+    host.RunEventLoop(2s);  // past the next retry, however late the last one came
+    EXPECT_EQ(Automatic(), (Texts{AutoName(2), AutoName(3)}));
+    EXPECT_EQ(host.titles.back(), "Tsumugiya [自動]");
+
     // Kept in the file: the next start watches at once; off stops it all.
     FakeHost next{locations};
     locations.ReadSettings();
