@@ -20,6 +20,12 @@ std::string_view JapaneseText(CommonCause cause) {
             return "ディスクの読み書きでエラーが起きました（入出力エラー）";
         case CommonCause::FileInUse:
             return "ほかのプログラムがファイルを使用中です";
+        case CommonCause::IsAFolder:
+            return "ファイルではなくフォルダーです";
+        case CommonCause::NotAFolder:
+            return "パスの途中にフォルダーではなくファイルがあります";
+        case CommonCause::NameInUse:
+            return "同じ名前のファイルかフォルダーがすでにあります";
     }
     return {};
 }
@@ -42,6 +48,12 @@ std::optional<CommonCause> CommonCauseOfErrno(int err) {
         case ETXTBSY:
         case EBUSY:
             return CommonCause::FileInUse;
+        case EISDIR:
+            return CommonCause::IsAFolder;
+        case ENOTDIR:
+            return CommonCause::NotAFolder;
+        case EEXIST:
+            return CommonCause::NameInUse;
         default:
             return std::nullopt;
     }

@@ -17,6 +17,9 @@ enum class CommonCause {
     NameTooLong,
     DeviceError,
     FileInUse,
+    IsAFolder,   // a file was wanted: a save file picked that is a folder
+    NotAFolder,  // a folder on the way is a file (a backup folder replaced)
+    NameInUse,   // a folder to make has a file of its name in the way
 };
 
 std::string_view JapaneseText(CommonCause cause);

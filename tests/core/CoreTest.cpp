@@ -113,12 +113,14 @@ TEST(FileTime, FormatsLocalTimeOfAnyYearAFileSystemHolds) {
 // the system's text.
 TEST(Causes, CommonOnesAreToldInJapanese) {
     std::set<std::string> texts;
-    for (const int err : {ENOENT, EACCES, ENOSPC, EROFS, ENAMETOOLONG, EIO, ETXTBSY}) {
+    const auto common = {ENOENT, EACCES,  ENOSPC, EROFS,   ENAMETOOLONG,
+                         EIO,    ETXTBSY, EISDIR, ENOTDIR, EEXIST};
+    for (const int err : common) {
         const std::string cause = platform::ErrnoCause(err);
         EXPECT_TRUE(IsJapanese(cause)) << err << " " << cause;
         texts.insert(cause);
     }
-    EXPECT_EQ(texts.size(), 7u);
+    EXPECT_EQ(texts.size(), common.size());
     EXPECT_FALSE(platform::ErrnoCause(EXDEV).empty());
     // What a failed operation reports.
     TempFolder dir;
@@ -295,7 +297,7 @@ TEST_F(Xdg, FoldersAreMadeOnlyWhenAskedAndAFailureNamesItsCause) {
     ASSERT_TRUE(locations.SetSaveFile("/games/slot1.dat"));
     platform::IoError error;
     ASSERT_FALSE(locations.SaveSettings(error));
-    const std::string exists = std::error_code(EEXIST, std::generic_category()).message();
+    const std::string exists = platform::ErrnoCause(EEXIST);
     EXPECT_EQ(std::pair(error.file, error.cause), std::pair(dir / "file", exists));
 
     // What stops the backup folder below XDG_DATA_HOME, as file and cause.

@@ -113,6 +113,11 @@ std::optional<CommonCause> CommonCauseOf(DWORD error) {
         case ERROR_LOCK_VIOLATION:
         case ERROR_USER_MAPPED_FILE:
             return CommonCause::FileInUse;
+        case ERROR_DIRECTORY:
+            return CommonCause::NotAFolder;
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+            return CommonCause::NameInUse;
         default:
             return std::nullopt;
     }
