@@ -38,7 +38,9 @@ CommandOutcome Failure(std::string message, std::optional<IoError> error = std::
 // The backup's name is taken, and nothing is written. A name carries the
 // state's time to the second and the memo, so another state of that second
 // may hold it: only the same bytes there count as kept already.
-CommandOutcome NameTaken(const std::string& name, bool sameState) {
+CommandOutcome NameTaken(const std::string& name, const std::filesystem::path& taken,
+                         const std::filesystem::path& save) {
+    const bool sameState = HoldsStateOf(taken, save);
     CommandOutcome outcome =
         Failure(std::string(messages::kNameTaken) +
                 (sameState ? std::string() : "\n" + messages::NameTakenByOtherState(name)));
@@ -93,8 +95,7 @@ CommandOutcome BackupOperations::CopyToBackup(const std::string& name, Overwrite
         return Success(name, name + std::string(messages::kBackedUpSuffix));
     }
     if (error.kind == IoError::Kind::TargetExists) {
-        return NameTaken(
-            name, HoldsStateOf(folder / platform::PathFromUtf8(name), locations_.SavePath()));
+        return NameTaken(name, folder / platform::PathFromUtf8(name), locations_.SavePath());
     }
     return Failure(std::string(messages::kBackupCopyFailed), error);
 }
@@ -121,9 +122,9 @@ CommandOutcome BackupOperations::BackupUnguarded(const std::string& memo) {
             problem.value_or(std::string(IsReservedMemo(memo) ? messages::kReservedMemo
                                                               : messages::kNoBackupName)));
     }
-    if (!folder.empty() && platform::EntryExists(folder / platform::PathFromUtf8(*name))) {
-        return NameTaken(
-            *name, HoldsStateOf(folder / platform::PathFromUtf8(*name), locations_.SavePath()));
+    if (const auto taken = folder / platform::PathFromUtf8(*name);
+        !folder.empty() && platform::EntryExists(taken)) {
+        return NameTaken(*name, taken, locations_.SavePath());
     }
     return CopyToBackup(*name, Overwrite::Refuse);
 }
