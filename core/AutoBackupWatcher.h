@@ -43,6 +43,9 @@ class AutoBackupWatcher {
     // Runs what is due by now: a look at the save, a backup, a new try at
     // the folder. What was done, or nothing when there is nothing to say.
     std::optional<AutoBackupResult> OnTimer(Clock::time_point now = Clock::now());
+    // A failure said is still unmended: the backups keep failing and are
+    // tried again, or the folder cannot be watched.
+    bool Failing() const { return retryWait_.count() != 0 || saidUnwatched_; }
 
   private:
     // What two looks at the save compare: its size and times (on Linux the

@@ -120,8 +120,8 @@ std::optional<std::string> WindowHost::SetAutoBackup(bool on) {
 std::string WindowHost::PlainTitle() const {
     std::string title(kMainDialogCaption);
     if (IsAutoBackupOn()) {
-        title += autoBackupFailing_ ? messages::kAutoBackupFailingTitleMark
-                                    : messages::kAutoBackupTitleMark;
+        title += watcher_->Failing() ? messages::kAutoBackupFailingTitleMark
+                                     : messages::kAutoBackupTitleMark;
     }
     return title;
 }
@@ -135,10 +135,8 @@ void WindowHost::FollowAutoBackup() {
     const bool on = autoBackup_.enabled && !locations_.SavePath().empty();
     if (on && !watcher_) {
         watcher_ = std::make_unique<AutoBackupWatcher>(locations_, autoBackup_, gate_);
-        autoBackupFailing_ = false;
     } else if (!on) {
         watcher_.reset();
-        autoBackupFailing_ = false;
     }
     WatchAutoBackup(watcher_ ? std::optional(watcher_->Waitable()) : std::nullopt);
     ArmForWatcher();
@@ -160,10 +158,16 @@ void WindowHost::OnAutoBackupTimer() {
     if (!watcher_) {
         return;
     }
+    const bool wasFailing = watcher_->Failing();
     const auto result = watcher_->OnTimer();
     ArmForWatcher();
     if (result) {
         Present(*result);
+    }
+    // Retries that fail again say nothing: the title's mark keeps the
+    // failure until it is mended.
+    if (watcher_->Failing() != wasFailing) {
+        ShowPlainTitle();
     }
 }
 
@@ -185,14 +189,6 @@ void WindowHost::Present(const AutoBackupResult& result) {
     }
     if (result.Failed() && hotkeys_.sound) {
         Cues().Play(Cue::Failed);
-    }
-    // Retries that fail again say nothing: the title keeps the mark until a
-    // backup holds the state.
-    const bool failing = result.Failed() || (autoBackupFailing_ && result.kind != Kind::Made &&
-                                             result.kind != Kind::SameState);
-    if (failing != autoBackupFailing_) {
-        autoBackupFailing_ = failing;
-        ShowPlainTitle();
     }
 }
 

@@ -136,8 +136,6 @@ class WindowHost : public CommandHost {
     HotkeySettings hotkeys_;
     AutoBackupSettings autoBackup_;
     std::unique_ptr<AutoBackupWatcher> watcher_;
-    // The last automatic backup failed, and no backup has followed yet.
-    bool autoBackupFailing_ = false;
 };
 
 }  // namespace tsumugiya
