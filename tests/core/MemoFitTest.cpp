@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "BackupNames.h"
 #include "MemoFit.h"
 #include "platform/Platform.h"
@@ -9,51 +11,34 @@
 namespace tsumugiya::test {
 namespace {
 
-TEST(MemoFitTest, DropsWhatNoFileNameHoldsWhereverItIsAndKeepsTheCaretWithTheText) {
+// Characters no file name holds are dropped wherever they are; what does not
+// fit goes from what was just typed before the caret, in whole characters,
+// never from the memo already there.
+TEST(MemoFitTest, DropsWhatNoFileNameHoldsAndCutsOnlyWhatWasJustTyped) {
     EXPECT_FALSE(FitMemo(u"城の前", 3, 100));
-
-    const auto fit = FitMemo(u"a/b\\c", 4, 100);  // caret after the backslash
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->text, u"abc");
-    EXPECT_EQ(fit->caret, 2u);
-    EXPECT_EQ(fit->reasons, *MemoProblem("a/b\\c", 100));
-    EXPECT_TRUE(fit->fits);
-
-    // A lone surrogate has no UTF-8 and names no file; a pair is one character.
+    // A pair is one character; a lone surrogate has no UTF-8 and names no file.
     EXPECT_EQ(StrictUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
-    const auto lone = FitMemo(u"a\xD800z", 3, 100);
-    ASSERT_TRUE(lone);
-    EXPECT_EQ(lone->text, u"az");
-    EXPECT_EQ(lone->caret, 2u);
-}
-
-TEST(MemoFitTest, WhatDoesNotFitGoesFromBeforeTheCaretInWholeCharacters) {
-    // "0123" was just typed before "CD": only what room is left of it stays.
-    auto fit = FitMemo(u"AB0123CD", 6, 6);
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->text, u"AB01CD");
-    EXPECT_EQ(fit->caret, 4u);
-    EXPECT_EQ(fit->reasons, *MemoProblem("AB0123CD", 6));
-
-    // A surrogate pair is never split, whatever the unit of length.
     const std::size_t face = platform::NameLength("\xF0\x9F\x98\x80");
-    fit = FitMemo(u"\U0001F600\U0001F600z", 4, face + 1);
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->text, u"\U0001F600z");
-    EXPECT_EQ(fit->caret, 2u);
-
-    // Refused and too long at once: both reasons, one a line.
-    fit = FitMemo(u"ab/cdef", 7, 4);
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->text, u"abcd");
-    EXPECT_EQ(fit->reasons, *MemoProblem("ab/cdef", 4) + "\n" + *MemoProblem("abcdef", 4));
-
-    // The memo already there is never cut, even when it alone is too long.
-    fit = FitMemo(u"xabcdef", 1, 3);
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->text, u"abcdef");
-    EXPECT_EQ(fit->caret, 0u);
-    EXPECT_FALSE(fit->fits);
+    // An edit (text, caret, room), then the field after it and whether the memo fits.
+    const std::tuple<std::u16string, std::size_t, std::size_t, std::u16string, std::size_t, bool>
+        cases[] = {
+            {u"a/b\\c", 4, 100, u"abc", 2, true},  // the caret after the backslash
+            {u"a\xD800z", 3, 100, u"az", 2, true},
+            {u"AB0123CD", 6, 6, u"AB01CD", 4, true},  // "0123" was just typed
+            {u"\U0001F600\U0001F600z", 4, face + 1, u"\U0001F600z", 2, true},
+            {u"ab/cdef", 7, 4, u"abcd", 4, true},
+            {u"xabcdef", 1, 3, u"abcdef", 0, false},  // the memo alone is too long
+        };
+    for (const auto& [text, caret, room, kept, keptCaret, fits] : cases) {
+        const auto fit = FitMemo(text, caret, room);
+        ASSERT_TRUE(fit) << testing::PrintToString(text);
+        EXPECT_EQ(std::tuple(fit->text, fit->caret, fit->fits), std::tuple(kept, keptCaret, fits));
+    }
+    // Why, one reason a line: refused, too long, or both.
+    EXPECT_EQ(FitMemo(u"a/b\\c", 4, 100).value().reasons, *MemoProblem("a/b\\c", 100));
+    EXPECT_EQ(FitMemo(u"AB0123CD", 6, 6).value().reasons, *MemoProblem("AB0123CD", 6));
+    EXPECT_EQ(FitMemo(u"ab/cdef", 7, 4).value().reasons,
+              *MemoProblem("ab/cdef", 4) + "\n" + *MemoProblem("abcdef", 4));
 }
 
 }  // namespace
