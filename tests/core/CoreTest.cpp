@@ -14,7 +14,6 @@
 #include <tuple>
 
 #include "BackupNames.h"
-#include "FileFinder.h"
 #include "FilePath.h"
 #include "FileTime.h"
 #include "ProgramFiles.h"
@@ -169,19 +168,6 @@ TEST(BackupNames, JoinPartsOrRefuseTheMemoSayingWhy) {
     EXPECT_EQ(std::pair(IsBackupOf(named, "slot1"), IsBackupOf(named, "slot1.save")),
               std::pair(false, true));
     EXPECT_FALSE(IsBackupOf("slot1.save.save.temp", "slot1"));
-}
-
-TEST(FileFinder, SumsFileSizesPast32Bits) {
-    TempFolder dir;
-    WriteFile(dir / "a.bin", std::string(1025, 'x'));
-    WriteFile(dir / "big.bin", "");
-    fs::resize_file(dir / "big.bin", 5ull << 30);  // sparse: no disk space used
-    WriteFile(dir / "c.txt", "12");
-    fs::create_directory(dir / "d.bin");
-    CFileFinder finder(dir.path);
-    EXPECT_EQ(std::tuple(finder.CountFiles("bin"), finder.TotalBytes("bin"), finder.TotalKB("bin"),
-                         finder.TotalMB("bin")),  // sizes rounded up
-              std::tuple(2u, (5ull << 30) + 1025, (5ull << 20) + 2, (5ull << 10) + 1));
 }
 
 TEST(Locations, FollowTheExecutableAndTakeOnlyAbsolutePathsToAFile) {
@@ -786,13 +772,12 @@ TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     WriteFile(notes, "the user's own");
     WriteFile(dir / "game/.tsumugiya-AbCd12.tmp", "left by a killed restore");
     WriteFile(save, "state B", kTimeB);
-    ::chmod(save.c_str(), 0440);  // kept through the restore
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
+    fs::permissions(save, readOnly);  // kept through the restore
     EXPECT_EQ(Restore({kQuick}), Done);
-    struct stat st {};
-    ASSERT_EQ(::stat(save.c_str(), &st), 0);
     EXPECT_EQ(
-        std::tuple(st.st_mode & 0777, StateOf(save), Names(dir / "game")),
-        std::tuple(0440u, kStateA, Texts{".tsumugiya-notes.tmp", "slot1.dat", "slot1.dat.s"}));
+        std::tuple(fs::status(save).permissions(), StateOf(save), Names(dir / "game")),
+        std::tuple(readOnly, kStateA, Texts{".tsumugiya-notes.tmp", "slot1.dat", "slot1.dat.s"}));
     fs::remove(save);
     fs::remove(safety);
     fs::create_symlink(target, save);  // a link to a save not written yet
