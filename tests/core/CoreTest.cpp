@@ -757,12 +757,13 @@ TEST_F(CommandTest, OddEntriesAreRefusedOrLeftAlone) {
     WriteFile(notes, "the user's own");
     WriteFile(dir / "game/.tsumugiya-AbCd12.tmp", "left by a killed restore");
     WriteFile(save, "state B", kTimeB);
-    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
-    fs::permissions(save, readOnly);  // kept through the restore
+    // A mode of its own, kept through the restore.
+    fs::permissions(save, fs::perms::owner_read | fs::perms::group_read);
     EXPECT_EQ(Restore({kQuick}), Done);
     EXPECT_EQ(
-        std::tuple(fs::status(save).permissions(), StateOf(save), Names(dir / "game")),
-        std::tuple(readOnly, kStateA, Texts{".tsumugiya-notes.tmp", "slot1.dat", "slot1.dat.s"}));
+        std::tuple(static_cast<unsigned>(fs::status(save).permissions()), StateOf(save),
+                   Names(dir / "game")),
+        std::tuple(0440u, kStateA, Texts{".tsumugiya-notes.tmp", "slot1.dat", "slot1.dat.s"}));
     fs::remove(save);
     fs::remove(safety);
     fs::create_symlink(target, save);  // a link to a save not written yet

@@ -1,6 +1,6 @@
-// The commands when the disk fills, writes are refused, files change under
-// them or the settings are hostile: they may fail, but never lose, tear or
-// misplace a save state.
+// The commands when writes are refused, files change under them or the
+// settings are hostile: they may fail, but never lose, tear or misplace a
+// save state.
 
 #ifdef __linux__
 #include <sched.h>
@@ -54,7 +54,7 @@ struct Tmpfs {
 };
 #define MOUNT_OR_SKIP(name, at, options) \
     [[maybe_unused]] Tmpfs name;         \
-    LINUX_ONLY("a tmpfs filled up or mounted read-only")
+    LINUX_ONLY("a tmpfs mounted read-only")
 #define MS_RDONLY 1ul
 #endif
 
