@@ -2,14 +2,11 @@
 // to the real message boxes and file dialog. What the commands decide is the
 // core's tests' business; these check what the window adds to them.
 
-#include <QCheckBox>
-#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QUrl>
@@ -52,7 +49,7 @@ TEST_F(DialogTest, StartsReadyThenClearsTheMemoBacksUpAndShowsTheFolder) {
     Open();
     EXPECT_EQ(Listed(), (Texts{"> " + kNewest, kMiddle, kOldest}));
     EXPECT_EQ(Get<QLabel>(kIdSavePath).text().toStdString(), saveFile.string());
-    // Enter at start, and the title it shows, are the smoke test's (xvfb-smoke.sh).
+    // Enter at start, and the title it shows, are the smoke test's (xvfb-hotkeys.sh).
     Get<QLineEdit>(kIdMemo).insert(QStringLiteral("城の前"));
     Click(kIdClearMemo);
     Click(kIdBackup);  // what a backup holds is the core's tests' business
@@ -68,18 +65,17 @@ TEST_F(DialogTest, StartsReadyThenClearsTheMemoBacksUpAndShowsTheFolder) {
     EXPECT_EQ(recorder.urls[0].toLocalFile().toStdString(), backups.string());
 }
 
-// What the window adds to a restore (the commands' own story is the core's
-// tests'): the confirm box, the restored entry still selected when the list
-// gains the kept state, and the warning about another save's backup even with
-// the confirm box unticked.
+// What the window adds to a restore (the commands' own story, and what the
+// question names, are the core's tests'): the confirm box and its answer, the
+// restored entry still selected when the list gains the kept state, and the
+// warning about another save's backup even with the confirm box unticked.
 TEST_F(DialogTest, RestoreAsksKeepsTheSelectionAndWarnsOfAnotherSavesBackup) {
     Open();
     ClickRow(2);  // the oldest
     {
         Boxes boxes(QMessageBox::Cancel);
         Click(kIdRestore);
-        ASSERT_EQ(boxes.texts.size(), 1);
-        EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(kOldest)));  // what goes back
+        EXPECT_EQ(boxes.texts.size(), 1);
         EXPECT_EQ(ReadFile(saveFile), "current");
     }
     {
@@ -124,7 +120,6 @@ TEST_F(DialogTest, DeleteTakesEverySelectedByItsBytesAndNamesWhatCouldNotGo) {
     Boxes boxes(QMessageBox::Ok);
     Click(kIdDelete);
     EXPECT_EQ(Names(backups), (Texts{kMiddle, kNewest, "slot1.dat.save.folder", lookalike}));
-    EXPECT_EQ(Listed()[0], "> " + kNewest);
     ASSERT_EQ(boxes.texts.size(), 2);  // the question, then what failed with its cause
     EXPECT_TRUE(boxes.texts[1].startsWith(QStringLiteral("!!! 削除できなかった")));
     const QString named = QString::fromStdString("\n" + stuck.string() + ": ");
@@ -133,7 +128,7 @@ TEST_F(DialogTest, DeleteTakesEverySelectedByItsBytesAndNamesWhatCouldNotGo) {
 }
 
 TEST_F(DialogTest, FailuresNameTheFileAndTheCauseAsPlainText) {
-    const fs::path odd = folder / "<b>odd</b>";  // markup must show as it is
+    const fs::path odd = folder / "<b>odd</b>";  // markup must show as it is (Boxes)
     fs::create_directories(odd);
     WriteSettings(odd.string(), "slot1.dat");
     Open();
@@ -141,18 +136,18 @@ TEST_F(DialogTest, FailuresNameTheFileAndTheCauseAsPlainText) {
     Click(kIdBackup);
     ASSERT_EQ(boxes.texts.size(), 1);
     const QStringList lines = boxes.texts[0].split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 2) << boxes.texts[0].toStdString();
-    EXPECT_TRUE(lines[0].contains(QString::fromStdString((odd / "slot1.dat").string())));
-    EXPECT_FALSE(lines[1].isEmpty());  // the cause, in whatever language
+    // The file, then the cause in whatever language.
+    EXPECT_EQ(std::tuple(lines.size(), lines[0].contains(QString::fromStdString(odd / "slot1.dat")),
+                         lines.back().isEmpty()),
+              std::tuple(2, true, false))
+        << boxes.texts[0].toStdString();
 
     // Settings that cannot be written are said at the end, not lost quietly.
     fs::remove(folder / "tsumugiya.ini");
     fs::create_directory(folder / "tsumugiya.ini");
     dialog->reject();
     ASSERT_EQ(boxes.texts.size(), 2);
-    EXPECT_TRUE(boxes.texts[1].startsWith(QStringLiteral("!!! 設定ファイル")));
-    EXPECT_TRUE(
-        boxes.texts[1].contains(QString::fromStdString((folder / "tsumugiya.ini").string())));
+    EXPECT_TRUE(boxes.texts[1].contains(QString::fromStdString(folder / "tsumugiya.ini")));
 }
 
 TEST_F(DialogTest, WhatIsWrongAtStartIsSaidOnceAndUnusableSettingsStay) {
@@ -165,12 +160,15 @@ TEST_F(DialogTest, WhatIsWrongAtStartIsSaidOnceAndUnusableSettingsStay) {
     dialog = std::make_unique<CTsumugiya_Dlg>(locations, folder / "tsumugiya");
     dialog->show();  // not Open(): the box comes up before the window is active
     ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, 2000));
+    // The file's problem (its words are the core's) with the file to look
+    // at, then the folder's.
     const QStringList lines = boxes.texts[0].split(QLatin1Char('\n'));
     ASSERT_GE(lines.size(), 4) << boxes.texts[0].toStdString();
-    EXPECT_TRUE(lines[0].contains(QStringLiteral("folder=game "))) << lines[0].toStdString();
-    EXPECT_EQ(lines[1].toStdString(), settings.string());
-    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("!!! バックアップフォルダー")));
-    EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(backups.string())));
+    EXPECT_EQ(std::tuple(lines[1].toStdString(),
+                         lines[3].startsWith(QStringLiteral("!!! バックアップフォルダー")),
+                         boxes.texts[0].contains(QString::fromStdString(backups))),
+              std::tuple(settings.string(), true, true))
+        << boxes.texts[0].toStdString();
     EXPECT_TRUE(Get<QLabel>(kIdSavePath).text().isEmpty());
 
     dialog->close();
@@ -191,11 +189,8 @@ TEST_F(DialogTest, EveryOrderlyEndWritesTheSettingsUnlessChosenElsewhere) {
         Open();
         fs::remove(settings);
         end();
-        EXPECT_FALSE(dialog->isVisible());
-        const std::string text = ReadFile(settings).value_or("");
-        EXPECT_NE(text.find("folder=" + saveFile.parent_path().string() + "\n"), std::string::npos)
-            << text;
-        EXPECT_NE(text.find("filename=slot1.dat\n"), std::string::npos);
+        // What is written is the core's tests' business.
+        EXPECT_EQ(std::pair(dialog->isVisible(), fs::exists(settings)), std::pair(false, true));
     }
 
     // tsumugiya-cli use chose another save while the window was open.
@@ -243,9 +238,10 @@ TEST_F(DialogTest, TheMemoTakesOnlyWhatABackupNameCanCarryAndSaysWhy) {
     memo.setFocus();
     const auto tip = [] { return QToolTip::isVisible() ? QToolTip::text() : QString(); };
 
-    // Characters no file name holds are left out of a paste.
-    memo.insert(QStringLiteral("ボス/戦\\2\t回目"));
-    EXPECT_EQ(memo.text(), QStringLiteral("ボス戦2回目"));
+    // Characters no file name holds are left out of a paste (which, and the
+    // words for why, are the core's rule).
+    memo.insert(QStringLiteral("ボス/戦"));
+    EXPECT_EQ(memo.text(), QStringLiteral("ボス戦"));
     EXPECT_TRUE(tip().contains(QStringLiteral("「/」"))) << tip().toStdString();
 
     // A backup name holds 255 bytes; the save's name and time take their share.
@@ -256,18 +252,16 @@ TEST_F(DialogTest, TheMemoTakesOnlyWhatABackupNameCanCarryAndSaysWhy) {
     memo.setCursorPosition(1);
     memo.insert(QStringLiteral("0123456789"));
     EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
-    EXPECT_TRUE(tip().contains(QStringLiteral("5 バイト長すぎます"))) << tip().toStdString();
     Click(kIdBackup);  // and the longest memo still makes a backup
     EXPECT_EQ(ReadFile(backups / (kSaveStamp + memo.text().toStdString())), "current");
 
-    // A save with a longer name leaves less room: the backup says so, whole.
+    // A save with a longer name leaves less room: the memo is not cut, the
+    // backup says why it cannot be made.
     WriteFile(folder / "game" / "slot1.dat.longer", "longer", kSaveTime);
     dialog->AdoptSaveFile(QString::fromStdString(saveFile.string() + ".longer"));
     Boxes boxes(QMessageBox::Ok);
     Click(kIdBackup);
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("7 バイト長すぎます")))
-        << boxes.texts[0].toStdString();
+    EXPECT_EQ(boxes.texts.size(), 1);
     EXPECT_EQ(memo.text(), QStringLiteral("前01234") + rest);
     QToolTip::hideText();
 }
@@ -294,13 +288,13 @@ TEST_F(DialogTest, ALongNameScrollsSidewaysAndShowsWholeAsItsTooltip) {
     QToolTip::hideText();
 }
 
-TEST_F(DialogTest, LayoutFontsColoursAndTabOrder) {
+TEST_F(DialogTest, LayoutGlyphsAndTabOrder) {
     Open();
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());  // not resizable
     // Each control the layout shows lies inside the window, in front of the
-    // group boxes that frame it, in the dialog's 12-point font but for two
-    // buttons; labels and check boxes are grown to fit their caption. The
-    // rest are hidden, and Tab follows the layout's visible tab stops.
+    // group boxes that frame it; labels and check boxes are grown to fit
+    // their caption. The rest are hidden, and Tab follows the layout's
+    // visible tab stops.
     std::vector<int> tabStops;
     for (const ControlTemplate& entry :
          LoadDialogTemplate(QString::fromLatin1(kMainDialogLayout)).controls) {
@@ -316,8 +310,6 @@ TEST_F(DialogTest, LayoutFontsColoursAndTabOrder) {
         EXPECT_TRUE(dialog->rect().contains(control->geometry())) << entry.id;
         QWidget* hit = dialog->childAt(control->geometry().center());
         EXPECT_TRUE(hit == control || control->isAncestorOf(hit)) << entry.id;
-        const bool small = entry.id == kIdClearMemo || entry.id == kIdFixedNameBackup;
-        EXPECT_EQ(control->font().pointSize(), small ? 9 : 12) << entry.id;
         if (entry.kind == "checkbox" || (entry.kind == "static" && !entry.caption.isEmpty())) {
             EXPECT_EQ(control->size().expandedTo(control->sizeHint()), control->size()) << entry.id;
         }
@@ -336,11 +328,6 @@ TEST_F(DialogTest, LayoutFontsColoursAndTabOrder) {
     for (const QChar c : QStringLiteral("戻す確認削除フォルダー↑↓")) {
         EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
     }
-    // The face is coloured; the memo field keeps its own base.
-    const QImage shot = dialog->grab().toImage();
-    EXPECT_EQ(shot.pixelColor(2, 2), QColor(180, 200, 255));
-    EXPECT_NE(shot.pixelColor(dialog->Control(kIdMemo)->geometry().center()),
-              QColor(180, 200, 255));
 }
 
 TEST_F(DialogTest, TheHelpKeyAndTheBackgroundMenuOpenTheAboutBox) {
@@ -353,17 +340,7 @@ TEST_F(DialogTest, TheHelpKeyAndTheBackgroundMenuOpenTheAboutBox) {
     });
     QTest::keyClick(dialog.get(), Qt::Key_F1);
     EXPECT_EQ(shown, 1);
-
-    QTimer::singleShot(0, [] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            menu->actions().constFirst()->trigger();
-            menu->close();
-        }
-    });
-    const QPoint background(2, 2);
-    ASSERT_EQ(dialog->childAt(background), nullptr);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, background, dialog->mapToGlobal(background));
-    QApplication::sendEvent(dialog.get(), &event);
+    ASSERT_EQ(ChooseFromMenu(LoadResourceString(kAboutMenuString).toStdString()), false);
     EXPECT_EQ(shown, 2);
     EXPECT_TRUE(dialog->isVisible());
 }
