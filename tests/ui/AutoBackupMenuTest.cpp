@@ -2,8 +2,6 @@
 // menu, the mode in the title, and its event loop waking the watcher when the
 // game writes. When a state is kept, and which, is the core's tests' business.
 
-#include <QContextMenuEvent>
-#include <QMenu>
 #include <algorithm>
 
 #include "GuiDriver.h"
@@ -21,10 +19,20 @@ class AutoBackupMenuTest : public ::testing::Test, public DialogFixture {
                       "[Hotkeys]\nsound=0\n[AutoBackup]\nsettle=0.2\n");
     }
 
-    Texts Automatic() const {
-        Texts names = Names(backups);
-        std::erase_if(names, [](const std::string& name) { return !name.ends_with("_自動"); });
-        return names;
+    // The automatic backup that holds these bytes, once there is one.
+    std::string KeptAs(const std::string& bytes) const {
+        std::string kept;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                for (const std::string& name : Names(backups)) {
+                    if (name.ends_with("_自動") && ReadFile(backups / name) == bytes) {
+                        kept = name;
+                    }
+                }
+                return !kept.empty();
+            },
+            3000));
+        return kept;
     }
     std::string Title() const { return dialog->windowTitle().toStdString(); }
 };
@@ -38,25 +46,15 @@ TEST_F(AutoBackupMenuTest, TheItemTurnsItOnTheTitleShowsItAndWhatTheGameWritesIs
     // The state at start once it has settled; the same for a save picked in
     // another folder, which the watch follows; then what the game writes
     // there, which only the descriptor's wake-up brings.
-    const auto madeNext = [&](Texts& before) {
-        Texts now;
-        const bool made =
-            QTest::qWaitFor([&] { return (now = Automatic()).size() == before.size() + 1; }, 3000);
-        std::erase_if(now,
-                      [&](const std::string& name) { return std::ranges::count(before, name); });
-        before = Automatic();
-        return made ? now.at(0) : std::string();
-    };
-    Texts automatic;
-    EXPECT_EQ(ReadFile(backups / madeNext(automatic)), "current");
+    EXPECT_NE(KeptAs("current"), "");
     const fs::path otherSave = folder / "game2" / "slot2.dat";
     fs::create_directory(otherSave.parent_path());
     WriteFile(otherSave, "second slot", 1700000000);
     dialog->AdoptSaveFile(QString::fromStdString(otherSave.string()));
-    EXPECT_EQ(ReadFile(backups / madeNext(automatic)), "second slot");
+    EXPECT_NE(KeptAs("second slot"), "");
     StandInGame{otherSave}.Write(GameWrite::RenamedOver, "after the boss");
-    const std::string made = madeNext(automatic);
-    ASSERT_EQ(ReadFile(backups / made), "after the boss");
+    const std::string made = KeptAs("after the boss");
+    ASSERT_NE(made, "");
     EXPECT_EQ(Title(), "Tsumugiya [自動] : " + made + " にバックアップ");
     EXPECT_TRUE(std::ranges::count(Listed(), made) || std::ranges::count(Listed(), "> " + made));
 

@@ -63,6 +63,16 @@ class PrivateBus {
     QString address_;
 };
 
+// The client, and what it has said so far.
+struct Client {
+    explicit Client(const QDBusConnection& bus)
+        : portal(bus, QStringLiteral("io.github.tsumugiya")) {}
+    PortalShortcuts portal;
+    QSignalSpy bound{&portal, &PortalShortcuts::Bound};
+    QSignalSpy activated{&portal, &PortalShortcuts::Activated};
+    QSignalSpy failed{&portal, &PortalShortcuts::Failed};
+};
+
 class PortalShortcutsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -119,11 +129,8 @@ QStringList Lines(std::initializer_list<std::string_view> lines) {
 TEST_F(PortalShortcutsTest, RegistersBindsAndReceivesTheKeysThenRebindsOnTheSameSession) {
     StartStandIn();
     ASSERT_TRUE(PortalShortcuts::IsOffered(bus_.Connect()));
-    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
-    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
-    QSignalSpy activated(&portal, &PortalShortcuts::Activated);
-    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
-
+    Client client(bus_.Connect());
+    auto& [portal, bound, activated, failed] = client;
     portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}},
                  {HotkeyAction::QuickBackup, {kModCtrl | kModAlt | kModShift | kModMeta, "PgDown"}},
                  {HotkeyAction::Restore, {kModAlt, "Q"}}});
@@ -155,9 +162,8 @@ TEST_F(PortalShortcutsTest, RegistersBindsAndReceivesTheKeysThenRebindsOnTheSame
 
 TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
     StartStandIn({QStringLiteral("--decline")});
-    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
-    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
-    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
+    Client client(bus_.Connect());
+    auto& [portal, bound, activated, failed] = client;
     portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}}});
     ASSERT_TRUE(failed.wait(5000));
     EXPECT_EQ(failed.at(0).at(0).toString().toStdString(),
@@ -169,10 +175,8 @@ TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
 // said; the next Bind asks for them again.
 TEST_F(PortalShortcutsTest, KeysTheDesktopEndsAreSaidAndTheNextBindAsksAgain) {
     StartStandIn();
-    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
-    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
-    QSignalSpy activated(&portal, &PortalShortcuts::Activated);
-    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
+    Client client(bus_.Connect());
+    auto& [portal, bound, activated, failed] = client;
     const HotkeyBindings keys{{HotkeyAction::Backup, {kModCtrl, "F5"}}};
     portal.Bind(keys);
     ASSERT_TRUE(bound.wait(5000));
