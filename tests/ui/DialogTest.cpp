@@ -49,7 +49,7 @@ TEST_F(DialogTest, StartsReadyThenClearsTheMemoBacksUpAndShowsTheFolder) {
     Open();
     EXPECT_EQ(Listed(), (Texts{"> " + kNewest, kMiddle, kOldest}));
     EXPECT_EQ(Get<QLabel>(kIdSavePath).text().toStdString(), saveFile.string());
-    // Enter at start, and the title it shows, are the smoke test's (xvfb-hotkeys.sh).
+    // Enter at start, and the title it shows, are the smoke test's (xvfb-smoke.sh).
     Get<QLineEdit>(kIdMemo).insert(QStringLiteral("城の前"));
     Click(kIdClearMemo);
     Click(kIdBackup);  // what a backup holds is the core's tests' business
