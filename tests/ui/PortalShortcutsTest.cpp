@@ -145,7 +145,6 @@ TEST_F(PortalShortcutsTest, RegistersBindsAndReceivesTheKeysThenRebindsOnTheSame
 
     portal.Bind({{HotkeyAction::Restore, {kModCtrl, "F9"}}});
     ASSERT_TRUE(bound.wait(5000));
-    EXPECT_EQ(bound.at(1).at(0).toStringList(), Lines({"戻す: Ctrl+F9"}));
     Activate(QStringLiteral("restore"));
     ASSERT_TRUE(activated.wait(5000));
     EXPECT_EQ(activated.at(1).at(0).value<HotkeyAction>(), HotkeyAction::Restore);
