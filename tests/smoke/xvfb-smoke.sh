@@ -28,7 +28,15 @@ if [[ $mode == portal ]]; then
     /usr/bin/python3 -c "import dbus, gi" 2>/dev/null || skip "python3-dbus or python3-gi is missing"
 fi
 
-prepare_tsumugiya tsumugiya-smoke "$2"
+[[ -f $2 && -x $2 ]] || fail "not an executable file: $2"
+command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+make_work tsumugiya-smoke
+app_label=tsumugiya app_dir=$work/app game_dir=$work/game
+save=$game_dir/slot1.dat settings=$app_dir/tsumugiya.ini backups=$app_dir/backup
+mkdir -p "$app_dir" "$game_dir" "$work/cwd" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$2" "$app_dir/tsumugiya"
 helper_pids=()
 stop_helpers() {
     local pid
@@ -40,7 +48,6 @@ stop_helpers() {
 }
 trap stop_helpers EXIT
 
-backups=$app_dir/backup
 # write_save TEXT SECONDS: the save with this content and modification time.
 write_save() {
     printf '%s\n' "$1" >"$save"
@@ -79,7 +86,13 @@ other=
 find_other() { other=$(xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1); }
 wait_for 10 "xmessage window" find_other
 
-launch_tsumugiya
+# In $work/cwd, away from any desktop session of the machine's.
+(
+    cd "$work/cwd" || exit
+    exec env -u WAYLAND_DISPLAY -u SESSION_MANAGER -u QT_QPA_PLATFORMTHEME \
+        QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$app_dir/tsumugiya"
+) >>"$work/app.log" 2>&1 &
+app_pid=$!
 window=
 find_window() {
     app_must_run "its window"
