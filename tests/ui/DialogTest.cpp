@@ -13,7 +13,9 @@
 
 #include "CAboutDlg.h"
 #include "GuiDriver.h"
+#include "Messages.h"
 #include "Resources.h"
+#include "support/StandInGame.h"
 
 namespace tsumugiya::test {
 namespace {
@@ -328,6 +330,51 @@ TEST_F(DialogTest, LayoutGlyphsAndTabOrder) {
     for (const QChar c : QStringLiteral("戻す確認削除フォルダー↑↓")) {
         EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
     }
+}
+
+// What the window adds to the automatic backups: the item in the background's
+// menu, the mode in the title, and its event loop waking the watcher when the
+// game writes. When a state is kept, and which, is the core's tests' business.
+TEST_F(DialogTest, TheAutomaticBackupsItemTurnsThemOnAndWhatTheGameWritesIsKept) {
+    WriteSettings(saveFile.parent_path().string(), "slot1.dat", "[AutoBackup]\nsettle=0.2\n");
+    Open();
+    const auto title = [&] { return dialog->windowTitle().toStdString(); };
+    EXPECT_EQ(title(), "Tsumugiya");
+    ASSERT_EQ(ChooseFromMenu(messages::kAutoBackupItem), false);
+    EXPECT_EQ(title(), "Tsumugiya [自動]");
+
+    // The automatic backup that holds these bytes, once there is one.
+    const auto keptAs = [&](const std::string& bytes) {
+        std::string kept;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                for (const std::string& name : Names(backups)) {
+                    if (name.ends_with("_自動") && ReadFile(backups / name) == bytes) {
+                        kept = name;
+                    }
+                }
+                return !kept.empty();
+            },
+            3000));
+        return kept;
+    };
+    // The state at start of a save picked in another folder, which the
+    // watch follows, once it has settled; then what the game writes there,
+    // which only the descriptor's wake-up brings.
+    const fs::path otherSave = folder / "game2" / "slot2.dat";
+    fs::create_directory(otherSave.parent_path());
+    WriteFile(otherSave, "second slot", kSaveTime);
+    dialog->AdoptSaveFile(QString::fromStdString(otherSave.string()));
+    EXPECT_NE(keptAs("second slot"), "");
+    StandInGame{otherSave}.Write(GameWrite::RenamedOver, "after the boss");
+    const std::string made = keptAs("after the boss");
+    ASSERT_NE(made, "");
+    EXPECT_EQ(title(), "Tsumugiya [自動] : " + made + " にバックアップ");
+    EXPECT_TRUE(std::ranges::count(Listed(), made) || std::ranges::count(Listed(), "> " + made));
+
+    // Off: the note runs its course, then the plain title has no mark.
+    ASSERT_EQ(ChooseFromMenu(messages::kAutoBackupItem), true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return title() == "Tsumugiya"; }, 3000)) << title();
 }
 
 TEST_F(DialogTest, TheHelpKeyAndTheBackgroundMenuOpenTheAboutBox) {
