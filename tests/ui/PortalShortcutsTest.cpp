@@ -125,14 +125,6 @@ class PortalShortcutsTest : public ::testing::Test {
     QProcess standIn_;
 };
 
-QStringList Lines(std::initializer_list<std::string_view> lines) {
-    QStringList list;
-    for (auto line : lines) {
-        list << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-    }
-    return list;
-}
-
 // Keys the desktop takes back, by closing the session or by going away, are
 // said; the next Bind asks for them again, on a new session.
 TEST_F(PortalShortcutsTest, BindsAndReceivesTheKeysAndAsksAgainForKeysTheDesktopEnded) {
@@ -146,8 +138,8 @@ TEST_F(PortalShortcutsTest, BindsAndReceivesTheKeysAndAsksAgainForKeysTheDesktop
     ASSERT_TRUE(bound.wait(5000)) << failed.value(0).value(0).toString().toStdString();
     // What the desktop says, not our own spelling of the chords.
     EXPECT_EQ(bound.at(0).at(0).toStringList(),
-              Lines({"バックアップ: Ctrl+F5", "固定名 バックアップ: Ctrl+Alt+Shift+Meta+Page_Down",
-                     "戻す: Alt+q"}));
+              QStringList({"バックアップ: Ctrl+F5",
+                           "固定名 バックアップ: Ctrl+Alt+Shift+Meta+Page_Down", "戻す: Alt+q"}));
     EXPECT_EQ(Press(client, "quick"), HotkeyAction::QuickBackup);
     const HotkeyBindings restore{{HotkeyAction::Restore, {kModCtrl, "F9"}}};
     portal.Bind(restore);  // on the same session
@@ -222,8 +214,8 @@ TEST_F(PortalShortcutsTest, ANotificationsBodyIsEscapedOnlyForAServerThatRenders
     test::WriteFile(capabilities, "body-markup");
     SendDesktopNotification(bus_.Connect(), report);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bodies().size() == 2; }, 5000));
-    EXPECT_EQ(bodies(), Lines({"<b>&c.dat.save.temp にバックアップ",
-                               "&lt;b&gt;&amp;c.dat.save.temp にバックアップ"}));
+    EXPECT_EQ(bodies(), QStringList({"<b>&c.dat.save.temp にバックアップ",
+                                     "&lt;b&gt;&amp;c.dat.save.temp にバックアップ"}));
 }
 
 }  // namespace
