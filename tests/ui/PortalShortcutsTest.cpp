@@ -25,44 +25,6 @@ namespace {
 
 using test::TempFolder;
 
-// A dbus-daemon of our own, that can start nothing: a bus with no portal
-// must not reach for one installed on the machine.
-class PrivateBus {
-  public:
-    PrivateBus() {
-        const auto config = folder_ / "bus.conf";
-        test::WriteFile(config,
-                        "<busconfig><type>session</type><listen>unix:dir=" + folder_.path.string() +
-                            "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                            "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                            "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                            "</policy></busconfig>");
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
-                       QStringLiteral("--config-file=") + QString::fromStdString(config)});
-        if (daemon_.waitForReadyRead(5000)) {
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus() {
-        QDBusConnection::disconnectFromBus(QStringLiteral("portal-test"));
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-
-    bool Up() const { return !address_.isEmpty(); }
-    const QString& Address() const { return address_; }
-    QDBusConnection Connect() const {
-        return QDBusConnection::connectToBus(address_, QStringLiteral("portal-test"));
-    }
-    TempFolder& Folder() { return folder_; }
-
-  private:
-    TempFolder folder_;
-    QProcess daemon_;
-    QString address_;
-};
-
 // The client, and what it has said so far.
 struct Client {
     explicit Client(const QDBusConnection& bus)
@@ -73,6 +35,8 @@ struct Client {
     QSignalSpy failed{&portal, &PortalShortcuts::Failed};
 };
 
+// Each case on a dbus-daemon of its own, that can start nothing: a bus with
+// no portal must not reach for one installed on the machine.
 class PortalShortcutsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -81,11 +45,28 @@ class PortalShortcutsTest : public ::testing::Test {
                               {QStringLiteral("-c"), QStringLiteral("import dbus, gi")}) != 0) {
             GTEST_SKIP() << "needs dbus-daemon, python3-dbus and python3-gi";
         }
-        ASSERT_TRUE(bus_.Up()) << "dbus-daemon did not start";
+        const auto config = folder_ / "bus.conf";
+        test::WriteFile(config,
+                        "<busconfig><type>session</type><listen>unix:dir=" + folder_.path.string() +
+                            "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                            "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                            "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                            "</policy></busconfig>");
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                       QStringLiteral("--config-file=") + QString::fromStdString(config)});
+        ASSERT_TRUE(daemon_.waitForReadyRead(5000)) << "dbus-daemon did not start";
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     }
     void TearDown() override {
-        standIn_.kill();
-        standIn_.waitForFinished();
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal-test"));
+        for (QProcess* process : {&standIn_, &daemon_}) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+    QDBusConnection Bus() const {
+        return QDBusConnection::connectToBus(address_, QStringLiteral("portal-test"));
     }
 
     void StartStandIn(QStringList options = {}) {
@@ -96,12 +77,12 @@ class PortalShortcutsTest : public ::testing::Test {
     }
     void StartService(const QStringList& arguments) {
         auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.Address());
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
         standIn_.setProcessEnvironment(environment);
         standIn_.start(QStringLiteral("/usr/bin/python3"), arguments);
         ASSERT_TRUE(standIn_.waitForReadyRead(10000)) << "the stand-in service did not start";
     }
-    std::string Log() { return bus_.Folder() / "calls.log"; }
+    std::string Log() { return folder_ / "calls.log"; }
     // Presses a bound key, as far as the portal is concerned; what the
     // client then says was pressed.
     std::optional<HotkeyAction> Press(Client& client, const char* id) {
@@ -117,20 +98,22 @@ class PortalShortcutsTest : public ::testing::Test {
                                            QStringLiteral("/org/freedesktop/portal/desktop"),
                                            QStringLiteral("io.github.tsumugiya.Test"), method);
         call.setArguments(arguments);
-        const auto reply = bus_.Connect().call(call);
+        const auto reply = Bus().call(call);
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     }
 
-    PrivateBus bus_;
+    TempFolder folder_;
+    QProcess daemon_;
     QProcess standIn_;
+    QString address_;
 };
 
 // Keys the desktop takes back, by closing the session or by going away, are
 // said; the next Bind asks for them again, on a new session.
 TEST_F(PortalShortcutsTest, BindsAndReceivesTheKeysAndAsksAgainForKeysTheDesktopEnded) {
     StartStandIn();
-    ASSERT_TRUE(PortalShortcuts::IsOffered(bus_.Connect()));
-    Client client(bus_.Connect());
+    ASSERT_TRUE(PortalShortcuts::IsOffered(Bus()));
+    Client client(Bus());
     auto& [portal, bound, activated, failed] = client;
     portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}},
                  {HotkeyAction::QuickBackup, {kModCtrl | kModAlt | kModShift | kModMeta, "PgDown"}},
@@ -173,7 +156,7 @@ TEST_F(PortalShortcutsTest, BindsAndReceivesTheKeysAndAsksAgainForKeysTheDesktop
 
 TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
     StartStandIn({QStringLiteral("--decline")});
-    Client client(bus_.Connect());
+    Client client(Bus());
     auto& [portal, bound, activated, failed] = client;
     portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}}});
     ASSERT_TRUE(failed.wait(5000));
@@ -183,7 +166,7 @@ TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
 }
 
 TEST_F(PortalShortcutsTest, NotOfferedOnABusWithoutAPortalAndAnsweredAtOnce) {
-    const auto bus = bus_.Connect();
+    const auto bus = Bus();
     QElapsedTimer timer;
     timer.start();
     EXPECT_FALSE(PortalShortcuts::IsOffered(bus));
@@ -194,8 +177,8 @@ TEST_F(PortalShortcutsTest, NotOfferedOnABusWithoutAPortalAndAnsweredAtOnce) {
 // A name holding markup reaches a plain server as it is, and one that
 // renders markup escaped.
 TEST_F(PortalShortcutsTest, ANotificationsBodyIsEscapedOnlyForAServerThatRendersMarkup) {
-    const auto notes = bus_.Folder() / "notes";
-    const auto capabilities = bus_.Folder() / "capabilities";
+    const auto notes = folder_ / "notes";
+    const auto capabilities = folder_ / "capabilities";
     StartService({QStringLiteral(TSUMUGIYA_NOTIFY_LISTENER), QString::fromStdString(notes),
                   QString::fromStdString(capabilities)});
     const HotkeyReport report{Cue::Done, "", "バックアップ", "<b>&c.dat.save.temp にバックアップ"};
@@ -209,10 +192,10 @@ TEST_F(PortalShortcutsTest, ANotificationsBodyIsEscapedOnlyForAServerThatRenders
         }
         return said;
     };
-    SendDesktopNotification(bus_.Connect(), report);
+    SendDesktopNotification(Bus(), report);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bodies().size() == 1; }, 5000));
     test::WriteFile(capabilities, "body-markup");
-    SendDesktopNotification(bus_.Connect(), report);
+    SendDesktopNotification(Bus(), report);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bodies().size() == 2; }, 5000));
     EXPECT_EQ(bodies(), QStringList({"<b>&c.dat.save.temp にバックアップ",
                                      "&lt;b&gt;&amp;c.dat.save.temp にバックアップ"}));
