@@ -28,7 +28,6 @@ if [[ $mode == portal ]]; then
     /usr/bin/python3 -c "import dbus, gi" 2>/dev/null || skip "python3-dbus or python3-gi is missing"
 fi
 
-[[ -f $2 && -x $2 ]] || fail "not an executable file: $2"
 command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 make_work tsumugiya-smoke
@@ -49,10 +48,7 @@ stop_helpers() {
 trap stop_helpers EXIT
 
 # write_save TEXT SECONDS: the save with this content and modification time.
-write_save() {
-    printf '%s\n' "$1" >"$save"
-    touch -d "@$2" "$save"
-}
+write_save() { printf '%s\n' "$1" >"$save" && touch -d "@$2" "$save"; }
 write_save one 1700000000
 printf '[SaveFile]\nfolder=%s\nfilename=slot1.dat\n[Hotkeys]\n%s\n' "$game_dir" \
     $'backup=Ctrl+F5\nquick=Ctrl+Alt+Q\nrestore=Ctrl+F9\nsound=0' >"$settings"
@@ -82,7 +78,6 @@ fi
 # --- the other client, which must keep the focus ----------------------------
 xmessage -name other -geometry +400+300 'the game' >/dev/null 2>&1 &
 helper_pids+=($!)
-other=
 find_other() { other=$(xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1); }
 wait_for 10 "xmessage window" find_other
 
@@ -93,7 +88,6 @@ wait_for 10 "xmessage window" find_other
         QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$app_dir/tsumugiya"
 ) >>"$work/app.log" 2>&1 &
 app_pid=$!
-window=
 find_window() {
     app_must_run "its window"
     window=$(xdotool search --onlyvisible --name '^Tsumugiya$' 2>/dev/null | head -n1)
