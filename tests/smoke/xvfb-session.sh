@@ -1,9 +1,8 @@
 # shellcheck shell=bash
-# shellcheck disable=SC2034,SC2154 # window is the sourcing script's; save and settings are for it
+# shellcheck disable=SC2154 # window is the sourcing script's
 # Sourced, not run: make_work (a throwaway $work, removed on exit with $app_pid
 # and $xvfb_pid killed), now_ms, alive, wait_for, app_output, app_must_run,
-# start_xvfb, title_is and expect_title; prepare_tsumugiya and
-# launch_tsumugiya for the Linux window. The sourcing script defines fail
+# start_xvfb, title_is and expect_title. The sourcing script defines fail
 # MESSAGE (exits 1), stores its program's pid in app_pid and may name it in
 # app_label; start_xvfb ON_FAILURE calls ON_FAILURE MESSAGE, which must exit,
 # if Xvfb cannot start.
@@ -111,31 +110,4 @@ expect_title() {
     wait_for 10 'plain title "Tsumugiya" again' title_is Tsumugiya
     shown_ms=$(($(now_ms) - since))
     ((shown_ms >= shortest)) || fail "\"$expected\" left the title after only ${shown_ms} ms"
-}
-
-# prepare_tsumugiya NAME PROGRAM: a throwaway $work named NAME with the
-# program copied to $app_dir, its settings file to be $settings, and the
-# save's path $save in $game_dir.
-prepare_tsumugiya() {
-    [[ -f $2 && -x $2 ]] || fail "not an executable file: $2"
-    command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
-    export LANG=C.UTF-8 LC_ALL=C.UTF-8
-    make_work "$1"
-    app_label=tsumugiya
-    app_dir=$work/app game_dir=$work/game
-    save=$game_dir/slot1.dat settings=$app_dir/tsumugiya.ini
-    mkdir -p "$app_dir" "$game_dir" "$work/cwd" "$work/runtime"
-    chmod 700 "$work/runtime"
-    cp "$2" "$app_dir/tsumugiya"
-}
-
-# launch_tsumugiya: the prepared program on the X server, in $work/cwd, away
-# from any desktop session of the machine's; its output goes to $work/app.log.
-launch_tsumugiya() {
-    (
-        cd "$work/cwd" || exit
-        exec env -u WAYLAND_DISPLAY -u SESSION_MANAGER -u QT_QPA_PLATFORMTHEME \
-            QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$app_dir/tsumugiya"
-    ) >>"$work/app.log" 2>&1 &
-    app_pid=$!
 }

@@ -72,28 +72,20 @@ struct Boxes {
     Answerer<QMessageBox> answerer;
 };
 
-// Stands for the desktop's global keys: keeps what the window asked for,
-// and the window's handlers, through which a test presses a key.
+// Stands for the desktop's global keys: keeps what the window asked for last.
 struct KeyRecorder {
-    HotkeyBindings grabbed;
-    int grabs = 0;
-    ui::GlobalKeys::Events events;
-
     ui::GlobalKeysSource Source() {
         struct Keys : ui::GlobalKeys {
-            explicit Keys(KeyRecorder& recorder) : recorder(recorder) {}
+            explicit Keys(HotkeyBindings& grabbed) : grabbed(grabbed) {}
             std::vector<HotkeyAction> Grab(const HotkeyBindings& bindings) override {
-                recorder.grabbed = bindings;
-                ++recorder.grabs;
+                grabbed = bindings;
                 return {};
             }
-            KeyRecorder& recorder;
+            HotkeyBindings& grabbed;
         };
-        return [this](ui::GlobalKeys::Events handlers) {
-            events = std::move(handlers);
-            return std::make_unique<Keys>(*this);
-        };
+        return [this](ui::GlobalKeys::Events) { return std::make_unique<Keys>(grabbed); };
     }
+    HotkeyBindings grabbed;
 };
 
 // A program folder beside a game folder, and the dialog opened on them.

@@ -25,11 +25,26 @@ namespace {
 
 using test::TempFolder;
 
-// A dbus-daemon of our own, that can start nothing: a bus with no portal
-// must not reach for one installed on the machine.
-class PrivateBus {
-  public:
-    PrivateBus() {
+// The client, and what it has said so far.
+struct Client {
+    explicit Client(const QDBusConnection& bus)
+        : portal(bus, QStringLiteral("io.github.tsumugiya")) {}
+    PortalShortcuts portal;
+    QSignalSpy bound{&portal, &PortalShortcuts::Bound};
+    QSignalSpy activated{&portal, &PortalShortcuts::Activated};
+    QSignalSpy failed{&portal, &PortalShortcuts::Failed};
+};
+
+// Each case on a dbus-daemon of its own, that can start nothing: a bus with
+// no portal must not reach for one installed on the machine.
+class PortalShortcutsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() ||
+            QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                              {QStringLiteral("-c"), QStringLiteral("import dbus, gi")}) != 0) {
+            GTEST_SKIP() << "needs dbus-daemon, python3-dbus and python3-gi";
+        }
         const auto config = folder_ / "bus.conf";
         test::WriteFile(config,
                         "<busconfig><type>session</type><listen>unix:dir=" + folder_.path.string() +
@@ -40,42 +55,18 @@ class PrivateBus {
         daemon_.start(QStringLiteral("dbus-daemon"),
                       {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
                        QStringLiteral("--config-file=") + QString::fromStdString(config)});
-        if (daemon_.waitForReadyRead(5000)) {
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus() {
-        QDBusConnection::disconnectFromBus(QStringLiteral("portal-test"));
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-
-    bool Up() const { return !address_.isEmpty(); }
-    const QString& Address() const { return address_; }
-    QDBusConnection Connect() const {
-        return QDBusConnection::connectToBus(address_, QStringLiteral("portal-test"));
-    }
-    TempFolder& Folder() { return folder_; }
-
-  private:
-    TempFolder folder_;
-    QProcess daemon_;
-    QString address_;
-};
-
-class PortalShortcutsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() ||
-            QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                              {QStringLiteral("-c"), QStringLiteral("import dbus, gi")}) != 0) {
-            GTEST_SKIP() << "needs dbus-daemon, python3-dbus and python3-gi";
-        }
-        ASSERT_TRUE(bus_.Up()) << "dbus-daemon did not start";
+        ASSERT_TRUE(daemon_.waitForReadyRead(5000)) << "dbus-daemon did not start";
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     }
     void TearDown() override {
-        standIn_.kill();
-        standIn_.waitForFinished();
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal-test"));
+        for (QProcess* process : {&standIn_, &daemon_}) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+    QDBusConnection Bus() const {
+        return QDBusConnection::connectToBus(address_, QStringLiteral("portal-test"));
     }
 
     void StartStandIn(QStringList options = {}) {
@@ -86,78 +77,87 @@ class PortalShortcutsTest : public ::testing::Test {
     }
     void StartService(const QStringList& arguments) {
         auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.Address());
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
         standIn_.setProcessEnvironment(environment);
         standIn_.start(QStringLiteral("/usr/bin/python3"), arguments);
         ASSERT_TRUE(standIn_.waitForReadyRead(10000)) << "the stand-in service did not start";
     }
-    std::string Log() { return bus_.Folder() / "calls.log"; }
-    // Presses a bound key, as far as the portal is concerned.
-    void Activate(const QString& id) { TellStandIn(QStringLiteral("Activate"), {id}); }
+    std::string Log() { return folder_ / "calls.log"; }
+    // Presses a bound key, as far as the portal is concerned; what the
+    // client then says was pressed.
+    std::optional<HotkeyAction> Press(Client& client, const char* id) {
+        TellStandIn(QStringLiteral("Activate"), {QString::fromLatin1(id)});
+        if (!client.activated.wait(5000)) {
+            return std::nullopt;
+        }
+        return client.activated.takeFirst().at(0).value<HotkeyAction>();
+    }
     void TellStandIn(const QString& method, const QVariantList& arguments = {}) {
         auto call =
             QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
                                            QStringLiteral("/org/freedesktop/portal/desktop"),
                                            QStringLiteral("io.github.tsumugiya.Test"), method);
         call.setArguments(arguments);
-        const auto reply = bus_.Connect().call(call);
+        const auto reply = Bus().call(call);
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     }
 
-    PrivateBus bus_;
+    TempFolder folder_;
+    QProcess daemon_;
     QProcess standIn_;
+    QString address_;
 };
 
-QStringList Lines(std::initializer_list<std::string_view> lines) {
-    QStringList list;
-    for (auto line : lines) {
-        list << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-    }
-    return list;
-}
-
-TEST_F(PortalShortcutsTest, RegistersBindsAndReceivesTheKeysThenRebindsOnTheSameSession) {
+// Keys the desktop takes back, by closing the session or by going away, are
+// said; the next Bind asks for them again, on a new session.
+TEST_F(PortalShortcutsTest, BindsAndReceivesTheKeysAndAsksAgainForKeysTheDesktopEnded) {
     StartStandIn();
-    ASSERT_TRUE(PortalShortcuts::IsOffered(bus_.Connect()));
-    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
-    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
-    QSignalSpy activated(&portal, &PortalShortcuts::Activated);
-    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
-
+    ASSERT_TRUE(PortalShortcuts::IsOffered(Bus()));
+    Client client(Bus());
+    auto& [portal, bound, activated, failed] = client;
     portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}},
                  {HotkeyAction::QuickBackup, {kModCtrl | kModAlt | kModShift | kModMeta, "PgDown"}},
                  {HotkeyAction::Restore, {kModAlt, "Q"}}});
     ASSERT_TRUE(bound.wait(5000)) << failed.value(0).value(0).toString().toStdString();
     // What the desktop says, not our own spelling of the chords.
     EXPECT_EQ(bound.at(0).at(0).toStringList(),
-              Lines({"バックアップ: Ctrl+F5", "固定名 バックアップ: Ctrl+Alt+Shift+Meta+Page_Down",
-                     "戻す: Alt+q"}));
-    Activate(QStringLiteral("quick"));
-    ASSERT_TRUE(activated.wait(5000));
-    EXPECT_EQ(activated.at(0).at(0).value<HotkeyAction>(), HotkeyAction::QuickBackup);
-
-    portal.Bind({{HotkeyAction::Restore, {kModCtrl, "F9"}}});
+              QStringList({"バックアップ: Ctrl+F5",
+                           "固定名 バックアップ: Ctrl+Alt+Shift+Meta+Page_Down", "戻す: Alt+q"}));
+    EXPECT_EQ(Press(client, "quick"), HotkeyAction::QuickBackup);
+    const HotkeyBindings restore{{HotkeyAction::Restore, {kModCtrl, "F9"}}};
+    portal.Bind(restore);  // on the same session
     ASSERT_TRUE(bound.wait(5000));
-    EXPECT_EQ(bound.at(1).at(0).toStringList(), Lines({"戻す: Ctrl+F9"}));
-    Activate(QStringLiteral("restore"));
-    ASSERT_TRUE(activated.wait(5000));
-    EXPECT_EQ(activated.at(1).at(0).value<HotkeyAction>(), HotkeyAction::Restore);
+    EXPECT_EQ(Press(client, "restore"), HotkeyAction::Restore);
 
+    TellStandIn(QStringLiteral("Close"));
+    ASSERT_TRUE(failed.wait(5000));
+    portal.Bind(restore);
+    ASSERT_TRUE(bound.wait(5000));
+    EXPECT_EQ(Press(client, "restore"), HotkeyAction::Restore);
     EXPECT_EQ(test::ReadFile(Log()),
               "Register io.github.tsumugiya\n"
               "CreateSession\n"
               "BindShortcuts backup=CTRL+F5 quick=CTRL+ALT+SHIFT+LOGO+Page_Down restore=ALT+q\n"
               "Activate quick\n"
               "BindShortcuts restore=CTRL+F9\n"
+              "Activate restore\n"
+              "Close\n"
+              "CreateSession\n"
+              "BindShortcuts restore=CTRL+F9\n"
               "Activate restore\n");
-    EXPECT_EQ(failed.count(), 0);
+
+    standIn_.kill();
+    ASSERT_TRUE(failed.wait(5000));
+    const auto ended = messages::PortalShortcutsFailed(messages::kPortalShortcutsEnded);
+    EXPECT_EQ(std::tuple(failed.count(), failed.at(0).at(0).toString().toStdString(),
+                         failed.at(1).at(0).toString().toStdString()),
+              std::tuple(2, ended, ended));
 }
 
 TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
     StartStandIn({QStringLiteral("--decline")});
-    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
-    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
-    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
+    Client client(Bus());
+    auto& [portal, bound, activated, failed] = client;
     portal.Bind({{HotkeyAction::Backup, {kModCtrl, "F5"}}});
     ASSERT_TRUE(failed.wait(5000));
     EXPECT_EQ(failed.at(0).at(0).toString().toStdString(),
@@ -165,35 +165,8 @@ TEST_F(PortalShortcutsTest, ADeclinedBindIsFailedWithTheReason) {
     EXPECT_EQ(bound.count(), 0);
 }
 
-// Keys the desktop takes back, by closing the session or by going away, are
-// said; the next Bind asks for them again.
-TEST_F(PortalShortcutsTest, KeysTheDesktopEndsAreSaidAndTheNextBindAsksAgain) {
-    StartStandIn();
-    PortalShortcuts portal(bus_.Connect(), QStringLiteral("io.github.tsumugiya"));
-    QSignalSpy bound(&portal, &PortalShortcuts::Bound);
-    QSignalSpy activated(&portal, &PortalShortcuts::Activated);
-    QSignalSpy failed(&portal, &PortalShortcuts::Failed);
-    const HotkeyBindings keys{{HotkeyAction::Backup, {kModCtrl, "F5"}}};
-    portal.Bind(keys);
-    ASSERT_TRUE(bound.wait(5000));
-    const auto ended = messages::PortalShortcutsFailed(messages::kPortalShortcutsEnded);
-
-    TellStandIn(QStringLiteral("Close"));
-    ASSERT_TRUE(failed.wait(5000));
-    EXPECT_EQ(failed.at(0).at(0).toString().toStdString(), ended);
-    portal.Bind(keys);
-    ASSERT_TRUE(bound.wait(5000));
-    Activate(QStringLiteral("backup"));
-    ASSERT_TRUE(activated.wait(5000));
-
-    standIn_.kill();
-    ASSERT_TRUE(failed.wait(5000));
-    EXPECT_EQ(failed.at(1).at(0).toString().toStdString(), ended);
-    EXPECT_EQ(failed.count(), 2);
-}
-
 TEST_F(PortalShortcutsTest, NotOfferedOnABusWithoutAPortalAndAnsweredAtOnce) {
-    const auto bus = bus_.Connect();
+    const auto bus = Bus();
     QElapsedTimer timer;
     timer.start();
     EXPECT_FALSE(PortalShortcuts::IsOffered(bus));
@@ -204,8 +177,8 @@ TEST_F(PortalShortcutsTest, NotOfferedOnABusWithoutAPortalAndAnsweredAtOnce) {
 // A name holding markup reaches a plain server as it is, and one that
 // renders markup escaped.
 TEST_F(PortalShortcutsTest, ANotificationsBodyIsEscapedOnlyForAServerThatRendersMarkup) {
-    const auto notes = bus_.Folder() / "notes";
-    const auto capabilities = bus_.Folder() / "capabilities";
+    const auto notes = folder_ / "notes";
+    const auto capabilities = folder_ / "capabilities";
     StartService({QStringLiteral(TSUMUGIYA_NOTIFY_LISTENER), QString::fromStdString(notes),
                   QString::fromStdString(capabilities)});
     const HotkeyReport report{Cue::Done, "", "バックアップ", "<b>&c.dat.save.temp にバックアップ"};
@@ -219,13 +192,13 @@ TEST_F(PortalShortcutsTest, ANotificationsBodyIsEscapedOnlyForAServerThatRenders
         }
         return said;
     };
-    SendDesktopNotification(bus_.Connect(), report);
+    SendDesktopNotification(Bus(), report);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bodies().size() == 1; }, 5000));
     test::WriteFile(capabilities, "body-markup");
-    SendDesktopNotification(bus_.Connect(), report);
+    SendDesktopNotification(Bus(), report);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bodies().size() == 2; }, 5000));
-    EXPECT_EQ(bodies(), Lines({"<b>&c.dat.save.temp にバックアップ",
-                               "&lt;b&gt;&amp;c.dat.save.temp にバックアップ"}));
+    EXPECT_EQ(bodies(), QStringList({"<b>&c.dat.save.temp にバックアップ",
+                                     "&lt;b&gt;&amp;c.dat.save.temp にバックアップ"}));
 }
 
 }  // namespace
