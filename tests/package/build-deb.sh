@@ -8,8 +8,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 [[ $# -eq 3 ]] || fail "usage: $0 CPACK CPACK_CONFIG OUT"
 cpack=$1 config=$2 out=$3
-for tool in dpkg-deb dpkg-shlibdeps file; do
-    command -v "$tool" >/dev/null || fail "$tool is not on PATH (Debian packages dpkg, dpkg-dev, file)"
+for tool in dpkg-deb dpkg-shlibdeps; do
+    command -v "$tool" >/dev/null || fail "$tool is not on PATH (Debian packages dpkg, dpkg-dev)"
 done
 
 rm -rf "$out"

@@ -123,7 +123,6 @@ struct FakeHost : WindowHost {
     using WindowHost::IsAutoBackupOn;
     using WindowHost::OnHotkey;
     using WindowHost::OnRestore;
-    using WindowHost::OnSaveFileChosen;
     using WindowHost::SetAutoBackup;
     using WindowHost::StartUp;
 

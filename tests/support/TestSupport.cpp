@@ -45,15 +45,21 @@ namespace {
 constexpr std::int64_t kTicksPerSecond = 10'000'000;
 constexpr std::int64_t kSecondsTo1970 = 11'644'473'600;  // FILETIME counts from 1601
 
+struct Handle {
+    HANDLE h = nullptr;
+    ~Handle() {
+        if (h && h != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h);
+        }
+    }
+};
+
 void SetModTime(const fs::path& file, std::int64_t time) {
-    const HANDLE handle =
-        ::CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const Handle handle{::CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
     const auto written = std::bit_cast<FILETIME>((time + kSecondsTo1970) * kTicksPerSecond);
-    const bool set =
-        handle != INVALID_HANDLE_VALUE && ::SetFileTime(handle, nullptr, nullptr, &written);
-    ::CloseHandle(handle);
-    if (!set) {
+    if (!::SetFileTime(handle.h, nullptr, nullptr, &written)) {
         throw std::runtime_error("cannot set the time of " + Utf8(file));
     }
 }
@@ -74,15 +80,6 @@ std::wstring Quoted(const std::wstring& arg) {
     quoted.append(2 * slashes, L'\\');
     return quoted += L'"';
 }
-
-struct Handle {
-    HANDLE h = nullptr;
-    ~Handle() {
-        if (h && h != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(h);
-        }
-    }
-};
 
 }  // namespace
 
@@ -118,11 +115,12 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     ::SetHandleInformation(errRead.h, HANDLE_FLAG_INHERIT, 0);
     nul.h = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                           OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW),
-                         .dwFlags = STARTF_USESTDHANDLES,
-                         .hStdInput = nul.h,
-                         .hStdOutput = outWrite.h,
-                         .hStdError = errWrite.h};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul.h;
+    startup.hStdOutput = outWrite.h;
+    startup.hStdError = errWrite.h;
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                           cwd.c_str(), &startup, &process)) {
