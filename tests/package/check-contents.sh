@@ -96,8 +96,5 @@ report=$(lintian --allow-root --fail-on error,warning --display-info "$deb" 2>&1
     problem "lintian reports errors or warnings:
 $report"
 
-if ((${#problems[@]})); then
-    printf 'FAIL: %s\n' "${problems[@]}" >&2
-    exit 1
-fi
+((${#problems[@]} == 0)) || fail "the package is not as expected:$(printf '\n- %s' "${problems[@]}")"
 echo "package contents as expected"

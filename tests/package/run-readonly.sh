@@ -38,15 +38,15 @@ chmod 700 "$work/runtime"
 cli=$root/usr/bin/tsumugiya-cli
 layout_note="(an installed or unwritable copy takes the XDG layout since the core's layout change; built without it, the programs keep their files beside themselves and fail here)"
 
-# A home of its own for each program; the XDG folders are set to places
-# other than their defaults so that a program ignoring them shows.
-# Prints the environment as arguments for env -i.
-home_env() {
+# in_home NAME [VAR=VALUE...] COMMAND...: runs it with a home of its own and
+# nothing else of this environment; the XDG folders are set to places other
+# than their defaults so that a program ignoring them shows.
+in_home() {
     local home=$work/$1
+    shift
     mkdir -p "$home"
-    printf '%s\n' "PATH=/usr/bin:/bin" "LANG=C.UTF-8" "TZ=JST-9" "HOME=$home" \
-        "XDG_CONFIG_HOME=$home/config" "XDG_DATA_HOME=$home/data" \
-        "XDG_RUNTIME_DIR=$work/runtime"
+    env -i PATH=/usr/bin:/bin LANG=C.UTF-8 TZ=JST-9 HOME="$home" XDG_CONFIG_HOME="$home/config" \
+        XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$work/runtime" "$@"
 }
 # Fails when a program left anything in its home besides its own XDG folders.
 no_strays() {
@@ -58,8 +58,7 @@ no_strays() {
 
 # run ARGS...: runs tsumugiya-cli in its home, sets stdout, and fails unless it succeeds.
 run() {
-    mapfile -t environment < <(home_env cli)
-    env -i "${environment[@]}" "$cli" "$@" </dev/null >"$work/stdout" 2>"$work/stderr" ||
+    in_home cli "$cli" "$@" </dev/null >"$work/stdout" 2>"$work/stderr" ||
         fail "tsumugiya-cli $* exited $?, expected 0
 stdout: $(<"$work/stdout")
 stderr: $(<"$work/stderr")"
@@ -90,9 +89,8 @@ backups=("$data"/tsumugiya/backup/slot1.dat.save.*_城の前)
 no_strays cli tsumugiya-cli
 
 # --- the window ---------------------------------------------------------------
-mapfile -t environment < <(home_env window)
 status=0
-env -i "${environment[@]}" QT_QPA_PLATFORM=offscreen timeout 2 "$root/usr/bin/tsumugiya" \
+in_home window QT_QPA_PLATFORM=offscreen timeout 2 "$root/usr/bin/tsumugiya" \
     </dev/null >"$work/window.log" 2>&1 || status=$?
 # timeout's 124: still running when the time was up, as it should be.
 ((status == 124)) || fail "tsumugiya ended on its own with status $status before it was closed, expected it to keep running

@@ -300,8 +300,7 @@ Texts Names(const fs::path& folder) {
 
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const fs::path& path = entry.path();
+    for (const fs::path& path : fs::recursive_directory_iterator(folder)) {
         entries[Utf8(path)] = std::to_string(ModTime(path)) + ":" + ReadFile(path).value_or("?");
     }
     return entries;
