@@ -165,7 +165,8 @@ void SetModTime(const fs::path& file, std::int64_t time) {
 }
 
 // Whether the child ends within this time. It is not reaped here, so that a kill after this
-// cannot reach another process that got its pid.
+// cannot reach another process that got its pid. Without a pidfd (a kernel before 5.3) the
+// whole time passes.
 bool EndsWithin(pid_t pid, std::chrono::nanoseconds time) {
     const auto seconds = std::chrono::floor<std::chrono::seconds>(time);
     const timespec span{seconds.count(), (time - seconds).count()};
