@@ -24,8 +24,6 @@ if [[ ${1:-} != --inside ]]; then
 fi
 out=$2
 root=$out/root
-[[ -x $root/usr/bin/tsumugiya-cli && -x $root/usr/bin/tsumugiya ]] ||
-    fail "no unpacked programs in $root/usr/bin (run the package.deb test first)"
 version=$(dpkg-deb -f "$(package_file "$out")" Version)
 
 if ! mount --bind "$root" "$root" 2>/dev/null || ! mount -o remount,bind,ro "$root" 2>/dev/null; then
@@ -40,48 +38,40 @@ chmod 700 "$work/runtime"
 cli=$root/usr/bin/tsumugiya-cli
 layout_note="(an installed or unwritable copy takes the XDG layout since the core's layout change; built without it, the programs keep their files beside themselves and fail here)"
 
-# A home of its own for each program; the XDG folders are set to places
-# other than their defaults so that a program ignoring them shows.
-# Prints the environment as arguments for env -i.
-home_env() {
+# in_home NAME [VAR=VALUE...] COMMAND...: runs it with a home of its own and
+# nothing else of this environment; the XDG folders are set to places other
+# than their defaults so that a program ignoring them shows.
+in_home() {
     local home=$work/$1
+    shift
     mkdir -p "$home"
-    printf '%s\n' "PATH=/usr/bin:/bin" "LANG=C.UTF-8" "TZ=JST-9" "HOME=$home" \
-        "XDG_CONFIG_HOME=$home/config" "XDG_DATA_HOME=$home/data" \
-        "XDG_RUNTIME_DIR=$work/runtime"
+    env -i PATH=/usr/bin:/bin LANG=C.UTF-8 TZ=JST-9 HOME="$home" XDG_CONFIG_HOME="$home/config" \
+        XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$work/runtime" "$@"
 }
-# Files and folders in a home other than the program's own XDG folders.
-strays() {
-    local home=$work/$1
-    (cd "$home" && find . -mindepth 1 | sed 's|^\./||' |
-        grep -vxE 'config|data|config/tsumugiya(/.*)?|data/tsumugiya(/.*)?') || true
+# Fails when a program left anything in its home besides its own XDG folders.
+no_strays() {
+    local found
+    found=$(cd "$work/$1" && find . -mindepth 1 | sed 's|^\./||' |
+        grep -vxE 'config|data|(config|data)/tsumugiya(/.*)?') || true
+    [[ -z $found ]] || fail "$2 wrote outside its XDG folders in HOME: $found"
 }
 
-# run NAME ARGS...: runs tsumugiya-cli in home NAME; sets status, stdout, stderr.
+# run ARGS...: runs tsumugiya-cli in its home, sets stdout, and fails unless it succeeds.
 run() {
-    local home=$1
-    shift
-    mapfile -t environment < <(home_env "$home")
-    status=0
-    env -i "${environment[@]}" "$cli" "$@" </dev/null >"$work/stdout" 2>"$work/stderr" || status=$?
+    in_home cli "$cli" "$@" </dev/null >"$work/stdout" 2>"$work/stderr" ||
+        fail "tsumugiya-cli $* exited $?, expected 0
+stdout: $(<"$work/stdout")
+stderr: $(<"$work/stderr")"
     stdout=$(<"$work/stdout")
-    stderr=$(<"$work/stderr")
-}
-must_succeed() {
-    ((status == 0)) || fail "tsumugiya-cli $* exited $status, expected 0
-stdout: $stdout
-stderr: $stderr"
 }
 
 # --- tsumugiya-cli ------------------------------------------------------------
-run cli --version
-[[ $status -eq 0 && $stdout == *"$version"* ]] ||
-    fail "tsumugiya-cli --version printed '$stdout' (exit $status); expected the package's version $version (the option came with the CLI's notify change; project(VERSION) and the package version must agree)
-stderr: $stderr"
+run --version
+[[ $stdout == *"$version"* ]] ||
+    fail "tsumugiya-cli --version printed '$stdout'; expected the package's version $version (project(VERSION) and the package version must agree)"
 
 cfg=$work/cli/config data=$work/cli/data
-run cli where
-must_succeed where
+run where
 [[ $stdout == *"$cfg/tsumugiya/tsumugiya.ini"* && $stdout == *"$data/tsumugiya/backup"* ]] ||
     fail "tsumugiya-cli where from a read-only /usr/bin printed:
 $stdout
@@ -90,23 +80,17 @@ $layout_note"
 
 save=$work/game/slot1.dat
 printf 'SAVE ONE\n' >"$save"
-run cli use "$save"
-must_succeed use
-[[ -f $cfg/tsumugiya/tsumugiya.ini ]] || fail "use wrote no $cfg/tsumugiya/tsumugiya.ini $layout_note"
-
-run cli backup --memo 城の前
-must_succeed backup
+run use "$save"
+run backup --memo 城の前
 backups=("$data"/tsumugiya/backup/slot1.dat.save.*_城の前)
-[[ ${#backups[@]} -eq 1 && -f ${backups[0]} ]] ||
-    fail "after backup, expected one slot1.dat.save.*_城の前 in $data/tsumugiya/backup, found: $(ls -A "$data/tsumugiya/backup" 2>&1)"
+[[ -f ${backups[0]} ]] ||
+    fail "after backup, expected slot1.dat.save.*_城の前 in $data/tsumugiya/backup, found: $(ls -A "$data/tsumugiya/backup" 2>&1)"
 
-leftovers=$(strays cli)
-[[ -z $leftovers ]] || fail "tsumugiya-cli wrote outside its XDG folders in HOME: $leftovers"
+no_strays cli tsumugiya-cli
 
 # --- the window ---------------------------------------------------------------
-mapfile -t environment < <(home_env window)
 status=0
-env -i "${environment[@]}" QT_QPA_PLATFORM=offscreen timeout 2 "$root/usr/bin/tsumugiya" \
+in_home window QT_QPA_PLATFORM=offscreen timeout 2 "$root/usr/bin/tsumugiya" \
     </dev/null >"$work/window.log" 2>&1 || status=$?
 # timeout's 124: still running when the time was up, as it should be.
 ((status == 124)) || fail "tsumugiya ended on its own with status $status before it was closed, expected it to keep running
@@ -114,7 +98,6 @@ $(cat "$work/window.log")"
 [[ -d $work/window/data/tsumugiya/backup ]] ||
     fail "tsumugiya did not prepare its backup folder $work/window/data/tsumugiya/backup $layout_note
 $(cat "$work/window.log")"
-leftovers=$(strays window)
-[[ -z $leftovers ]] || fail "tsumugiya wrote outside its XDG folders in HOME: $leftovers"
+no_strays window tsumugiya
 
 echo "both programs ran from a read-only root in the XDG layout"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <ranges>
 #include <thread>
 
 #include "BackupCommands.h"
@@ -83,13 +84,11 @@ struct FakeHost : WindowHost {
     void TellOnceShown(const std::string& text) override { Tell(text); }
     std::vector<HotkeyAction> GrabHotkeys(const HotkeyBindings& bindings) override {
         grabbed = bindings;
-        std::vector<HotkeyAction> refused;
-        for (const auto& [action, chord] : bindings) {
-            if (std::ranges::count(heldElsewhere, chord)) {
-                refused.push_back(action);
-            }
-        }
-        return refused;
+        const auto held = [this](const auto& binding) {
+            return std::ranges::count(heldElsewhere, binding.second) > 0;
+        };
+        auto refused = bindings | std::views::filter(held) | std::views::keys;
+        return {refused.begin(), refused.end()};
     }
     struct CueLog : CuePlayer {
         void Play(Cue cue) override { played.push_back(cue); }
@@ -123,7 +122,6 @@ struct FakeHost : WindowHost {
     using WindowHost::IsAutoBackupOn;
     using WindowHost::OnHotkey;
     using WindowHost::OnRestore;
-    using WindowHost::OnSaveFileChosen;
     using WindowHost::SetAutoBackup;
     using WindowHost::StartUp;
 

@@ -4,43 +4,26 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
+#include <bit>
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <random>
 #include <stdexcept>
-#include <stop_token>
 #include <thread>
 #include <utility>
 
 namespace tsumugiya::test {
-namespace {
-
-// Calls kill once the time is up, unless stopped first; never without a time.
-std::jthread KillTimer(std::optional<std::chrono::nanoseconds> after, std::function<void()> kill) {
-    return std::jthread([=](std::stop_token stop) {
-        std::mutex mutex;
-        std::condition_variable_any wake;  // by request_stop only
-        std::unique_lock lock(mutex);
-        if (after && !wake.wait_for(lock, stop, *after, [&] { return stop.stop_requested(); })) {
-            kill();
-        }
-    });
-}
-
-}  // namespace
 
 // 64 random bits name it: no other folder can have the name.
 TempFolder::TempFolder() {
@@ -62,187 +45,24 @@ namespace {
 constexpr std::int64_t kTicksPerSecond = 10'000'000;
 constexpr std::int64_t kSecondsTo1970 = 11'644'473'600;  // FILETIME counts from 1601
 
+struct Handle {
+    HANDLE h = nullptr;
+    ~Handle() {
+        if (h && h != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h);
+        }
+    }
+};
+
 void SetModTime(const fs::path& file, std::int64_t time) {
-    const HANDLE handle =
-        ::CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const auto ticks = static_cast<std::uint64_t>((time + kSecondsTo1970) * kTicksPerSecond);
-    const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    const bool set =
-        handle != INVALID_HANDLE_VALUE && ::SetFileTime(handle, nullptr, nullptr, &written);
-    ::CloseHandle(handle);
-    if (!set) {
+    const Handle handle{::CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    const auto written = std::bit_cast<FILETIME>((time + kSecondsTo1970) * kTicksPerSecond);
+    if (!::SetFileTime(handle.h, nullptr, nullptr, &written)) {
         throw std::runtime_error("cannot set the time of " + Utf8(file));
     }
 }
-
-}  // namespace
-
-std::int64_t ModTime(const fs::path& file) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
-        return -1;
-    }
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-        data.ftLastWriteTime.dwLowDateTime;
-    return static_cast<std::int64_t>(ticks / kTicksPerSecond) - kSecondsTo1970;
-}
-#else
-namespace {
-
-void SetModTime(const fs::path& file, std::int64_t time) {
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time), 0}};
-    if (::utimensat(AT_FDCWD, file.c_str(), times, 0) != 0) {
-        throw std::runtime_error("cannot set the time of " + Utf8(file));
-    }
-}
-
-}  // namespace
-
-std::int64_t ModTime(const fs::path& file) {
-    struct stat st {};
-    return ::stat(file.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_mtim.tv_sec) : -1;
-}
-#endif
-
-void WriteFile(const fs::path& file, std::string_view bytes, std::optional<std::int64_t> time) {
-    if (!(std::ofstream(file, std::ios::binary) << bytes).flush()) {
-        throw std::runtime_error("cannot write " + Utf8(file));
-    }
-    if (time) {
-        SetModTime(file, *time);
-    }
-}
-
-Content ReadFile(const fs::path& file) {
-    std::error_code ec;  // a folder opens but throws on reading
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    if (!in || !fs::is_regular_file(file, ec)) {
-        return std::nullopt;
-    }
-    // One read of the whole size: the crash trials compare files of 64 MiB.
-    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
-    in.seekg(0).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
-
-Texts Names(const fs::path& folder) {
-    Texts names;
-    std::error_code missing;
-    for (const auto& entry : fs::directory_iterator(folder, missing)) {
-        names.push_back(Utf8(entry.path().filename()));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const fs::path& path = entry.path();
-        entries[Utf8(path)] = std::to_string(ModTime(path)) + ":" + ReadFile(path).value_or("?");
-    }
-    return entries;
-}
-
-void PrintTo(const Outcome& outcome, std::ostream* os) {
-    *os << "status " << outcome.status << "\nout: " << outcome.out << "\nerr: " << outcome.err;
-}
-
-#ifndef _WIN32
-void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
-    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-}
-
-Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
-                   std::optional<std::chrono::nanoseconds> killAfter,
-                   std::optional<std::string_view> typed, Texts env) {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    env.insert(env.begin(), "TZ=UTC0");
-    std::vector<char*> envp;
-    for (auto& entry : env) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    // posix_spawn rather than fork: copying the page tables of a test holding large files
-    // would cost more than the runs it measures.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    int terminal = -1, slave = -1;
-    if (typed) {
-        // Lines are read as typed, without echo or output processing, so that
-        // err holds the program's own bytes.
-        termios mode{};
-        mode.c_cflag = CS8 | CREAD;
-        mode.c_lflag = ICANON;
-        if (::openpty(&terminal, &slave, nullptr, &mode, nullptr) != 0) {
-            throw std::runtime_error("no terminal");
-        }
-        ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
-        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-        posix_spawn_file_actions_adddup2(&actions, slave, 0);
-        posix_spawn_file_actions_adddup2(&actions, slave, 2);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    }
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-        throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(failed));
-    }
-    // The child stays unreaped until the timer has stopped, so that a late kill cannot reach
-    // another process that got its pid.
-    std::jthread timer = KillTimer(killAfter, [pid] { ::kill(pid, SIGKILL); });
-    ::close(out[1]);
-    ::close(err[1]);
-    if (typed) {  // the terminal reads EIO once the program has ended
-        ::close(slave);
-        ::close(std::exchange(err[0], terminal));
-        if (::write(terminal, typed->data(), typed->size()) < 0) {
-            throw std::runtime_error("cannot type");
-        }
-    }
-    const auto drain = [](int fd, std::string& text) {
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        }
-        ::close(fd);
-    };
-    Outcome outcome;
-    // stderr on its own thread, so that a child filling one pipe cannot stall on the other.
-    std::thread errReader(drain, err[0], std::ref(outcome.err));
-    drain(out[0], outcome.out);
-    errReader.join();
-    siginfo_t info{};
-    ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
-    timer.request_stop();
-    timer.join();
-    int status = 0;
-    if (::waitpid(pid, &status, 0) == pid) {
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    return outcome;
-}
-
-#else
-
-namespace {
 
 // One argument as CommandLineToArgvW and the C runtime read it back.
 std::wstring Quoted(const std::wstring& arg) {
@@ -261,16 +81,15 @@ std::wstring Quoted(const std::wstring& arg) {
     return quoted += L'"';
 }
 
-struct Handle {
-    HANDLE h = nullptr;
-    ~Handle() {
-        if (h && h != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(h);
-        }
-    }
-};
-
 }  // namespace
+
+std::int64_t ModTime(const fs::path& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    return std::bit_cast<std::int64_t>(data.ftLastWriteTime) / kTicksPerSecond - kSecondsTo1970;
+}
 
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
     ::SetEnvironmentVariableW(U8(name).c_str(), value ? U8(*value).c_str() : nullptr);
@@ -317,14 +136,17 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
             text.append(buffer, n);
         }
     };
-    std::jthread timer = KillTimer(killAfter, [&child] { ::TerminateProcess(child.h, 137); });
     Outcome outcome;
+    std::thread outReader(drain, outRead.h, std::ref(outcome.out));
     std::thread errReader(drain, errRead.h, std::ref(outcome.err));
-    drain(outRead.h, outcome.out);
+    const auto wait =
+        killAfter ? std::chrono::ceil<std::chrono::milliseconds>(*killAfter).count() : INFINITE;
+    if (::WaitForSingleObject(child.h, static_cast<DWORD>(wait)) == WAIT_TIMEOUT) {
+        ::TerminateProcess(child.h, 137);
+        ::WaitForSingleObject(child.h, INFINITE);
+    }
+    outReader.join();
     errReader.join();
-    ::WaitForSingleObject(child.h, INFINITE);
-    timer.request_stop();
-    timer.join();
     DWORD status = 0;
     if (::GetExitCodeProcess(child.h, &status)) {
         outcome.status = static_cast<int>(status);
@@ -332,6 +154,161 @@ Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const
     return outcome;
 }
 
+#else
+namespace {
+
+void SetModTime(const fs::path& file, std::int64_t time) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time), 0}};
+    if (::utimensat(AT_FDCWD, file.c_str(), times, 0) != 0) {
+        throw std::runtime_error("cannot set the time of " + Utf8(file));
+    }
+}
+
+// Whether the child ends within this time. It is not reaped here, so that a kill after this
+// cannot reach another process that got its pid. Without a pidfd (a kernel before 5.3) the
+// whole time passes.
+bool EndsWithin(pid_t pid, std::chrono::nanoseconds time) {
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(time);
+    const timespec span{seconds.count(), (time - seconds).count()};
+    pollfd ended{static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)), POLLIN, 0};
+    const int ready = ::ppoll(&ended, 1, &span, nullptr);
+    ::close(ended.fd);
+    return ready > 0;
+}
+
+}  // namespace
+
+std::int64_t ModTime(const fs::path& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_mtim.tv_sec) : -1;
+}
+
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+}
+
+Outcome RunProgram(const fs::path& program, std::vector<std::string> args, const fs::path& cwd,
+                   std::optional<std::chrono::nanoseconds> killAfter,
+                   std::optional<std::string_view> typed, Texts env) {
+    args.insert(args.begin(), program);
+    env.insert(env.begin(), "TZ=UTC0");
+    const auto pointers = [](Texts& texts) {
+        std::vector<char*> list(texts.size() + 1);  // ends with a null
+        std::ranges::transform(texts, list.begin(), [](std::string& text) { return text.data(); });
+        return list;
+    };
+    std::vector<char*> argv = pointers(args), envp = pointers(env);
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    // posix_spawn rather than fork: copying the page tables of a test holding large files
+    // would cost more than the runs it measures.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int terminal = -1, slave = -1;
+    if (typed) {
+        // Lines are read as typed, without echo or output processing, so that
+        // err holds the program's own bytes.
+        termios mode{};
+        mode.c_cflag = CS8 | CREAD;
+        mode.c_lflag = ICANON;
+        if (::openpty(&terminal, &slave, nullptr, &mode, nullptr) != 0) {
+            throw std::runtime_error("no terminal");
+        }
+        ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+        posix_spawn_file_actions_adddup2(&actions, slave, 0);
+        posix_spawn_file_actions_adddup2(&actions, slave, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    }
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(failed));
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    if (typed) {  // the terminal reads EIO once the program has ended
+        ::close(slave);
+        ::close(std::exchange(err[0], terminal));
+        if (::write(terminal, typed->data(), typed->size()) < 0) {
+            throw std::runtime_error("cannot type");
+        }
+    }
+    const auto drain = [](int fd, std::string& text) {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+    };
+    Outcome outcome;
+    // Each stream on a thread of its own, so that a child filling one pipe cannot stall on the
+    // other while this one waits for its end.
+    std::thread outReader(drain, out[0], std::ref(outcome.out));
+    std::thread errReader(drain, err[0], std::ref(outcome.err));
+    if (killAfter && !EndsWithin(pid, *killAfter)) {
+        ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) == pid) {
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    outReader.join();
+    errReader.join();
+    return outcome;
+}
+
 #endif
+
+void WriteFile(const fs::path& file, std::string_view bytes, std::optional<std::int64_t> time) {
+    if (!(std::ofstream(file, std::ios::binary) << bytes).flush()) {
+        throw std::runtime_error("cannot write " + Utf8(file));
+    }
+    if (time) {
+        SetModTime(file, *time);
+    }
+}
+
+Content ReadFile(const fs::path& file) {
+    std::error_code ec;  // a folder opens but throws on reading
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in || !fs::is_regular_file(file, ec)) {
+        return std::nullopt;
+    }
+    // One read of the whole size: the crash trials compare files of 64 MiB.
+    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+Texts Names(const fs::path& folder) {
+    Texts names;
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(folder, missing)) {
+        names.push_back(Utf8(entry.path().filename()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> entries;
+    for (const fs::path& path : fs::recursive_directory_iterator(folder)) {
+        entries[Utf8(path)] = std::to_string(ModTime(path)) + ":" + ReadFile(path).value_or("?");
+    }
+    return entries;
+}
+
+void PrintTo(const Outcome& outcome, std::ostream* os) {
+    *os << "status " << outcome.status << "\nout: " << outcome.out << "\nerr: " << outcome.err;
+}
 
 }  // namespace tsumugiya::test

@@ -59,23 +59,19 @@ inline std::string Utf8(const fs::path& path) {
 
 // An absolute path on this system written the POSIX way: on Windows it
 // gets a drive.
+inline std::string Abs(std::string_view posix) {
 #ifdef _WIN32
-inline std::string Abs(std::string_view posix) {
     return "C:" + std::string(posix);
-}
 #else
-inline std::string Abs(std::string_view posix) {
     return std::string(posix);
-}
 #endif
+}
 
 // True for text with kana or kanji in it (U+3000 to U+9FFF, whose UTF-8
 // starts with E3 to E9): a cause the user reads in Japanese, not English.
 inline bool IsJapanese(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte >= 0xE3 && byte <= 0xE9;
-    });
+    return std::ranges::any_of(text,
+                               [](unsigned char byte) { return byte >= 0xE3 && byte <= 0xE9; });
 }
 
 // Sets or, given no value, removes an environment variable of this process.
