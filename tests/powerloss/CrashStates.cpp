@@ -13,8 +13,7 @@ constexpr long long kBlock = 4096;
 enum Variant { kNothing, kWhole, kZeros, kFirstPrefix };
 
 std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == path.npos ? std::string() : path.substr(0, slash);
+    return fs::path(path).parent_path().string();
 }
 
 // A folder tree by name: "d", "l" and a target, or "f" and an inode's number;
