@@ -74,8 +74,7 @@ void Write(std::string& file, long long offset, const std::string& bytes, int va
 // their folder is.
 template <typename Op>
 void Apply(Disk& disk, const Op& op, int variant) {
-    const bool inFolder =
-        disk.HasFolder(FolderOf(op.Entry() && !op.other.empty() ? op.other : op.path));
+    const bool inFolder = disk.HasFolder(FolderOf(op.Named()));
     switch (op.call) {
         case Call::Create:
             if (inFolder && !disk.names.contains(op.path)) {
@@ -164,10 +163,7 @@ CrashStates::CrashStates(const fs::path& root, const Tree& start,
                 break;
             case Call::SyncFolder:
                 for (Op& earlier : ops_) {
-                    if (earlier.Entry() &&
-                        FolderOf(earlier.call == Call::Rename || earlier.call == Call::Link
-                                     ? earlier.other
-                                     : earlier.path) == op.path) {
+                    if (earlier.Entry() && FolderOf(earlier.Named()) == op.path) {
                         earlier.durableAt = std::min(earlier.durableAt, index);
                     }
                 }
