@@ -4,7 +4,6 @@
 // program run with the preloaded library, and the checker of what a crash
 // left.
 
-#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
