@@ -25,9 +25,8 @@ TEST(AutoBackupSettings, ReadFromTheSectionAndNameWhatCannotBeRead) {
 
     const AutoBackupSettings read =
         ReadAutoBackupSettings("[AutoBackup]\nenabled=1\nsettle= 0.25 \nkeep=3\n");
-    EXPECT_TRUE(read.enabled && read.problems.empty());
-    EXPECT_EQ(read.settle, 250ms);
-    EXPECT_EQ(read.keep, 3);
+    EXPECT_EQ(std::tuple(read.enabled, read.problems, read.settle.count(), read.keep),
+              std::tuple(true, Texts{}, 250, 3));
     const AutoBackupSettings bad =
         ReadAutoBackupSettings("[AutoBackup]\nenabled=yes\nsettle=0\nkeep=-2\n");
     ASSERT_EQ(bad.problems.size(), 3u);
@@ -45,12 +44,9 @@ class AutoBackupTest : public CommandTest {
         return "slot1.dat.save." + FormatFileTime(kTimeA + 10 + n) + "_自動";
     }
     Texts Automatic() const {
-        Texts names;
-        for (const std::string& name : Names(backup)) {
-            if (name.find("_自動") != name.npos) {
-                names.push_back(name);
-            }
-        }
+        Texts names = Names(backup);
+        std::erase_if(names,
+                      [](const std::string& name) { return name.find("_自動") == name.npos; });
         return names;
     }
 
@@ -89,8 +85,7 @@ TEST_F(AutoBackupTest, ThePoolPrunesOnlyWhatItCommitted) {
     Texts left = Names(backup);
     std::erase(left, std::string(AutoBackupPool::kLedgerName));
     EXPECT_EQ(left, expected);
-    EXPECT_EQ(ReadFile(backup / U8(AutoName(11))), "state 11");
-    EXPECT_EQ(ModTime(backup / U8(AutoName(11))), kTimeA + 21);
+    EXPECT_EQ(StateOf(backup / U8(AutoName(11))), FileState("state 11", kTimeA + 21));
 }
 
 // Bytes a backup of this save holds already are not copied again: the same
@@ -133,9 +128,8 @@ TEST_F(AutoBackupTest, ALedgerItCannotReadAndALinkToTheSaveKeepNothingFromIt) {
     WriteFile(ledger, "a ledger of another version\n" + Utf8(backup / U8(AutoName(1))));
     for (int n = 2; n < 6; ++n) {
         SaveState(n);
-        const AutoBackupResult made = taker.Take();
-        EXPECT_EQ(made.kind, Kind::Made);
-        EXPECT_TRUE(made.Failed()) << made.Line();  // said, with the ledger named
+        const AutoBackupResult made = taker.Take();  // said, with the ledger named
+        EXPECT_EQ(std::pair(made.kind, made.Failed()), std::pair(Kind::Made, true)) << made.Line();
     }
     EXPECT_EQ(Automatic().size(), 5u);
     EXPECT_EQ(ReadFile(ledger).value_or("").substr(0, 8), "a ledger");
@@ -228,9 +222,7 @@ TEST_F(WatcherTest, EachSettledStateIsBackedUpOnceWhole) {
         ASSERT_EQ(results.size(), 1u);
         ASSERT_EQ(results[0].kind, Kind::Made) << results[0].Line();
         EXPECT_EQ(Automatic().size(), before.size() + 1);
-        const fs::path made = backup / U8(results[0].backup);
-        EXPECT_EQ(ReadFile(made), bytes);
-        EXPECT_EQ(ModTime(made), ModTime(save));
+        EXPECT_EQ(StateOf(backup / U8(results[0].backup)), FileState(bytes, ModTime(save)));
         ++n;
     }
     const auto before = Snapshot(backup);
@@ -316,10 +308,6 @@ TEST_F(WatcherTest, AFailedBackupIsTriedAgainOnItsOwn) {
     EXPECT_EQ(watcher.Deadline(), now + settings.settle);
 }
 
-}  // namespace
-
-namespace {
-
 // The windows' switch: kept in the settings file, shown in the title, and
 // a state the game writes is backed up while the player's selection stays.
 TEST_F(AutoBackupTest, TheWindowsSwitchWatchesAndShowsItInTheTitle) {
@@ -376,11 +364,7 @@ TEST_F(AutoBackupTest, TheWindowsSwitchWatchesAndShowsItInTheTitle) {
     EXPECT_NE(file.find("keep=many"), std::string::npos);  // left for the user to mend
 }
 
-}  // namespace
-
 #ifndef _WIN32
-namespace {
-
 // A save the player linked to the game's own file changes where the link
 // leads: that folder is the one watched.
 TEST_F(WatcherTest, ASaveLinkedToTheGamesFileIsWatchedWhereTheGameWrites) {
@@ -396,6 +380,6 @@ TEST_F(WatcherTest, ASaveLinkedToTheGamesFileIsWatchedWhereTheGameWrites) {
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(ReadFile(backup / U8(results[0].backup)), "state 1");
 }
+#endif
 
 }  // namespace
-#endif

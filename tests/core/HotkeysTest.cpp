@@ -64,8 +64,8 @@ class HotkeyTest : public CommandTest {
     platform::IoError error;
 };
 
-// The issue the keys are for: one key before the boss, one to go back, and
-// the game keeps the focus: no question, no box, the result in the title
+// What the keys are for: one key before the boss, one to go back, and the
+// game keeps the focus: no question, no box, the result in the title
 // and a cue.
 TEST_F(HotkeyTest, KeysBackUpAndGoBackWithoutABox) {
     StartWindow();

@@ -13,8 +13,7 @@ constexpr long long kBlock = 4096;
 enum Variant { kNothing, kWhole, kZeros, kFirstPrefix };
 
 std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == path.npos ? std::string() : path.substr(0, slash);
+    return fs::path(path).parent_path().string();
 }
 
 // A folder tree by name: "d", "l" and a target, or "f" and an inode's number;
@@ -75,8 +74,7 @@ void Write(std::string& file, long long offset, const std::string& bytes, int va
 // their folder is.
 template <typename Op>
 void Apply(Disk& disk, const Op& op, int variant) {
-    const bool inFolder =
-        disk.HasFolder(FolderOf(op.Entry() && !op.other.empty() ? op.other : op.path));
+    const bool inFolder = disk.HasFolder(FolderOf(op.Named()));
     switch (op.call) {
         case Call::Create:
             if (inFolder && !disk.names.contains(op.path)) {
@@ -165,10 +163,7 @@ CrashStates::CrashStates(const fs::path& root, const Tree& start,
                 break;
             case Call::SyncFolder:
                 for (Op& earlier : ops_) {
-                    if (earlier.Entry() &&
-                        FolderOf(earlier.call == Call::Rename || earlier.call == Call::Link
-                                     ? earlier.other
-                                     : earlier.path) == op.path) {
+                    if (earlier.Entry() && FolderOf(earlier.Named()) == op.path) {
                         earlier.durableAt = std::min(earlier.durableAt, index);
                     }
                 }

@@ -36,6 +36,8 @@ class CrashStates {
         std::string bytes;
         std::size_t durableAt = static_cast<std::size_t>(-1);  // the sync that keeps it
         bool Entry() const;
+        // The entry a folder's flush keeps: a rename's or a link's new one.
+        const std::string& Named() const { return other.empty() ? path : other; }
         int Variants() const;
     };
     Tree Build(std::size_t boundary, const std::vector<std::size_t>& pending,

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 
@@ -59,23 +60,16 @@ std::mutex traceLock;
 
 bool Watched(const std::string& path) {
     const std::string& root = Config().root;
-    return !root.empty() && path.compare(0, root.size(), root) == 0 &&
-           (path.size() == root.size() || path[root.size()] == '/');
+    return !root.empty() && (path + "/").starts_with(root + "/");
 }
 
 std::string PathOf(int fd) {
-    char buffer[4096];
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
-    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error).string();
 }
 
-std::string PathAt(int dirfd, const char* path) {
-    if (path[0] == '/' || dirfd != AT_FDCWD) {
-        return path[0] == '/' ? path : PathOf(dirfd) + "/" + path;
-    }
-    char cwd[4096];
-    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : std::string(path);
+std::string Absolute(const char* path) {
+    return std::filesystem::absolute(path).string();
 }
 
 // Numbers one call; true when this one is to fail.
@@ -118,44 +112,6 @@ std::string ReadBack(int fd, long long offset, std::size_t size) {
     return bytes;
 }
 
-template <typename Open>
-int Opened(int dirfd, const char* path, int flags, mode_t mode, Open open) {
-    if ((flags & (O_CREAT | O_TRUNC)) == 0) {
-        return open(mode);
-    }
-    const std::string full = PathAt(dirfd, path);
-    struct stat st {};
-    const bool existed = ::stat(full.c_str(), &st) == 0;
-    if (Before(full)) {
-        return Failed();
-    }
-    const int fd = open(mode);
-    Record(fd < 0              ? Call::Failed
-           : !existed          ? Call::Create
-           : (flags & O_TRUNC) ? Call::Truncate
-                               : Call::Attributes,
-           full);
-    return fd;
-}
-
-mode_t ModeOf(int flags, va_list args) {
-    return (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(args, int)) : 0;
-}
-
-int FsyncLike(int fd, int (*real)(int)) {
-    const std::string path = PathOf(fd);
-    if (Before(path)) {
-        return Failed();
-    }
-    const int result = real(fd);
-    struct stat st {};
-    Record(result != 0                                    ? Call::Failed
-           : ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Call::SyncFolder
-                                                          : Call::SyncFile,
-           path);
-    return result;
-}
-
 // Numbers a call on path, then records it; second is a rename's or a link's new name.
 template <typename Run>
 int Named(Call call, const std::string& path, const std::string& second, Run run) {
@@ -167,38 +123,32 @@ int Named(Call call, const std::string& path, const std::string& second, Run run
     return result;
 }
 
-// Numbers and records a write of data at offset; run makes it.
-template <typename Run>
-ssize_t Wrote(int fd, long long offset, const void* data, Run run) {
-    const std::string path = PathOf(fd);
-    if (Before(path)) {
-        return Failed();
-    }
-    const ssize_t n = run();
-    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, offset,
-           std::string_view(static_cast<const char*>(data), n > 0 ? static_cast<size_t>(n) : 0));
-    return n;
-}
-
 }  // namespace
 
 extern "C" {
 
-#define OPEN_CALL(name, params, dirfd, ...)                                                   \
-    int name params {                                                                         \
-        REAL(name);                                                                           \
-        va_list args;                                                                         \
-        va_start(args, flags);                                                                \
-        const mode_t mode = ModeOf(flags, args);                                              \
-        va_end(args);                                                                         \
-        return Opened(dirfd, path, flags, mode, [&](mode_t m) { return real(__VA_ARGS__); }); \
+int open(const char* path, int flags, ...) {
+    REAL(open);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(args, int)) : 0;
+    va_end(args);
+    if ((flags & (O_CREAT | O_TRUNC)) == 0) {
+        return real(path, flags, mode);
     }
-OPEN_CALL(open, (const char* path, int flags, ...), AT_FDCWD, path, flags, m)
-OPEN_CALL(open64, (const char* path, int flags, ...), AT_FDCWD, path, flags, m)
-OPEN_CALL(openat, (int dirfd, const char* path, int flags, ...), dirfd, dirfd, path, flags, m)
-
-int creat(const char* path, mode_t mode) {
-    return open(path, O_CREAT | O_WRONLY | O_TRUNC, mode);
+    const std::string full = Absolute(path);
+    struct stat st {};
+    const bool existed = ::stat(full.c_str(), &st) == 0;
+    if (Before(full)) {
+        return Failed();
+    }
+    const int fd = real(path, flags, mode);
+    Record(fd < 0              ? Call::Failed
+           : !existed          ? Call::Create
+           : (flags & O_TRUNC) ? Call::Truncate
+                               : Call::Attributes,
+           full);
+    return fd;
 }
 
 ssize_t write(int fd, const void* data, size_t size) {
@@ -208,12 +158,15 @@ ssize_t write(int fd, const void* data, size_t size) {
     if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
         return real(fd, data, size);
     }
-    return Wrote(fd, ::lseek(fd, 0, SEEK_CUR), data, [&] { return real(fd, data, size); });
-}
-
-ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
-    REAL(pwrite);
-    return Wrote(fd, offset, data, [&] { return real(fd, data, size, offset); });
+    const std::string path = PathOf(fd);
+    const long long offset = ::lseek(fd, 0, SEEK_CUR);
+    if (Before(path)) {
+        return Failed();
+    }
+    const ssize_t n = real(fd, data, size);
+    Record(n >= 0 ? Call::Write : Call::Failed, path, {}, offset,
+           std::string_view(static_cast<const char*>(data), n > 0 ? static_cast<size_t>(n) : 0));
+    return n;
 }
 
 ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t size,
@@ -262,12 +215,17 @@ ATTRIBUTE_CALL(futimens, (int fd, const struct timespec times[2]), (fd, times))
 
 int fsync(int fd) {
     REAL(fsync);
-    return FsyncLike(fd, real);
-}
-
-int fdatasync(int fd) {
-    REAL(fdatasync);
-    return FsyncLike(fd, real);
+    const std::string path = PathOf(fd);
+    if (Before(path)) {
+        return Failed();
+    }
+    const int result = real(fd);
+    struct stat st {};
+    Record(result != 0                                    ? Call::Failed
+           : ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Call::SyncFolder
+                                                          : Call::SyncFile,
+           path);
+    return result;
 }
 
 // Starts or waits for writeback only: no promise rests on it, so it is a
@@ -277,34 +235,29 @@ ATTRIBUTE_CALL(sync_file_range, (int fd, off64_t offset, off64_t size, unsigned 
 
 int rename(const char* from, const char* to) {
     REAL(rename);
-    return Named(Call::Rename, PathAt(AT_FDCWD, from), PathAt(AT_FDCWD, to),
-                 [&] { return real(from, to); });
+    return Named(Call::Rename, Absolute(from), Absolute(to), [&] { return real(from, to); });
 }
 
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
     REAL(renameat2);
-    return Named(Call::Rename, PathAt(fromDir, from), PathAt(toDir, to),
+    return Named(Call::Rename, Absolute(from), Absolute(to),
                  [&] { return real(fromDir, from, toDir, to, flags); });
-}
-
-int renameat(int fromDir, const char* from, int toDir, const char* to) {
-    return renameat2(fromDir, from, toDir, to, 0);
 }
 
 int link(const char* existing, const char* name) {
     REAL(link);
-    return Named(Call::Link, PathAt(AT_FDCWD, existing), PathAt(AT_FDCWD, name),
+    return Named(Call::Link, Absolute(existing), Absolute(name),
                  [&] { return real(existing, name); });
 }
 
 int unlink(const char* path) {
     REAL(unlink);
-    return Named(Call::Unlink, PathAt(AT_FDCWD, path), {}, [&] { return real(path); });
+    return Named(Call::Unlink, Absolute(path), {}, [&] { return real(path); });
 }
 
 int mkdir(const char* path, mode_t mode) {
     REAL(mkdir);
-    return Named(Call::MakeFolder, PathAt(AT_FDCWD, path), {}, [&] { return real(path, mode); });
+    return Named(Call::MakeFolder, Absolute(path), {}, [&] { return real(path, mode); });
 }
 
 }  // extern "C"

@@ -1,6 +1,7 @@
 #include "powerloss/Scenario.h"
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <set>
 #include <sstream>
@@ -69,18 +70,6 @@ std::string Settings(const fs::path& root, const std::string& fileName) {
            "\nfilename=" + fileName + "\n[AutoBackup]\nkeep=2\n[Other]\nkey=kept\n";
 }
 
-std::set<std::string> Differences(const Tree& a, const Tree& b) {
-    std::set<std::string> differ;
-    for (const auto& [one, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
-        for (const auto& [path, value] : *one) {
-            if (!other->contains(path) || other->at(path) != value) {
-                differ.insert(path);
-            }
-        }
-    }
-    return differ;
-}
-
 bool IsTempName(const std::string& path) {
     const std::string name = fs::path(path).filename().string();
     return name.starts_with(".tsumugiya-") && name.ends_with(".tmp");
@@ -140,7 +129,7 @@ bool Exempt(const Scenario& scenario, const std::string& path) {
 // name neither had, one whole known state), nothing that was there gone, and
 // every state the user had still somewhere.
 void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& left,
-                 std::vector<std::string>& problems) {
+                 std::string& problems) {
     // A save the game wrote without a flush may be anything after a cut, the
     // game's own doing; the program's copies still hold whole states of it.
     const std::string savePath = SavePath(expected.scenario.fixture);
@@ -162,7 +151,7 @@ void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& l
         }
         if (path == kLedger) {
             if (!WholeLedger(value)) {
-                problems.push_back(path + " is not a whole ledger");
+                problems += "\n  " + path + " is not a whole ledger";
             }
             continue;
         }
@@ -174,11 +163,11 @@ void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& l
         const bool named = before != expected.before.end() || after != expected.after.end();
         if (!(gameOwnsSave && path == savePath) && !anywhere.contains(value) &&
             (named ? !wasOld && !isNew : !known.contains(value))) {
-            problems.push_back(path + " holds no whole state: " + Describe(left, path));
+            problems += "\n  " + path + " holds no whole state: " + Describe(left, path);
         }
     }
     if (left.contains(kSettings) && !left.at(kSettings).ends_with("[Other]\nkey=kept\n")) {
-        problems.push_back(kSettings + " lost the other settings");
+        problems += "\n  " + kSettings + " lost the other settings";
     }
     for (const auto& [path, value] : expected.before) {
         if (IsTempName(path)) {
@@ -186,11 +175,11 @@ void CheckStates(const Expectation& expected, const Tree& crashed, const Tree& l
         }
         if (!left.contains(path)) {
             if (!PrunedInTurn(expected, left, path)) {
-                problems.push_back(path + " is gone");
+                problems += "\n  " + path + " is gone";
             }
         } else if (value[0] == 'f' && !Exempt(expected.scenario, path) && !held.contains(value) &&
                    !(gameOwnsSave && path == savePath)) {
-            problems.push_back("the state " + path + " held is lost");
+            problems += "\n  the state " + path + " held is lost";
         }
     }
 }
@@ -345,9 +334,10 @@ std::vector<Scenario> Scenarios() {
     return scenarios;
 }
 
-void InstallCli(const fs::path& root) {
-    fs::create_directories(root / "bin");
-    fs::copy_file(TSUMUGIYA_CLI, root / kCli, fs::copy_options::overwrite_existing);
+fs::path InstallCli(const fs::path& folder) {
+    fs::create_directories(folder / "root" / "bin");
+    fs::copy_file(TSUMUGIYA_CLI, folder / "root" / kCli);
+    return folder / "root";
 }
 
 CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
@@ -369,16 +359,17 @@ CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
     add("TSUMUGIYA_PL_ERRNO", std::to_string(injection.error));
     add("TSUMUGIYA_PL_MOUNT", injection.mount);
     env.insert(env.end(), injection.env.begin(), injection.env.end());
-    const test::Outcome run =
-        test::RunProgram(root / kCli, words, root, std::nullopt, std::nullopt, env);
-    return {run.status, run.out + run.err};
+    return test::RunProgram(root / kCli, words, root, std::nullopt, std::nullopt, env);
 }
 
-std::vector<std::string> CheckCrashed(const Expectation& expected, const Tree& left, bool exited) {
-    std::vector<std::string> problems;
+std::string CheckCrashed(const Expectation& expected, const Tree& left, bool exited) {
+    std::string problems;
     CheckStates(expected, left, left, problems);
-    if (exited && left != expected.after) {
-        for (const std::string& path : Differences(left, expected.after)) {
+    if (exited) {
+        Tree differ;  // by path, once each
+        std::ranges::set_symmetric_difference(left, expected.after,
+                                              std::inserter(differ, differ.end()));
+        for (const auto& [path, value] : differ) {
             // An empty folder made on the way holds nothing the run told of.
             if (!left.contains(path) && expected.after.at(path) == "d" &&
                 std::ranges::none_of(expected.after, [&](const auto& entry) {
@@ -394,28 +385,27 @@ std::vector<std::string> CheckCrashed(const Expectation& expected, const Tree& l
                 path == SavePath(expected.scenario.fixture)) {
                 continue;
             }
-            problems.push_back("told done, yet " + path + " is " + Describe(left, path) + ", not " +
-                               Describe(expected.after, path));
+            problems += "\n  told done, yet " + path + " is " + Describe(left, path) + ", not " +
+                        Describe(expected.after, path);
         }
     }
     return problems;
 }
 
-std::vector<std::string> CheckRerun(const Expectation& expected, const Tree& crashed,
-                                    const Tree& left, const CliRun& rerun) {
-    std::vector<std::string> problems;
+std::string CheckRerun(const Expectation& expected, const Tree& crashed, const Tree& left,
+                       const CliRun& rerun) {
+    std::string problems;
     if (rerun.status != 0) {
-        problems.push_back("the rerun exited " + std::to_string(rerun.status) + ": " +
-                           rerun.output);
+        problems += "\n  the rerun exited " + std::to_string(rerun.status) + ": " + rerun.err;
     }
     for (const auto& [path, value] : left) {
         if (IsTempName(path)) {
-            problems.push_back("the rerun left " + path);
+            problems += "\n  the rerun left " + path;
         }
     }
     CheckStates(expected, crashed, left, problems);
     if (!DidItsWork(expected, left)) {
-        problems.push_back("the rerun did not do its work");
+        problems += "\n  the rerun did not do its work";
     }
     return problems;
 }

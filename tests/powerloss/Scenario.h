@@ -4,11 +4,12 @@
 // program run with the preloaded library, and the checker of what a crash
 // left.
 
-#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "support/TestSupport.h"
 
 namespace tsumugiya::powerloss {
 
@@ -53,10 +54,7 @@ struct Scenario {
 // Every command on each fixture that bears on it.
 std::vector<Scenario> Scenarios();
 
-struct CliRun {
-    int status = -1;
-    std::string output;
-};
+using CliRun = test::Outcome;
 struct Injection {
     std::string trace{};  // file to record to
     long stop = 0;
@@ -68,8 +66,9 @@ struct Injection {
 // Runs the program copied into root/bin, below which calls are numbered.
 CliRun RunCli(const fs::path& root, const std::vector<std::string>& args,
               const Injection& injection = {});
-// Puts the program beside its settings and backups, where it keeps them.
-void InstallCli(const fs::path& root);
+// Puts the program in folder/root/bin, beside its settings and backups,
+// where it keeps them; gives that root.
+fs::path InstallCli(const fs::path& folder);
 
 // What a crash may leave: every state of a file is one the run started or
 // ended with; nothing the user had is lost.
@@ -77,10 +76,11 @@ struct Expectation {
     const Scenario& scenario;
     Tree before, after;  // the start, and the end of a run without a crash
 };
-// Problems found in what a crash left; exited says the run had told of success.
-std::vector<std::string> CheckCrashed(const Expectation& expected, const Tree& left, bool exited);
+// Problems found in what a crash left, a line each; exited says the run had
+// told of success.
+std::string CheckCrashed(const Expectation& expected, const Tree& left, bool exited);
 // Problems found after the same command ran once more on what a crash left.
-std::vector<std::string> CheckRerun(const Expectation& expected, const Tree& crashed,
-                                    const Tree& left, const CliRun& rerun);
+std::string CheckRerun(const Expectation& expected, const Tree& crashed, const Tree& left,
+                       const CliRun& rerun);
 
 }  // namespace tsumugiya::powerloss

@@ -5,7 +5,6 @@
 // number of bytes written, which follow the line as they are. Header-only:
 // the library and the tests share it.
 
-#include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
