@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -23,6 +24,7 @@
 
 using namespace tsumugiya;
 using namespace tsumugiya::win;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -98,30 +100,9 @@ TEST(WindowsHotkeys, EachCueIsAShortWaveOfItsOwn) {
     EXPECT_EQ(ids.size(), 3U);
 }
 
-// Runs a whole command line to its end, ten seconds at most: its exit code,
-// or nothing when it did not start or ran on.
-std::optional<int> ExitCodeOf(const test::fs::path& program, std::wstring commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &started)) {
-        return std::nullopt;
-    }
-    DWORD code = 0;
-    const bool ended = ::WaitForSingleObject(started.hProcess, 10000) == WAIT_OBJECT_0 &&
-                       ::GetExitCodeProcess(started.hProcess, &code);
-    if (!ended) {
-        ::TerminateProcess(started.hProcess, 1);
-    }
-    ::CloseHandle(started.hThread);
-    ::CloseHandle(started.hProcess);
-    return ended ? std::optional(static_cast<int>(code)) : std::nullopt;
-}
-
 // The window's cues come from a copy of the program started for each; that
 // copy plays its cue, with no window, and ends; asked for no known cue, it
-// ends at once (a window would wait for a click until the time ran out).
+// ends at once (a window would wait for a click until it is killed).
 TEST(WindowsCues, TheWindowStartsACopyOfItselfThatPlaysTheCueAndEnds) {
     test::TempFolder folder;
     // A folder with a space and Japanese in its name, as a player's may be.
@@ -147,13 +128,17 @@ TEST(WindowsCues, TheWindowStartsACopyOfItselfThatPlaysTheCueAndEnds) {
         ASSERT_EQ(count, 3) << test::Utf8(started[i]);
         EXPECT_EQ(std::pair(test::fs::path(arguments[0]), CueOfArgument(arguments[2])),
                   std::pair(program, std::optional(played[i])));
+        const test::Texts rest{test::Utf8(arguments[1]), test::Utf8(arguments[2])};
         ::LocalFree(arguments);
-        EXPECT_EQ(ExitCodeOf(program, started[i]), expected) << test::Utf8(started[i]);
+        EXPECT_EQ(test::RunProgram(program, rest, folder.path, 10s).status, expected)
+            << test::Utf8(started[i]);
+    }
+    for (const test::Texts& odd : {test::Texts{"--play-cue"}, test::Texts{"--play-cue", "louder"},
+                                   test::Texts{"--play-cue", "done", "again"}}) {
+        EXPECT_EQ(test::RunProgram(program, odd, folder.path, 10s).status, kCueUnknown)
+            << testing::PrintToString(odd);
     }
     const std::wstring quoted = L"\"" + program.wstring() + L"\"";
-    for (const wchar_t* odd : {L" --play-cue", L" --play-cue louder", L" --play-cue done again"}) {
-        EXPECT_EQ(ExitCodeOf(program, quoted + odd), kCueUnknown) << test::Utf8(odd);
-    }
     // Started for real: the copy is left to end on its own.
     EXPECT_TRUE(ChildProcessCues::StartDetached(program, quoted + L" --play-cue x"));
     EXPECT_FALSE(ChildProcessCues::StartDetached(program.parent_path() / L"none.exe",
