@@ -25,14 +25,41 @@ source "$here/../smoke/xvfb-session.sh"
 # shellcheck source=SCRIPTDIR/wine-session.sh
 source "$here/wine-session.sh"
 
-[[ $# -eq 1 ]] || fail "usage: $0 PATH/TO/Tsumugiya.exe"
-prepare_program tsumugiya-wine-smoke "$1" 'TSUMUGIYA SMOKE' 1710018249
-printf '[AutoBackup]\r\nsettle=0.2\r\n' >>"$settings"
-started_ms=$(now_ms)
+[[ $# -eq 1 && -f $1 ]] || fail "usage: $0 PATH/TO/Tsumugiya.exe"
+command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
+# Wine maps Linux names and arguments through the locale's charset, so
+# Japanese needs a UTF-8 locale.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+make_work tsumugiya-wine-smoke
+trap 'stop_wine; cleanup' EXIT
+app_label=Tsumugiya.exe
+app_dir=$work/app game_dir=$work/game
+save=$game_dir/slot1.dat settings=$app_dir/Tsumugiya.ini
+mkdir -p "$app_dir" "$game_dir" "$work/cwd"
+cp "$1" "$app_dir/Tsumugiya.exe"
+printf 'TSUMUGIYA SMOKE\n' >"$save"
+touch -d @1710018249 "$save"
+printf '[SaveFile]\r\nfolder=%s\r\nfilename=slot1.dat\r\n[AutoBackup]\r\nsettle=0.2\r\n' \
+    "$(wine_path "$game_dir")" >"$settings"
 # Aged, so that the rewrite on exit shows even though nothing changed.
 touch -d @1000000000 "$settings"
-started=$(date +%s)
-start_program
+started=$(date +%s) started_ms=$(now_ms)
+start_xvfb skip
+start_wine skip
+(
+    cd "$work/cwd" || exit
+    exec "$wine" "$app_dir/Tsumugiya.exe"
+) >"$work/app.log" 2>&1 &
+app_pid=$!
+# windows_named TITLE: the visible windows of exactly that title.
+windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
+find_window() {
+    app_must_run "its window"
+    window=$(windows_named Tsumugiya)
+    [[ -n $window ]]
+}
+wait_for 30 'visible window titled "Tsumugiya"' find_window
+[[ $(wc -l <<<"$window") -eq 1 ]] || fail "more than one window titled Tsumugiya: $window"
 timeout 10 xdotool windowfocus --sync "$window" || fail "could not focus the window
 $(app_output)"
 
