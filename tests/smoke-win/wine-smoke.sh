@@ -63,10 +63,6 @@ wait_for 30 'visible window titled "Tsumugiya"' find_window
 timeout 10 xdotool windowfocus --sync "$window" || fail "could not focus the window
 $(app_output)"
 
-# A copy in progress (its temporary file) is no backup yet.
-backup_names() {
-    find "$app_dir/backup" -mindepth 1 -maxdepth 1 ! -name '.tsumugiya-*' -printf '%f\n' | sort
-}
 # others: the titles of the visible windows besides the main one and the
 # program in front (below), sorted. Wine shows its own tray window for the
 # notification icon where no desktop tray runs.
@@ -82,12 +78,8 @@ others_are() {
     app_must_run "the windows $1"
     [[ $(others) == "$1" ]]
 }
-# backed_up NAME: the backup folder holds NAME (a glob).
-backed_up() {
-    app_must_run "backup $1"
-    compgen -G "$app_dir/backup/$1" >/dev/null
-}
-# backup_count [GLOB]: how many entries of the backup folder are named so.
+# backup_count [GLOB]: how many entries of the backup folder are named so (a
+# copy in progress, in a temporary file, is none).
 backup_count() { find "$app_dir/backup" -maxdepth 1 -name "${1:-slot1.dat.save.*}" | wc -l; }
 # backups_are N [GLOB]: the backup folder holds N entries named so.
 backups_are() {
@@ -116,15 +108,15 @@ system_menu() {
 # --- Enter at start: a timestamped backup --------------------------------
 pressed=$(now_ms)
 xdotool key Return
-wait_for 10 "a backup after Enter" backed_up 'slot1.dat.save.*'
-name=$(backup_names)
-[[ $name == slot1.dat.save.*_ ]] || fail "Enter made other than one backup: $name"
+wait_for 10 "a backup after Enter" backups_are 1
+name=$(basename "$app_dir"/backup/slot1.dat.save.*)
+[[ $name == slot1.dat.save.*_ ]] || fail "Enter made a backup named $name"
 expect_title "$pressed" "Tsumugiya : $name にバックアップ"
 
 # --- a second Enter: the name is taken, a box captioned Tsumugiya says so --
 xdotool key Return
 wait_for 10 "a message box captioned Tsumugiya after the second Enter" others_are Tsumugiya
-[[ $(backup_names) == "$name" ]] || fail "the second Enter changed the backups: $(backup_names)"
+backups_are 1 || fail "the second Enter changed the backups"
 xdotool key Return
 wait_for 10 "the message box to close" others_are ""
 
@@ -140,7 +132,7 @@ expect_title "$pressed" "Tsumugiya :  選択ファイルをロード"
 xdotool key Tab Tab
 xdotool type --delay 50 'a:b'
 xdotool key shift+Tab shift+Tab shift+Tab Return
-wait_for 10 "backup ${name}ab (memo a:b without the colon)" backed_up "${name}ab"
+wait_for 10 "backup ${name}ab (memo a:b without the colon)" backups_are 1 "${name}ab"
 wait_for 10 'plain title "Tsumugiya" after the memo backup' title_is Tsumugiya
 
 # --- About from the system menu ------------------------------------------
@@ -191,7 +183,7 @@ save_is() {
     [[ $(cat "$save") == "$1" ]]
 }
 press ctrl+F5 "a timestamped backup" backups_are $(($(backup_count) + 1))
-press ctrl+F6 "the quick backup" backed_up slot1.dat.save.temp
+press ctrl+F6 "the quick backup" backups_are 1 slot1.dat.save.temp
 printf 'STATE C\n' >"$save"
 touch -d @1710100000 "$save"
 press ctrl+F9 "the newest checkpoint restored" save_is 'STATE B'
