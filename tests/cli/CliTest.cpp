@@ -25,12 +25,6 @@ using namespace tsumugiya::test;
 
 namespace {
 
-#ifdef _WIN32
-const std::string kExe = ".exe";
-#else
-const std::string kExe;
-#endif
-const std::string kCliName = "tsumugiya-cli" + kExe;
 constexpr std::int64_t kTimeA = 1678075268;  // 2023-03-06 04:01:08 UTC
 constexpr std::int64_t kTimeB = kTimeA + 3600;
 
@@ -64,7 +58,8 @@ class Cli : public ::testing::Test {
     }
 
     TempFolder app;
-    fs::path game = app / U8("ゲーム データ"), exe = app / kCliName, backups = app / "backup";
+    fs::path game = app / U8("ゲーム データ"), exe = app / fs::path(TSUMUGIYA_CLI).filename(),
+             backups = app / "backup";
     fs::path save = game / U8("セーブ 1.dat");
     // The status without the blank that sets it off in a window title.
     const std::string restored = "選択ファイルをロード\n";
@@ -147,7 +142,7 @@ TEST_F(Cli, RefusalsSayWhyAndOnlyWritingCommandsMakeTheBackupFolder) {
     const Outcome where = Run({"where"}), list = Run({"list"});
     EXPECT_EQ(std::tuple(where.err, list.status, list.out, list.err),
               std::tuple(notYet, 0, "", notYet));
-    EXPECT_EQ(Names(app.path), (Texts{kCliName, "tsumugiya.ini", "ゲーム データ"}));
+    EXPECT_EQ(Names(app.path), (Texts{Utf8(exe.filename()), "tsumugiya.ini", "ゲーム データ"}));
     ASSERT_EQ(Run({"quick"}).status, 0);
     EXPECT_EQ(Names(backups).size(), 1u);
     fs::remove_all(backups);

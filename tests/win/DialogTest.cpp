@@ -121,19 +121,18 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
         // The path field may cut its text; its tip has it whole.
         const HWND path = ::GetDlgItem(window, kIdSavePath);
         EXPECT_TRUE(TextOf(path).ends_with(L"\\game\\slot1.dat")) << TextOf(path).size();
-        std::wstring tipText(4096, L'\0');
-        int tips = 0;
+        std::vector<std::wstring> pathTips;
         for (const HWND tip : Tooltips()) {
+            std::wstring text(4096, L'\0');
             TTTOOLINFOW tool{};
             tool.cbSize = sizeof tool;
-            tool.lpszText = tipText.data();
+            tool.lpszText = text.data();
             if (::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)) &&
                 tool.uId == reinterpret_cast<UINT_PTR>(path)) {
-                ++tips;
-                EXPECT_EQ(tipText.substr(0, tipText.find(L'\0')), TextOf(path));
+                pathTips.push_back(text.substr(0, text.find(L'\0')));
             }
         }
-        EXPECT_EQ(tips, 1);
+        EXPECT_EQ(pathTips, std::vector{TextOf(path)});
 
         // The mouse comes to rest on each entry of the list.
         const HWND list = ::GetDlgItem(window, kIdBackupList);
