@@ -13,8 +13,6 @@ trap 'rm -rf "$work"' EXIT
 cli="$work/tsumugiya-cli"
 cp "$1" "$cli"
 printf 'state A' >"$work/slot1.dat"
-touch -d '2023-03-06 04:01:08 UTC' "$work/slot1.dat"
-export TZ=UTC0
 "$cli" use "$work/slot1.dat" >/dev/null
 
 fail() {
@@ -49,20 +47,20 @@ dbus-run-session -- bash -c '
 # refusal (urgent), a backup whose cue --sound plays instead, then that
 # backup's state already kept, which is no failure; a name as it is, then
 # escaped for the server that renders markup.
-[[ $(wc -l <"$work/notes") == 6 ]] || fail "expected 6 notifications"
 /usr/bin/python3 - "$work/notes" <<'PY' || fail "the notifications do not say what the commands said"
 import json, sys
 lines = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8")]
-assert lines[0] == ["tsumugiya-cli", "Tsumugiya", "slot1.dat.save.temp にバックアップ", 1,
-                    "complete", False], lines[0]
-assert lines[1][1] == "Tsumugiya" and "no-such-backup" in lines[1][2], lines[1]
-assert lines[1][3:] == [2, "dialog-error", False], lines[1]
-name = "slot1.dat.save.2023年03月06日04時01分08秒_"
-assert lines[2][2:] == [name + " にバックアップ", 1, None, True], lines[2]
-assert lines[3][2:] == ["同じ名前のファイルがあります。\n変わっていないので、バックアップ済みです: " + name,
-                        1, "dialog-information", False], lines[3]
-assert lines[4][2] == "<b>&c.dat.save.temp にバックアップ", lines[4]
-assert lines[5][2] == "&lt;b&gt;&amp;c.dat.save.temp にバックアップ", lines[5]
+assert all(l[:2] == ["tsumugiya-cli", "Tsumugiya"] for l in lines), lines
+name = lines[2][2].removesuffix(" にバックアップ")  # how backups are named is the core's
+assert [l[2:] for l in lines] == [
+    ["slot1.dat.save.temp にバックアップ", 1, "complete", False],
+    ["その名前のバックアップはありません: no-such-backup", 2, "dialog-error", False],
+    [name + " にバックアップ", 1, None, True],
+    ["同じ名前のファイルがあります。\n変わっていないので、バックアップ済みです: " + name, 1,
+     "dialog-information", False],
+    ["<b>&c.dat.save.temp にバックアップ", 1, "complete", False],
+    ["&lt;b&gt;&amp;c.dat.save.temp にバックアップ", 1, "complete", False],
+], lines
 PY
 
 # No bus: the backup is made and the command ends as without --notify, at once.

@@ -47,19 +47,10 @@ TEST(WindowsNames, SeparatorsStreamsDevicesAndTrailingDotsAreRefused) {
                   std::string::npos)
             << name;
     }
-    AppLocations locations;
-    for (const char* path :
-         {"C:\\games\\slot1.dat", "c:/games/slot1.dat", "\\\\pc\\share\\s.dat"}) {
-        EXPECT_TRUE(locations.SetSaveFile(path)) << path;
-    }
-    for (const char* path : {"\\games\\slot1.dat", "C:slot1.dat", "games\\slot1.dat",
-                             "C:\\games\\NUL", "C:\\games\\s.dat:x"}) {
-        EXPECT_FALSE(locations.SetSaveFile(path)) << path;
-    }
 }
 
-// Shares and \\?\ paths stay what they name, whatever the working drive;
-// a device path is kept as it is, and refused.
+// Shares and \\?\ paths stay what they name, whatever the working drive,
+// and may hold the save; a device path is kept as it is, and refused.
 TEST(WindowsPaths, SharesAndLiteralPathsStayWhatTheyName) {
     const std::pair<const char*, const char*> cases[] = {
         {R"(\\pc\share\s.dat)", R"(\\pc\share\s.dat)"},
@@ -77,8 +68,13 @@ TEST(WindowsPaths, SharesAndLiteralPathsStayWhatTheyName) {
     EXPECT_EQ(platform::AbsolutePath(R"(\games\s.dat)"),
               Utf8(here.root_name()) + R"(\games\s.dat)");
     AppLocations locations;
-    for (const char* path : {R"(\\?\C:\games\s.dat)", R"(\\?\UNC\pc\share\s.dat)"}) {
+    for (const char* path : {R"(C:\games\slot1.dat)", "c:/games/slot1.dat", R"(\\pc\share\s.dat)",
+                             R"(\\?\C:\games\s.dat)", R"(\\?\UNC\pc\share\s.dat)"}) {
         EXPECT_TRUE(locations.SetSaveFile(path)) << path;
+    }
+    for (const char* path : {R"(\games\slot1.dat)", "C:slot1.dat", R"(games\slot1.dat)",
+                             R"(C:\games\NUL)", R"(C:\games\s.dat:x)"}) {
+        EXPECT_FALSE(locations.SetSaveFile(path)) << path;
     }
     for (const char* path : {R"(\\.\C:\games\s.dat)", R"(\\?\Volume{0}\s.dat)",
                              R"(\\.\PhysicalDrive0)", R"(//./C:/games/s.dat)"}) {

@@ -1,11 +1,9 @@
 # shellcheck shell=bash
 # shellcheck disable=SC2154 # work: made by xvfb-session.sh's make_work
-# shellcheck disable=SC2034 # app_label, app_pid, save and the rest: the sourcing script's
 # Sourced after xvfb-session.sh. start_wine, once start_xvfb has run, makes a
 # throwaway Wine prefix in $work/prefix with one persistent wineserver,
 # drawing on $DISPLAY; stop_wine ends it. wine_path PATH prints the Windows
-# name of a Linux path (Wine shows / as drive Z:). prepare_program and
-# start_program set up and start Tsumugiya.exe, as each Wine smoke test does.
+# name of a Linux path (Wine shows / as drive Z:).
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
@@ -44,47 +42,3 @@ start_wine() {
     "$wine" reg add "$key" /v 'ＭＳ Ｐ明朝' /d IPAPMincho /f >/dev/null 2>&1
 }
 
-# prepare_program NAME PROGRAM TEXT TIME: a throwaway $work named NAME, the
-# program copied to $app_dir, the save $save in $game_dir holding the line
-# TEXT from TIME (seconds) and the settings file $settings choosing it.
-prepare_program() {
-    command -v xdotool >/dev/null || fail "xdotool is not on PATH (Debian package xdotool)"
-    [[ -f $2 ]] || fail "no such file: $2"
-    # Wine maps Linux names and arguments through the locale's charset, so
-    # Japanese needs a UTF-8 locale.
-    export LANG=C.UTF-8 LC_ALL=C.UTF-8
-    make_work "$1"
-    trap 'stop_wine; cleanup' EXIT
-    app_label=Tsumugiya.exe
-    app_dir=$work/app game_dir=$work/game
-    save=$game_dir/slot1.dat settings=$app_dir/Tsumugiya.ini
-    mkdir -p "$app_dir" "$game_dir" "$work/cwd"
-    cp "$2" "$app_dir/Tsumugiya.exe"
-    printf '%s\n' "$3" >"$save"
-    touch -d "@$4" "$save"
-    printf '[SaveFile]\r\nfolder=%s\r\nfilename=slot1.dat\r\n' "$(wine_path "$game_dir")" >"$settings"
-}
-
-# windows_named TITLE: the visible windows of exactly that title.
-windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
-
-window=
-find_window() {
-    app_must_run "its window"
-    window=$(windows_named Tsumugiya)
-    [[ -n $window ]]
-}
-
-# start_program: Xvfb, Wine (both skip when they cannot start) and the
-# prepared program, until its one window $window is up.
-start_program() {
-    start_xvfb skip
-    start_wine skip
-    (
-        cd "$work/cwd" || exit
-        exec "$wine" "$app_dir/Tsumugiya.exe"
-    ) >"$work/app.log" 2>&1 &
-    app_pid=$!
-    wait_for 30 'visible window titled "Tsumugiya"' find_window
-    [[ $(wc -l <<<"$window") -eq 1 ]] || fail "more than one window titled Tsumugiya: $window"
-}
