@@ -40,16 +40,6 @@ done
 source "$REPO/tests/smoke/xvfb-session.sh"
 base=${BENCH_TMPDIR:-${TMPDIR:-/tmp}}
 TMPDIR=$base make_work tsumugiya-hotkeys-bench
-helpers=()
-finish() {
-    local pid
-    for pid in "${helpers[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    cleanup
-}
-trap finish EXIT
 
 fs_type=$(findmnt -n -o FSTYPE -T "$work" 2>/dev/null || stat -f -c %T "$work")
 [[ $fs_type != tmpfs ]] || note "warning: $work is on tmpfs; fsync costs nothing there (set BENCH_TMPDIR)"
@@ -75,7 +65,7 @@ if command -v pulseaudio >/dev/null; then
     XDG_RUNTIME_DIR=$work/runtime HOME=$work/runtime pulseaudio --daemonize=no -n \
         --exit-idle-time=-1 --load=module-native-protocol-unix --load=module-null-sink \
         >"$work/pulse.log" 2>&1 &
-    helpers+=($!)
+    helper_pids+=($!)
     sound_server() { [[ -S $work/runtime/pulse/native ]]; }
     wait_for 10 "PulseAudio socket" sound_server
     export PULSE_SERVER=unix:$work/runtime/pulse/native
@@ -83,7 +73,7 @@ else
     note "pulseaudio is missing: the cues go nowhere"
 fi
 xmessage -name other 'the game' >/dev/null 2>&1 &
-helpers+=($!)
+helper_pids+=($!)
 other=
 find_other() { other=$(xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1); }
 wait_for 10 "xmessage window" find_other
@@ -129,7 +119,7 @@ note "key to backup, 1 MiB, $REPS rounds ..."
 start_app 1
 # One xdotool for every press, so that its start is not counted.
 coproc KEYS { exec xdotool -; }
-helpers+=("$KEYS_PID")
+helper_pids+=("$KEYS_PID")
 # Without a fork: the glob leaves out the dot-named temporary files, so a
 # name counts once it is committed. The poll spins, for a fine clock.
 shopt -s nullglob

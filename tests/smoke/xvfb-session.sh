@@ -12,9 +12,12 @@ xvfb_pid=
 app_pid=
 app_label="the program"
 
+# Programs a script starts beside the one it drives (xmessage, a bus, a
+# stand-in service) add their pids here and end first.
+helper_pids=()
 cleanup() {
     local pid
-    for pid in $app_pid $xvfb_pid; do
+    for pid in "${helper_pids[@]}" $app_pid $xvfb_pid; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done

@@ -36,16 +36,6 @@ save=$game_dir/slot1.dat settings=$app_dir/tsumugiya.ini backups=$app_dir/backup
 mkdir -p "$app_dir" "$game_dir" "$work/cwd" "$work/runtime"
 chmod 700 "$work/runtime"
 cp "$2" "$app_dir/tsumugiya"
-helper_pids=()
-stop_helpers() {
-    local pid
-    for pid in "${helper_pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    cleanup
-}
-trap stop_helpers EXIT
 
 # write_save TEXT SECONDS: the save with this content and modification time.
 write_save() { printf '%s\n' "$1" >"$save" && touch -d "@$2" "$save"; }
