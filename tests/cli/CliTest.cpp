@@ -286,10 +286,10 @@ TEST_F(Cli, WatchSaysEachBackupAndEndsWellOnSigterm) {
                                     Listed().at(0) + std::string(messages::kBackedUpSuffix) + "\n" +
                                     std::string(messages::kAutoStopped) + "\n",
                                 ""}));
-    // The state kept already is no failure.
+    // The state kept already is no failure, and no second copy.
     const Outcome again = Run({"watch", "--once"});
-    EXPECT_EQ(std::tuple(again.status, again.out.ends_with("\n"), again.err),
-              std::tuple(0, true, ""));
+    EXPECT_EQ(std::tuple(again.status, again.out.ends_with("\n"), again.err, Listed().size()),
+              std::tuple(0, true, "", 1u));
 }
 
 // As for ls, a listing cut short by a full disk is a failure, said on stderr.

@@ -119,6 +119,8 @@ TEST_F(Robustness, BackupOfAGrowingSaveIsOneWholeStateOrRefused) {
     }
     stop = true;
     writer.join();
+    host.memo = "still";  // at least one copy to judge, of the save at rest
+    ASSERT_EQ(commands.OnBackup().result, Done);
     const std::string final = ReadFile(save).value_or("");
     for (const std::string& name : Names(backup)) {
         const std::string copy = ReadFile(backup / U8(name)).value_or("");
