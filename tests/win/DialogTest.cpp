@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,17 @@ std::vector<std::wstring> TipsShown() {
     return shown;
 }
 
+// A dialog's size in dialog units, as its layout in res/ gives it.
+SIZE LayoutSize(const char* file) {
+    const std::string text = ReadFile(fs::path(TSUMUGIYA_LAYOUTS) / file).value_or("");
+    std::smatch size;
+    if (!std::regex_search(text, size, std::regex(R"("w": (\d+), "h": (\d+),\s*"controls")"))) {
+        ADD_FAILURE() << "no size in " << file;
+        return {};
+    }
+    return {std::stol(size[1]), std::stol(size[2])};
+}
+
 // The icon the dialog is dragged with, the save path's tip, the tip that
 // names a backup the list cuts off, and the memo's balloon, which goes with
 // the focus; on the window as the program builds it.
@@ -117,6 +129,12 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED);
         EXPECT_NE(icon, nullptr);
         EXPECT_EQ(::SendMessageW(window, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(icon));
+        // As large as its layout, in its own font's dialog units.
+        const SIZE layout = LayoutSize("main.json");
+        RECT want{0, 0, layout.cx, layout.cy}, client{};
+        ::MapDialogRect(window, &want);
+        ::GetClientRect(window, &client);
+        EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(want.right, want.bottom));
 
         // The path field may cut its text; its tip has it whole.
         const HWND path = ::GetDlgItem(window, kIdSavePath);
@@ -134,13 +152,25 @@ TEST(WindowsDialog, IconsAndTipsSayWhatTheyShould) {
         }
         EXPECT_EQ(pathTips, std::vector{TextOf(path)});
 
-        // The mouse comes to rest on each entry of the list.
+        // The mouse comes to rest on each entry of the list: the system says
+        // so once the hover time has passed.
         const HWND list = ::GetDlgItem(window, kIdBackupList);
         for (const int entry : {0, 1}) {
             RECT rect{};
             ::SendMessageW(list, LB_GETITEMRECT, entry, reinterpret_cast<LPARAM>(&rect));
+            POINT at{rect.left + 8, rect.top + 4};
+            ::ClientToScreen(list, &at);
+            ::SetCursorPos(at.x, at.y);
             ::SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(rect.left + 8, rect.top + 4));
-            ::SendMessageW(list, WM_MOUSEHOVER, 0, 0);
+            UINT hover = 0;
+            ::SystemParametersInfoW(SPI_GETMOUSEHOVERTIME, 0, &hover, 0);
+            for (const DWORD end = ::GetTickCount() + hover + 300; ::GetTickCount() < end;) {
+                MSG message;
+                while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                    ::DispatchMessageW(&message);
+                }
+                ::Sleep(10);
+            }
             EXPECT_EQ(TipsShown(), entry == 0 ? std::vector{platform::win32::Wide(cutOff)}
                                               : std::vector<std::wstring>{})
                 << entry;
