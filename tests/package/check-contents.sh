@@ -30,13 +30,17 @@ for package in fonts-ipafont-gothic fonts-ipafont-mincho libnotify4 libcanberra0
     libqt6widgets6 libxcb-keysyms1 libstdc++6; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || problem "Depends lacks $package: $depends"
 done
-# The changelog's entry, the manual pages' headers and the metainfo's
-# release: res/ has to follow project(VERSION).
-for file in doc/tsumugiya/changelog.gz man/man1/tsumugiya.1.gz man/man1/tsumugiya-cli.1.gz \
-    metainfo/io.github.tsumugiya.metainfo.xml; do
-    grep -qF -e "tsumugiya ($version) " -e "\"Tsumugiya $version\"" -e "<release version=\"$version\"" \
-        <(zcat -f "$root/usr/share/$file") || problem "/usr/share/$file does not name the package's version $version"
-done
+# The changelog's newest entry, the manual pages' headers and the metainfo's
+# newest release: res/ has to follow project(VERSION).
+while read -r file first; do
+    [[ $(zcat -f "$root/usr/share/$file" | grep -m1 -e "$first") == *[\ \(\"]"$version"[\ \)\"]* ]] ||
+        problem "the first '$first' line of /usr/share/$file does not name the package's version $version"
+done <<'EOF'
+doc/tsumugiya/changelog.gz ^tsumugiya (
+man/man1/tsumugiya.1.gz ^\.TH
+man/man1/tsumugiya-cli.1.gz ^\.TH
+metainfo/io.github.tsumugiya.metainfo.xml <release version
+EOF
 
 # --- the file list: exactly these, with these modes ------------------------------
 expected="-rwxr-xr-x ./usr/bin/tsumugiya
