@@ -15,6 +15,7 @@
 #endif
 
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -171,7 +172,10 @@ bool EndsWithin(pid_t pid, std::chrono::nanoseconds time) {
     const auto seconds = std::chrono::floor<std::chrono::seconds>(time);
     const timespec span{seconds.count(), (time - seconds).count()};
     pollfd ended{static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)), POLLIN, 0};
-    const int ready = ::ppoll(&ended, 1, &span, nullptr);
+    int ready = 0;
+    do {  // a signal to the test is no end of the child
+        ready = ::ppoll(&ended, 1, &span, nullptr);
+    } while (ready < 0 && errno == EINTR);
     ::close(ended.fd);
     return ready > 0;
 }
